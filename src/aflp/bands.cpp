@@ -1,0 +1,113 @@
+#include "aflp/bands.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "core/convert.h"
+#include "core/datafile.h"
+#include "core/messages.h"
+
+namespace lorvane {
+
+ScratchFile& ScratchFile::operator=(ScratchFile&& o) noexcept {
+  if (this != &o) {
+    remove();
+    path_ = std::move(o.path_);
+    o.path_.clear();
+  }
+  return *this;
+}
+
+void ScratchFile::remove() noexcept {
+  if (!path_.empty()) ::unlink(path_.c_str());
+  path_.clear();
+}
+
+namespace {
+
+// The first two tokens of the header, separated by spaces and newlines only.
+bool headercounts(const std::string& header, int& n, int& m) {
+  std::vector<std::string> tokens;
+  std::size_t i = 0;
+  const std::string line = ctext(header);
+  while (tokens.size() < 2 && i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\n')) ++i;
+    const std::size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\n') ++i;
+    if (i > start) tokens.push_back(line.substr(start, i - start));
+  }
+  if (tokens.size() < 2) return false;
+  n = texttoint(tokens[0]);
+  m = texttoint(tokens[1]);
+  return true;
+}
+
+}  // namespace
+
+BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
+  BandData d;
+  const std::string scratchpath = path + ".provi";
+  OutputFile scratch;
+  if (mode == ReadMode::Simple) {
+    scratch = ouvecr(scratchpath, 'b');
+    d.scratch = ScratchFile(scratchpath);
+  }
+
+  FilePtr in(std::fopen(path.c_str(), "rb"));
+  if (!in) errorstop("Error: can't open input file " + path + " (readbands)");
+  LineReader reader(in.get());
+
+  std::string line;
+  reader.read(line, 256);
+  if (!headercounts(line, d.n, d.m) || d.n < 1 || d.m < 1)
+    errorstop("Error: the first line of " + path +
+              " must give the number of strains and the number of bands, both 1 or more (readbands)");
+  const int n = d.n, m = d.m;
+
+  // Line capacity: m codes, a name, up to 8 further characters and the line end.
+  const std::size_t capacity = static_cast<std::size_t>(m) + 20;
+  try {
+    line.reserve(capacity);
+  } catch (const std::bad_alloc&) {
+    errorstop("Error: insufficient memory (vecalloc)");
+  } catch (const std::length_error&) {
+    errorstop("Error: insufficient memory (vecalloc)");
+  }
+  d.presence = taballoc(n, m);
+  d.names = tabcaralloc(n, 11);
+
+  ctx.report.print("Input file: %s\n", path.c_str());
+  ctx.report.print("--- Number of rows: %d, columns: %d\n", n, m);
+  if (mode == ReadMode::Bootstrap) {
+    scratch = ouvecr(scratchpath, 'b');
+    d.scratch = ScratchFile(scratchpath);
+  }
+
+  std::vector<char> values(static_cast<std::size_t>(m) * 4);
+  for (int i = 1; i <= n; ++i) {
+    if (!reader.read(line, capacity)) errorstop("Error : End of file");
+    // The codes end where the line does: a short line's missing codes are absent.
+    std::size_t length = line.size();
+    if (length > 0 && line[length - 1] == '\n') --length;
+    d.names[i] = ctext(std::string_view(line).substr(0, length < 10 ? length : 10));
+    if (mode == ReadMode::Simple) ctx.report.print("Souche %d : %s\n", i, d.names[i].c_str());
+    for (int k = 1; k <= m; ++k) {
+      const std::size_t at = static_cast<std::size_t>(9 + k);
+      const int v = at < length ? bandvalue(line[at]) : 0;
+      putfloat(&values[static_cast<std::size_t>(k - 1) * 4], static_cast<float>(v));
+    }
+    scratch.bytes(values.data(), values.size());
+    if (scratch.failed()) errorstop("Error: can't write scalar (writescal)");
+  }
+  in.reset();
+  if (!scratch.commit()) errorstop("Error: can't write scalar (writescal)");
+  writedims(scratchpath, n, m);
+  lecmat(d.presence, scratchpath);
+  if (mode == ReadMode::Bootstrap) d.scratch.remove();
+  return d;
+}
+
+}  // namespace lorvane

@@ -1,0 +1,47 @@
+#pragma once
+// Band-pattern files: a header line with the numbers of strains and bands,
+// then one line per strain: a 10-character name and one code per band
+// ("1" to "9" present, anything else absent).
+#include <string>
+
+#include "core/runcontext.h"
+#include "core/table.h"
+
+namespace lorvane {
+
+// The scratch binary copy of the presence table, input path + ".provi".
+// It is removed when this object goes, on every way out of a run.
+class ScratchFile {
+ public:
+  ScratchFile() = default;
+  explicit ScratchFile(std::string path) : path_(std::move(path)) {}
+  ScratchFile(ScratchFile&& o) noexcept : path_(std::move(o.path_)) { o.path_.clear(); }
+  ScratchFile& operator=(ScratchFile&& o) noexcept;
+  ~ScratchFile() { remove(); }
+  const std::string& path() const { return path_; }
+  void remove() noexcept;
+
+ private:
+  std::string path_;
+};
+
+struct BandData {
+  int n = 0;            // strains
+  int m = 0;            // bands
+  RealTable presence;   // n x m band values, 0 to 9
+  CharTable names;      // strain names, rows 1..n
+  ScratchFile scratch;  // kept by the simple computation until its end
+};
+
+enum class ReadMode {
+  Simple,     // "Souche" report lines; scratch opened before the input
+  Bootstrap,  // no strain lines in the report; scratch removed at once
+};
+
+// The value of one band code: its digit, 0 for every other character.
+inline int bandvalue(char code) { return code >= '0' && code <= '9' ? code - '0' : 0; }
+
+// Read a band-pattern file (error stop on any fault).
+BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode);
+
+}  // namespace lorvane

@@ -1,0 +1,39 @@
+#pragma once
+// Data files: open modes and binary matrix files.
+//
+// A binary matrix file is the l x c values in row order as little-endian
+// IEEE single-precision reals, then an 18-byte trailer: CR LF, l as six
+// digits, CR LF, c as six digits, CR LF.
+#include <string>
+
+#include "core/table.h"
+#include "core/textio.h"
+
+namespace lorvane {
+
+// Open an output file: mode 'b' (binary) or 'a' (text). Error stop when it
+// cannot be opened or the mode is another letter.
+OutputFile ouvecr(const std::string& path, char mode);
+// Open an input file: mode 'b' or 'a'. Error stop as above.
+CFile ouvlec(const std::string& path, char mode);
+
+// The trailer text for l rows and c columns.
+std::string dimstrailer(int l, int c);
+// Append one value as a 4-byte real.
+void writescal(double value, CFile& out);
+// Append the trailer to the (closed) file at the path; silent on failure.
+void writedims(const std::string& path, int l, int c);
+// Read the counts from the trailer; l and c are left as they are when the
+// file cannot be opened or holds no number there.
+void readdims(const std::string& path, int& l, int& c);
+
+// Write the whole table as a binary matrix file, trailer included.
+void ecrmat(const RealTable& t, const std::string& path);
+// Fill an allocated table from the body of a binary matrix file.
+void lecmat(RealTable& t, const std::string& path);
+
+// Little-endian bytes of a single-precision value.
+void putfloat(char* to, float v);
+float getfloat(const char* from);
+
+}  // namespace lorvane

@@ -1,0 +1,31 @@
+#pragma once
+// Message operations and the error stop.
+//
+// A fault that ends a run is raised with `errorstop`, which throws ErrorStop.
+// The place where an option runs catches it, shows the error box, sends the
+// close request and abandons the run, so nothing goes on with a table or a
+// file that failed.
+#include <stdexcept>
+#include <string>
+
+namespace lorvane {
+
+class WindowSystem;
+
+class ErrorStop : public std::runtime_error {
+ public:
+  explicit ErrorStop(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Information message that stops nothing ("Message:" box).
+void infobox(WindowSystem& ws, const std::string& text);
+// Error message box.
+void errorbox(WindowSystem& ws, const std::string& text);
+// Raise an error stop: never returns.
+[[noreturn]] void errorstop(const std::string& text);
+// Report a caught error stop: the error box, then the close request.
+void reporterrorstop(WindowSystem& ws, const std::string& text);
+// Called after each output file is complete; nothing to do in this module.
+void filedone(const std::string& path);
+
+}  // namespace lorvane

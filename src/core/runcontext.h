@@ -1,0 +1,27 @@
+#pragma once
+#include "core/textio.h"
+#include "core/windowsystem.h"
+
+namespace lorvane {
+
+// What a computation needs from the frame: the window system for its boxes
+// and progress window, and the open temporary report for its report lines.
+struct RunContext {
+  WindowSystem& ws;
+  CFile& report;
+};
+
+// The progress window for the life of a scope: closed on every way out.
+class ProgressWindow {
+ public:
+  ProgressWindow(WindowSystem& ws, const std::string& title) : ws_(ws) { ws_.progressOpen(title); }
+  ~ProgressWindow() { ws_.progressClose(); }
+  ProgressWindow(const ProgressWindow&) = delete;
+  ProgressWindow& operator=(const ProgressWindow&) = delete;
+  void step(int step, int total) { ws_.progressStep(step, total); }
+
+ private:
+  WindowSystem& ws_;
+};
+
+}  // namespace lorvane

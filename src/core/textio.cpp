@@ -1,0 +1,179 @@
+#include "core/textio.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+namespace lorvane {
+
+void FileCloser::operator()(std::FILE* f) const noexcept {
+  if (f) std::fclose(f);
+}
+
+void CFile::bytes(const void* data, std::size_t size) {
+  if (!f_ || size == 0) return;
+  if (std::fwrite(data, 1, size, f_.get()) != size) failed_ = true;
+}
+
+void CFile::text(std::string_view s) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\n') {
+      bytes(s.data() + start, i - start);
+      bytes("\r\n", 2);
+      start = i + 1;
+    }
+  }
+  bytes(s.data() + start, s.size() - start);
+}
+
+void CFile::print(const char* format, ...) {
+  char small[512];
+  std::va_list args;
+  va_start(args, format);
+  std::va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  if (n < 0) {
+    failed_ = true;
+  } else if (static_cast<std::size_t>(n) < sizeof small) {
+    text(std::string_view(small, static_cast<std::size_t>(n)));
+  } else {
+    std::string big(static_cast<std::size_t>(n) + 1, '\0');
+    std::vsnprintf(big.data(), big.size(), format, again);
+    big.resize(static_cast<std::size_t>(n));
+    text(big);
+  }
+  va_end(again);
+}
+
+bool CFile::close() {
+  if (!f_) return !failed_;
+  std::FILE* f = f_.release();
+  const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
+  const bool closed = std::fclose(f) == 0;
+  return flushed && closed && !failed_;
+}
+
+namespace {
+mode_t filemode() {
+  static const mode_t mode = [] {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+  return mode;
+}
+}  // namespace
+
+OutputFile OutputFile::open(const std::string& path) {
+  OutputFile out;
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return out;
+  ::fchmod(fd, filemode());
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return out;
+  }
+  static_cast<CFile&>(out) = CFile(f);
+  out.path_ = path;
+  out.temp_ = std::move(temp);
+  return out;
+}
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+  if (this != &other) {
+    discard();
+    static_cast<CFile&>(*this) = std::move(static_cast<CFile&>(other));
+    path_ = std::move(other.path_);
+    temp_ = std::move(other.temp_);
+    other.temp_.clear();
+  }
+  return *this;
+}
+
+OutputFile::~OutputFile() { discard(); }
+
+bool OutputFile::commit() {
+  if (temp_.empty()) return false;
+  const bool ok = close() && ::rename(temp_.c_str(), path_.c_str()) == 0;
+  if (!ok) ::unlink(temp_.c_str());
+  temp_.clear();
+  return ok;
+}
+
+void OutputFile::discard() noexcept {
+  if (temp_.empty()) return;
+  close();
+  ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+int LineReader::get() {
+  if (pos_ == end_) {
+    end_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+    pos_ = 0;
+    if (end_ == 0) return EOF;
+  }
+  return static_cast<unsigned char>(buf_[pos_++]);
+}
+
+int LineReader::peek() {
+  const int c = get();
+  if (c != EOF) --pos_;
+  return c;
+}
+
+bool LineReader::read(std::string& line, std::size_t capacity) {
+  line.clear();
+  if (capacity < 2) return false;
+  while (line.size() + 1 < capacity) {
+    int c = get();
+    if (c == EOF) break;
+    if (c == '\r' && peek() == '\n') c = get();
+    line.push_back(static_cast<char>(c));
+    if (c == '\n') break;
+  }
+  return !line.empty();
+}
+
+bool readwhole(const std::string& path, std::string& content) {
+  FilePtr f(std::fopen(path.c_str(), "rb"));
+  if (!f) return false;
+  content.clear();
+  char chunk[1 << 14];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) content.append(chunk, n);
+  return !std::ferror(f.get());
+}
+
+bool writewhole(const std::string& path, std::string_view content) {
+  OutputFile out = OutputFile::open(path);
+  if (!out) return false;
+  out.bytes(content.data(), content.size());
+  return out.commit();
+}
+
+bool copyover(const std::string& from, const std::string& to) {
+  std::string content;
+  return readwhole(from, content) && writewhole(to, content);
+}
+
+bool fileexists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string ctext(std::string_view s) {
+  const auto nul = s.find('\0');
+  return std::string(nul == std::string_view::npos ? s : s.substr(0, nul));
+}
+
+}  // namespace lorvane

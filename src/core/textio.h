@@ -1,0 +1,90 @@
+#pragma once
+// Files as the system writes and reads them: text lines end in CR LF on every
+// platform, outputs appear under their names only when complete, and text is
+// read back with CR LF taken as one line end.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lorvane {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const noexcept;
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// An open stream with CR LF text writing on top of byte writing. A write
+// that does not complete is remembered in failed().
+class CFile {
+ public:
+  CFile() = default;
+  explicit CFile(std::FILE* f) : f_(f) {}
+  explicit operator bool() const { return f_ != nullptr; }
+  std::FILE* get() const { return f_.get(); }
+
+  // Text: every "\n" is written as CR LF.
+  void text(std::string_view s);
+  // Formatted text, as the formatted print gives it, then as text().
+  void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void bytes(const void* data, std::size_t size);
+  bool failed() const { return failed_; }
+  // Close; false when the stream had a failed write or the close failed.
+  bool close();
+
+ private:
+  FilePtr f_;
+  bool failed_ = false;
+};
+
+// An output file written under a temporary name in its own folder and renamed
+// onto its path by commit(). Destroyed without commit, it removes the
+// temporary file and leaves any earlier file of that name untouched.
+class OutputFile : public CFile {
+ public:
+  // An output that could not be opened is returned closed (operator bool false).
+  static OutputFile open(const std::string& path);
+  OutputFile() = default;
+  OutputFile(OutputFile&&) noexcept = default;
+  OutputFile& operator=(OutputFile&&) noexcept;
+  ~OutputFile();
+  const std::string& path() const { return path_; }
+  // Close and move into place; false when anything failed (nothing is moved).
+  bool commit();
+  // Give up: remove the temporary file.
+  void discard() noexcept;
+
+ private:
+  std::string path_;
+  std::string temp_;
+};
+
+// Reads lines in text mode: CR LF is one line end ("\n").
+class LineReader {
+ public:
+  explicit LineReader(std::FILE* f) : f_(f) {}
+  // As the standard line read into a buffer of `capacity` characters: at
+  // most capacity - 1 characters, up to and including a newline. False at
+  // the end of the file when nothing was read.
+  bool read(std::string& line, std::size_t capacity);
+
+ private:
+  int get();
+  int peek();
+  std::FILE* f_;
+  std::vector<char> buf_ = std::vector<char>(1 << 16);
+  std::size_t pos_ = 0, end_ = 0;
+};
+
+// Whole content of a file, byte for byte; false when it cannot be read.
+bool readwhole(const std::string& path, std::string& content);
+// Write the content to the path through a temporary file; false on failure.
+bool writewhole(const std::string& path, std::string_view content);
+// Copy a file over another, replacing it only when the copy is complete.
+bool copyover(const std::string& from, const std::string& to);
+bool fileexists(const std::string& path);
+// Cut a C string at its first NUL byte, as the C library would read it.
+std::string ctext(std::string_view s);
+
+}  // namespace lorvane

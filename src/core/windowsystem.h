@@ -1,0 +1,78 @@
+#pragma once
+// The one interface through which the engine reaches the window system.
+// The desktop program implements it on Qt; HeadlessWindowSystem implements it
+// for the command-line program and the tests.
+#include <optional>
+#include <string>
+
+namespace lorvane {
+
+// What a file dialog is asked for.
+struct FileDialogRequest {
+  enum class Kind { Open, Save };
+  Kind kind = Kind::Open;
+  // (shown text, pattern) pairs; the first is preselected.
+  std::string filterDescription = "All files (*.*)";
+  std::string filterPattern = "*.*";
+  std::string initialFolder;
+  std::string fileName;  // the shared file-name buffer: last path chosen
+};
+
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+
+  virtual void beep() = 0;
+  virtual void infoBox(const std::string& text) = 0;
+  virtual void errorBox(const std::string& text) = 0;
+  virtual bool askYesNo(const std::string& question, const std::string& title) = 0;
+
+  // The close request to the main window. closing() tells whether the
+  // program is on its way out (the request was accepted).
+  virtual void requestClose() = 0;
+  virtual bool closing() const = 0;
+
+  virtual void progressOpen(const std::string& title) = 0;
+  virtual void progressStep(int step, int total) = 0;
+  virtual void progressClose() = 0;
+
+  // The report as the window's document.
+  virtual bool documentHoldsFile() const = 0;
+  virtual void releaseDocumentFile() = 0;
+  virtual void showReport(const std::string& path) = 0;
+  virtual void applyDisplaySettings() = 0;
+  virtual int textLineCount() const = 0;
+  virtual void scrollLines(int lines) = 0;
+
+  // Returns the chosen path, or nothing when the dialog was cancelled.
+  virtual std::optional<std::string> fileDialog(const FileDialogRequest& request) = 0;
+  virtual void setWaitCursor(bool on) = 0;
+};
+
+// No window: boxes go to standard error, questions are answered No,
+// dialogs are cancelled, the progress window is silent.
+class HeadlessWindowSystem : public WindowSystem {
+ public:
+  void beep() override {}
+  void infoBox(const std::string& text) override;
+  void errorBox(const std::string& text) override;
+  bool askYesNo(const std::string&, const std::string&) override { return false; }
+  void requestClose() override { closing_ = true; }
+  bool closing() const override { return closing_; }
+  void progressOpen(const std::string&) override {}
+  void progressStep(int, int) override {}
+  void progressClose() override {}
+  bool documentHoldsFile() const override { return false; }
+  void releaseDocumentFile() override {}
+  void showReport(const std::string&) override {}
+  void applyDisplaySettings() override {}
+  int textLineCount() const override { return 0; }
+  void scrollLines(int) override {}
+  std::optional<std::string> fileDialog(const FileDialogRequest&) override { return std::nullopt; }
+  void setWaitCursor(bool) override {}
+
+ private:
+  bool closing_ = false;
+};
+
+}  // namespace lorvane

@@ -1,0 +1,58 @@
+#pragma once
+// Parameter specifications: per parameter a label (one or more lines, each
+// ending in a line feed) and a bracketed descriptor "[type,min,max]".
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lorvane {
+
+struct SplitSpecification {
+  // Slots 1 to 10; slot 0 is not used.
+  std::array<std::string, 11> labels{};
+  std::array<std::string, 11> descriptors{};
+  std::array<std::string, 11> captions{};
+  // Parameters actually found (the count asked for, or fewer when the
+  // specification runs out).
+  int found = 0;
+};
+
+// Split a specification into n labels and descriptors (n at most 10).
+SplitSpecification splitspec(std::string_view spec, int n);
+
+struct Descriptor {
+  std::string type;  // at most 19 characters
+  std::string min;   // at most 9
+  std::string max;   // at most 9
+};
+// Split a descriptor at commas; runs of commas count as one.
+Descriptor splitdescriptor(std::string_view descriptor);
+
+enum class SetAction { OpenBinary, OpenText, Save, Prompt, None };
+SetAction setaction(const std::string& type);
+
+// The extension filter of a "bin" or "text" row, as the "|"-separated text
+// (for example "Files with tab extension (*.tab)|*.tab|").
+std::string filtertext(const std::string& type, const std::string& min);
+struct FilterPair {
+  std::string description;
+  std::string pattern;
+};
+// The filter text cut at its separator (its last character) into pairs.
+std::vector<FilterPair> filterpairs(const std::string& text);
+
+// Tokens as the standard string tokenizer gives them: runs of delimiters
+// count as one, leading delimiters are skipped.
+class Tokenizer {
+ public:
+  explicit Tokenizer(std::string_view text) : text_(text) {}
+  // The next token, or false when none is left.
+  bool next(std::string_view delimiters, std::string& token);
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace lorvane

@@ -1,0 +1,126 @@
+#include "frame/cmdfile.h"
+
+#include "core/convert.h"
+#include "core/textio.h"
+
+namespace lorvane {
+
+namespace {
+
+// Reads the command file as the standard line read into a 256-character
+// buffer would: lines of up to 255 characters, longer ones in pieces.
+class CommandLines {
+ public:
+  explicit CommandLines(std::FILE* f) : reader_(f) {}
+  bool next(std::string& line) {
+    if (!reader_.read(line, 256)) return false;
+    ++number_;
+    line = ctext(line);
+    return true;
+  }
+  int number() const { return number_; }
+
+ private:
+  LineReader reader_;
+  int number_ = 0;
+};
+
+std::string withoutnewline(std::string s) {
+  if (!s.empty() && s.back() == '\n') s.pop_back();
+  return s;
+}
+
+const char* const kSeparator = "----------\n";
+
+}  // namespace
+
+CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
+  using Status = CommandFileResult::Status;
+  FilePtr file(std::fopen(path.c_str(), "rb"));
+  if (!file) return {Status::CannotOpen, 0, "the file could not be opened"};
+  CommandLines lines(file.get());
+
+  std::string line;
+  if (!lines.next(line)) return {Status::Empty, 1, "a name line"};
+  std::string name = withoutnewline(line);
+  if (!name.empty() && name.back() == '\r') name.pop_back();
+
+  const auto slash = path.rfind('/');
+  frame.basefolder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  frame.commandfilemode = true;
+  frame.setupfiles(name);
+
+  auto stop = [&](const std::string& expected) {
+    frame.currentoption = 0;
+    return CommandFileResult{Status::Stopped, lines.number() + 1, expected};
+  };
+  for (;;) {
+    if (!lines.next(line)) return stop("an option number");
+    const int option = texttoint(line);
+    if (option < 1 || option > kMaxOptions) {
+      frame.currentoption = 0;
+      return {Status::Stopped, lines.number(),
+              "an option number from 1 to 20, not \"" + withoutnewline(line) + "\""};
+    }
+    if (!lines.next(line)) return stop("the parameter count of option " + std::to_string(option));
+    const int count = texttoint(line);
+    const int expected = frame.registry.paramcount[static_cast<std::size_t>(option)];
+    if (count != expected) {
+      frame.currentoption = 0;
+      return {Status::Stopped, lines.number(),
+              "the parameter count " + std::to_string(expected) + " of option " + std::to_string(option) +
+                  ", not \"" + withoutnewline(line) + "\""};
+    }
+    for (int k = 1; k <= count; ++k) {
+      if (!lines.next(line))
+        return stop("answer " + std::to_string(k) + " of " + std::to_string(count) + " of option " +
+                    std::to_string(option));
+      frame.store.answers[static_cast<std::size_t>(k)] = withoutnewline(line);
+    }
+    bool more = false;
+    if (lines.next(line)) {
+      more = line == kSeparator;
+      if (!more && lines.next(line)) more = line == kSeparator;
+    }
+    frame.currentoption = option;
+    frame.beginreport();
+    frame.runoption(option);
+    if (frame.lastrunfailed() || frame.ws().closing()) {
+      frame.currentoption = 0;
+      return {Status::Failed, lines.number(), "a run that ends without an error"};
+    }
+    if (!more) break;
+  }
+  file.reset();
+  frame.droptemporaryreport();
+  return {Status::Completed, lines.number(), ""};
+}
+
+CommandFileResult dropfiles(Frame& frame, const std::vector<std::string>& paths) {
+  CommandFileResult result;
+  for (const std::string& p : paths) {
+    result = runcommandfile(frame, p.substr(0, 79));
+    if (result.status == CommandFileResult::Status::Completed) break;
+  }
+  return result;
+}
+
+std::string describe(const CommandFileResult& result, const std::string& path) {
+  using Status = CommandFileResult::Status;
+  switch (result.status) {
+    case Status::Completed:
+      return "Command file " + path + " worked through";
+    case Status::Stopped:
+      return "Command file " + path + " stopped at line " + std::to_string(result.line) + ": expected " +
+             result.problem;
+    case Status::CannotOpen:
+      return "Command file " + path + " cannot be opened";
+    case Status::Empty:
+      return "Command file " + path + " is empty: expected a name line";
+    case Status::Failed:
+      return "Command file " + path + " stopped: a run ended with an error";
+  }
+  return {};
+}
+
+}  // namespace lorvane

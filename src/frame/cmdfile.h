@@ -1,0 +1,34 @@
+#pragma once
+// Command files: a name line, then run blocks of an option number, its
+// parameter count and one answer per line, separated by "----------" lines.
+#include <string>
+#include <vector>
+
+#include "frame/frame.h"
+
+namespace lorvane {
+
+struct CommandFileResult {
+  enum class Status {
+    Completed,   // worked through: the program ends with status 0
+    Stopped,     // a format fault stopped the runner before a block
+    CannotOpen,  // the file could not be opened
+    Empty,       // no name line
+    Failed,      // a run met an error stop; the runner went no further
+  };
+  Status status = Status::Completed;
+  int line = 0;          // the line where the runner stopped
+  std::string problem;   // what was expected there
+};
+
+// Run a command file. On Completed the temporary report is already gone.
+CommandFileResult runcommandfile(Frame& frame, const std::string& path);
+
+// Files dropped on the window: each run as a command file (its path cut to
+// 79 characters), until one is worked through. Returns the last result.
+CommandFileResult dropfiles(Frame& frame, const std::vector<std::string>& paths);
+
+// One-line description of a result for the user.
+std::string describe(const CommandFileResult& result, const std::string& path);
+
+}  // namespace lorvane

@@ -1,0 +1,46 @@
+#include "frame/frame.h"
+
+#include "core/messages.h"
+
+namespace lorvane {
+
+Frame::Frame(WindowSystem& ws) : ws_(ws) { optionsmenu.push_back(MenuEntry{true, "", 0}); }
+
+Frame::~Frame() = default;
+
+void Frame::buildoptionsmenu(const std::string& titles, int count) {
+  if (count >= kMaxOptions) {
+    reporterrorstop(ws_, "Error: Too many options in program");
+    return;
+  }
+  int id = kFirstOptionId;
+  std::size_t start = 0;
+  for (int k = 1; k <= count && start < titles.size(); ++k, ++id) {
+    std::size_t end = titles.find('\n', start);
+    if (end == std::string::npos) end = titles.size();
+    const std::string title = titles.substr(start, end - start);
+    start = end + 1;
+    if (title == "-")
+      optionsmenu.push_back(MenuEntry{true, "", 0});
+    else
+      optionsmenu.push_back(MenuEntry{false, title, id});
+  }
+}
+
+void Frame::runoption(int option) {
+  lastrunfailed_ = false;
+  if (!handler) return;
+  try {
+    handler(*this, option);
+  } catch (const ErrorStop& e) {
+    lastrunfailed_ = true;
+    reporterrorstop(ws_, e.what());
+    // What the run wrote to the report so far still reaches the report file.
+    try {
+      refreshreport();
+    } catch (const ErrorStop&) {
+    }
+  }
+}
+
+}  // namespace lorvane

@@ -1,0 +1,30 @@
+#pragma once
+// The command line: "-m" (no effect), "-o n" (open option n's dialog),
+// "-f path" (command file), "-d folder" (base folder); any other token makes
+// the whole line, blanks and switches included, the command-file path.
+#include <string>
+#include <string_view>
+
+namespace lorvane {
+
+struct CommandLine {
+  int optiontoopen = 0;
+  std::string commandfile;
+  std::string basefolder;
+};
+
+// The text after the program name: the arguments joined by single blanks,
+// at most 1023 characters.
+std::string commandlinetext(int argc, const char* const* argv);
+CommandLine parsecommandline(std::string_view text);
+// A relative path taken from the given folder.
+std::string absolutepath(const std::string& path, const std::string& folder);
+
+// Exit statuses of the programs.
+inline constexpr int kExitWorkedThrough = 0;
+inline constexpr int kExitRunFailed = 1;
+inline constexpr int kExitCommandFileStopped = 2;
+inline constexpr int kExitCommandFileUnreadable = 3;
+inline constexpr int kExitUsage = 64;
+
+}  // namespace lorvane
