@@ -45,9 +45,21 @@ bool headercounts(const std::string& header, int& n, int& m) {
   return true;
 }
 
+// Read the body of the scratch file back as presence bits (value above 0).
+void lecbits(BitMatrix& bits, int n, int m, const std::string& path) {
+  CFile in = ouvlec(path, 'b');
+  std::vector<char> line(static_cast<std::size_t>(m) * 4);
+  for (int i = 0; i < n; ++i) {
+    if (std::fread(line.data(), 1, line.size(), in.get()) != line.size())
+      errorstop("Error: can't read matrix (lecmat)");
+    for (int k = 0; k < m; ++k)
+      if (getfloat(&line[static_cast<std::size_t>(k) * 4]) > 0) bits.set(i, k);
+  }
+}
+
 }  // namespace
 
-BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
+BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode, BandStore store) {
   BandData d;
   const std::string scratchpath = path + ".provi";
   OutputFile scratch;
@@ -76,7 +88,15 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   } catch (const std::length_error&) {
     errorstop("Error: insufficient memory (vecalloc)");
   }
-  d.presence = taballoc(n, m);
+  if (store == BandStore::Table) {
+    d.presence = taballoc(n, m);
+  } else {
+    try {
+      d.bits = BitMatrix(n, m);
+    } catch (const std::bad_alloc&) {
+      errorstop("Error: insufficient memory (taballoc)");
+    }
+  }
   d.names = tabcaralloc(n, 11);
 
   ctx.report.print("Input file: %s\n", path.c_str());
@@ -105,7 +125,10 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   in.reset();
   if (!scratch.commit()) errorstop("Error: can't write scalar (writescal)");
   writedims(scratchpath, n, m);
-  lecmat(d.presence, scratchpath);
+  if (store == BandStore::Table)
+    lecmat(d.presence, scratchpath);
+  else
+    lecbits(d.bits, n, m, scratchpath);
   if (mode == ReadMode::Bootstrap) d.scratch.remove();
   return d;
 }

@@ -1,13 +1,16 @@
 #include "aflp/distance.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <optional>
+#include <memory>
+#include <new>
+#include <vector>
 
 #include "aflp/bands.h"
-#include "aflp/bits.h"
 #include "aflp/formulas.h"
-#include "aflp/triangle.h"
+#include "aflp/paircount.h"
+#include "aflp/rowbuffer.h"
 #include "core/datafile.h"
 #include "core/messages.h"
 
@@ -20,6 +23,76 @@ void checkparameters(int r, float k, const char* operation) {
     errorstop(std::string("Error: the K value must be a number of 0 or more (") + operation + ")");
 }
 
+namespace {
+
+enum class Figure { Distance, Similarity, Shared, Corrected, NeiLi };
+
+// The figures of one pair of strains, from its counts: a shared bands,
+// b and c the bands of each strain.
+struct PairFigures {
+  double distance = 0, similarity = 0, shared = 0, corrected = 0, neili = 0;
+  bool nocorrection = false;  // a Dice distance of 0.75 or more
+};
+
+class PairFormulas {
+ public:
+  PairFormulas(int index, bool corrected, int r, double k)
+      : jaccard_(index == 1), dice_(index == 2), neili_(index == 3), corrected_(corrected), r_(r), k_(k) {}
+
+  PairFigures operator()(std::int64_t shared, int b, int c) const {
+    PairFigures f;
+    const int a = shared == 0 ? 1 : static_cast<int>(shared);
+    f.shared = a;
+    if (jaccard_) {
+      f.similarity = jaccardform(a, b, c, k_);
+      f.distance = finiteor999(site(f.similarity));
+    } else if (dice_) {
+      f.similarity = diceform(a, b, c, k_);
+      f.distance = finiteor999(site(f.similarity));
+      if (corrected_) {
+        if (f.distance < 0.75) {
+          f.corrected = finiteor999(jukescantorcorrection(f.distance));
+        } else {
+          f.corrected = kNoValue;
+          f.nocorrection = true;
+        }
+      }
+    } else if (neili_) {
+      f.similarity = diceform(a, b, c, k_);
+      f.neili = neili(f.similarity, r_);
+    }
+    return f;
+  }
+
+ private:
+  // 1 - S^(1/r); S^1 is S itself.
+  double site(double s) const { return r_ == 1 ? 1.0 - s : sitedistance(s, r_); }
+  bool jaccard_, dice_, neili_, corrected_;
+  int r_;
+  double k_;
+};
+
+// One output table, written by blocks of rows.
+struct Output {
+  Figure figure;
+  std::string path;
+  OutputFile file;
+  std::vector<RowBuffer> rows;  // one per row of the block
+
+  double value(const PairFigures& f) const {
+    switch (figure) {
+      case Figure::Distance: return f.distance;
+      case Figure::Similarity: return f.similarity;
+      case Figure::Shared: return f.shared;
+      case Figure::Corrected: return f.corrected;
+      case Figure::NeiLi: return f.neili;
+    }
+    return 0;
+  }
+};
+
+}  // namespace
+
 void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int index, int jukescantor,
               int package) {
   checkparameters(r, kvalue, "calcdist");
@@ -28,99 +101,178 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
 
   const bool jaccard = index == 1, dice = index == 2, neilitable = index == 3;
   const bool corrected = dice && jukescantor == 1;
+  const bool binary = package == 1;
   const std::string distancepath = path + (jaccard ? ".matJ" : ".matD");
   const std::string similaritypath = path + (jaccard ? ".matJP" : ".matDP");
   const std::string sharedpath = path + ".nxy";
   const std::string correctedpath = path + ".matDJC";
   const std::string neilipath = path + ".matNL";
 
-  BandData d = readbands(ctx, path, ReadMode::Simple);
+  // The scratch file stays until the end of the run (removed with d).
+  BandData d = readbands(ctx, path, ReadMode::Simple, BandStore::Bits);
   const int n = d.n;
-  // Only the tables this index writes are made.
-  RealTable distance, similarity, shared, correctedtable, neilitab;
-  if (jaccard || dice) {
-    distance = taballoc(n, n);
-    similarity = taballoc(n, n);
-    shared = taballoc(n, n);
-  }
-  if (corrected) correctedtable = taballoc(n, n);
-  if (neilitable) neilitab = taballoc(n, n);
+  const BitMatrix& bits = d.bits;
 
   ctx.report.print("Lorvane: Computing distances\n");
-  const BitRows bits = packpresence(d.presence);
-  tabrelease(d.presence);
   std::vector<int> present(static_cast<std::size_t>(n) + 1);
-  for (int i = 1; i <= n; ++i) present[static_cast<std::size_t>(i)] = bits.count(i);
-  {
-    ProgressWindow progress(ctx.ws, "Computing distances");
-    for (int i = 1; i <= n; ++i) {
-      progress.step(i, n);
-      const int b = present[static_cast<std::size_t>(i)];
-      for (int j = 1; j < i; ++j) {
-        const int c = present[static_cast<std::size_t>(j)];
-        if (b == 0 || c == 0) ctx.report.print("nsou1 = %d, nsou2 = %d, b = %d, c = %d\n", i, j, b, c);
-        int a = bits.shared(i, j);
-        if (a == 0) a = 1;
-        if (jaccard) {
-          const double s = jaccardform(a, b, c, k);
-          distance(i, j) = finiteor999(sitedistance(s, r));
-          similarity(i, j) = s;
-          shared(i, j) = a;
-        } else if (dice || neilitable) {
-          const double s = diceform(a, b, c, k);
-          if (dice) {
-            const double dist = finiteor999(sitedistance(s, r));
-            distance(i, j) = dist;
-            similarity(i, j) = s;
-            shared(i, j) = a;
-            if (corrected) {
-              if (dist < 0.75) {
-                correctedtable(i, j) = finiteor999(jukescantorcorrection(dist));
-              } else {
-                char message[96];
-                std::snprintf(message, sizeof message, "Erreur : dist[%d][%d] = %5.4f ", i, j, dist);
-                infobox(ctx.ws, message);
-                correctedtable(i, j) = kNoValue;
-              }
-            }
-          } else {
-            neilitab(i, j) = neili(s, r);
-          }
-        }
-      }
-    }
+  std::vector<int> bandless;  // strains without bands, ascending
+  for (int i = 1; i <= n; ++i) {
+    present[static_cast<std::size_t>(i)] = static_cast<int>(sharedcount(bits, i - 1, i - 1, nullptr, 0));
+    if (present[static_cast<std::size_t>(i)] == 0) bandless.push_back(i);
   }
 
-  auto mirror = [n](RealTable& t) {
-    if (t.empty()) return;
-    for (int i = 1; i <= n; ++i)
-      for (int j = 1; j < i; ++j) t(j, i) = t(i, j);
-  };
-  if (!shared.empty())
-    for (int i = 1; i <= n; ++i) shared(i, i) = present[static_cast<std::size_t>(i)];
-  mirror(distance);
-  mirror(similarity);
-  mirror(shared);
-  mirror(correctedtable);
-  mirror(neilitab);
-
-  auto write = [&](const std::string& name, const RealTable& t, TriangleKind kind) {
-    if (package == 1) {
-      ecrmat(t, name);
-    } else {
-      OutputFile out = ouvecr(name, 'a');
-      writetriangle(out, t, d.names, kind);
-      if (!out.commit()) errorstop("Error: can't write output file " + name + " (calcdist)");
-    }
-    filedone(name);
+  // The outputs in the order they are written and reported.
+  std::vector<Output> outputs;
+  auto add = [&](Figure f, const std::string& name) {
+    outputs.push_back(Output{f, name, ouvecr(name, binary ? 'b' : 'a'), {}});
   };
   if (jaccard || dice) {
-    write(distancepath, distance, TriangleKind::Real);
-    write(similaritypath, similarity, TriangleKind::Real);
-    write(sharedpath, shared, TriangleKind::Counts);
+    add(Figure::Distance, distancepath);
+    add(Figure::Similarity, similaritypath);
+    add(Figure::Shared, sharedpath);
   }
-  if (corrected) write(correctedpath, correctedtable, TriangleKind::Real);
-  if (neilitable) write(neilipath, neilitab, TriangleKind::Real);
+  if (corrected) add(Figure::Corrected, correctedpath);
+  if (neilitable) add(Figure::NeiLi, neilipath);
+
+  const PairFormulas formulas(index, corrected, r, k);
+  const int block = rowblock(n);
+  for (Output& o : outputs) {
+    o.rows.resize(static_cast<std::size_t>(block));
+    if (!binary) o.file.print("%d\n", n);
+  }
+
+  // The pairs (i, j < i) whose distance has no Jukes-Cantor correction, by i,
+  // waiting for their message in the order of the pair loop.
+  std::vector<std::vector<int>> pending(corrected ? static_cast<std::size_t>(n) + 1 : 0);
+  std::vector<std::vector<int>> flagged(corrected ? static_cast<std::size_t>(block) : 0);
+
+  {
+    ProgressWindow progress(ctx.ws, "Computing distances");
+    // Progress steps, warning lines and messages of the outer iterations
+    // 1 .. upto, exactly in the order of the loop over i, then j < i: a pair
+    // (i, j) is complete once the rows of the upper triangle up to j are.
+    int next = 1;
+    auto announce = [&](int upto) {
+      for (; next <= upto; ++next) {
+        const int i = next;
+        progress.step(i, n);
+        const int b = present[static_cast<std::size_t>(i)];
+        std::vector<int>* late = corrected ? &pending[static_cast<std::size_t>(i)] : nullptr;
+        std::size_t z = 0, p = 0;
+        const int zend = b == 0 ? i - 1 : static_cast<int>(bandless.size());
+        for (;;) {
+          int jz = n + 1, jp = n + 1;
+          if (b == 0) {
+            if (static_cast<int>(z) < zend) jz = static_cast<int>(z) + 1;
+          } else if (z < bandless.size() && bandless[z] < i) {
+            jz = bandless[z];
+          }
+          if (late && p < late->size()) jp = (*late)[p];
+          const int j = std::min(jz, jp);
+          if (j > n) break;
+          if (j == jz) {
+            ctx.report.print("nsou1 = %d, nsou2 = %d, b = %d, c = %d\n", i, j, b,
+                             present[static_cast<std::size_t>(j)]);
+            ++z;
+          }
+          if (j == jp) {
+            const PairFigures f = formulas(sharedcount(bits, i - 1, j - 1, nullptr, 0), b,
+                                           present[static_cast<std::size_t>(j)]);
+            char message[96];
+            std::snprintf(message, sizeof message, "Erreur : dist[%d][%d] = %5.4f ", i, j, f.distance);
+            infobox(ctx.ws, message);
+            ++p;
+          }
+        }
+        if (late) std::vector<int>().swap(*late);
+      }
+    };
+
+    if (!outputs.empty()) {
+      PairCounter counter(bits, nullptr, 0);
+      const int threads = computethreads();
+      for (int r0 = 0; r0 < n; r0 += block) {
+        const int r1 = std::min(n, r0 + block);
+        // Text rows hold the upper triangle; binary rows are whole.
+        counter.count(r0, r1, binary ? 0 : r0, n, !binary);
+        bool outofmemory = false;
+#ifdef _OPENMP
+#pragma omp parallel for schedule(dynamic) num_threads(threads) if (threads > 1 && r1 - r0 > 1)
+#endif
+        for (int row = r0; row < r1; ++row) {
+          try {
+            const int i = row + 1, slot = row - r0;
+            std::vector<int>* flags = corrected ? &flagged[static_cast<std::size_t>(slot)] : nullptr;
+            if (flags) flags->clear();
+            const int bi = present[static_cast<std::size_t>(i)];
+            for (Output& o : outputs) {
+              RowBuffer& rb = o.rows[static_cast<std::size_t>(slot)];
+              rb.clear();
+              if (!binary) {
+                rb.append(d.names[i]);
+                rb.spaces(static_cast<std::size_t>(i - 1) * 6);
+                if (o.figure == Figure::Shared) rb.count(bi);
+              }
+            }
+            for (int j = binary ? 1 : i + 1; j <= n; ++j) {
+              if (j == i) {  // the diagonal of a binary file
+                for (Output& o : outputs)
+                  o.rows[static_cast<std::size_t>(slot)].binary(o.figure == Figure::Shared ? bi : 0.0);
+                continue;
+              }
+              const int bj = present[static_cast<std::size_t>(j)];
+              // As in the pair loop: b is the later strain's count.
+              const PairFigures f = formulas(counter.at(row, j - 1), j > i ? bj : bi, j > i ? bi : bj);
+              if (f.nocorrection && flags && j > i) flags->push_back(j);
+              for (Output& o : outputs) {
+                RowBuffer& rb = o.rows[static_cast<std::size_t>(slot)];
+                if (binary)
+                  rb.binary(o.value(f));
+                else if (o.figure == Figure::Shared)
+                  rb.count(f.shared);
+                else
+                  rb.real(o.value(f));
+              }
+            }
+            if (!binary)
+              for (Output& o : outputs) o.rows[static_cast<std::size_t>(slot)].lineend();
+          } catch (const std::bad_alloc&) {
+#ifdef _OPENMP
+#pragma omp atomic write
+#endif
+            outofmemory = true;
+          }
+        }
+        if (outofmemory) errorstop("Error: insufficient memory (calcdist)");
+        for (Output& o : outputs) {
+          for (int row = r0; row < r1; ++row) {
+            const RowBuffer& rb = o.rows[static_cast<std::size_t>(row - r0)];
+            o.file.bytes(rb.data(), rb.size());
+          }
+          if (o.file.failed())
+            errorstop(binary ? "Error: can't write matrix (ecrmat)"
+                             : "Error: can't write output file " + o.path + " (calcdist)");
+        }
+        if (corrected)
+          for (int row = r0; row < r1; ++row)
+            for (int j : flagged[static_cast<std::size_t>(row - r0)])
+              pending[static_cast<std::size_t>(j)].push_back(row + 1);
+        announce(std::min(n, r1 + 1));
+      }
+    }
+    announce(n);
+  }
+
+  for (Output& o : outputs) {
+    if (binary) {
+      const std::string trailer = dimstrailer(n, n);
+      o.file.bytes(trailer.data(), trailer.size());
+    }
+    if (!o.file.commit())
+      errorstop(binary ? "Error: can't write matrix (ecrmat)"
+                       : "Error: can't write output file " + o.path + " (calcdist)");
+    filedone(o.path);
+  }
 
   auto outputlines = [&](const std::string& name) {
     ctx.report.print("Output file: %s\n", name.c_str());

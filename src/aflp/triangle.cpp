@@ -1,29 +1,35 @@
 #include "aflp/triangle.h"
 
-#include <cstdio>
+#include "aflp/rowbuffer.h"
+#include "core/fixedformat.h"
 
 namespace lorvane {
 
 void appendfield(std::string& line, double value, TriangleKind kind) {
-  char field[64];
-  const double narrowed = static_cast<float>(value);
-  const int n = std::snprintf(field, sizeof field, kind == TriangleKind::Real ? "%5.3f " : "%5.0f ",
-                              narrowed);
-  line.append(field, static_cast<std::size_t>(n));
+  char field[kMaxFixedField];
+  const float narrowed = static_cast<float>(value);
+  const std::size_t n = kind == TriangleKind::Real ? fixed3field(field, narrowed) : fixed0field(field, narrowed);
+  line.append(field, n);
 }
 
 void writetriangle(CFile& out, const RealTable& t, const CharTable& names, TriangleKind kind) {
   const int n = t.rows();
   out.print("%d\n", n);
-  std::string line;
+  RowBuffer line;
   for (int i = 1; i <= n; ++i) {
-    line.assign(names[i]);
-    line.append(static_cast<std::size_t>(i - 1) * 6, ' ');
-    if (kind == TriangleKind::Counts) appendfield(line, t(i, i), kind);
+    line.clear();
+    line.append(names[i]);
+    line.spaces(static_cast<std::size_t>(i - 1) * 6);
+    if (kind == TriangleKind::Counts) line.count(t(i, i));
     const double* row = t.row(i);
-    for (int j = i + 1; j <= n; ++j) appendfield(line, row[j], kind);
-    line.push_back('\n');
-    out.text(line);
+    for (int j = i + 1; j <= n; ++j) {
+      if (kind == TriangleKind::Real)
+        line.real(row[j]);
+      else
+        line.count(row[j]);
+    }
+    line.lineend();
+    out.bytes(line.data(), line.size());
   }
 }
 

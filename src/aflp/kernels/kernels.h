@@ -1,0 +1,14 @@
+#pragma once
+// The kernel functions of each instruction set (see aflp/paircount.h).
+#include <cstddef>
+#include <cstdint>
+
+namespace lorvane::kernels {
+#define LORVANE_KERNEL(name)                                                                              \
+  void name(const std::uint64_t* x, std::size_t stride, std::size_t words, int i0, int ni, int j0, int nj, \
+            const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld)
+LORVANE_KERNEL(portablecount);
+LORVANE_KERNEL(popcntcount);
+LORVANE_KERNEL(avx512count);
+#undef LORVANE_KERNEL
+}  // namespace lorvane::kernels

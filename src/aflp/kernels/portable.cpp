@@ -1,0 +1,16 @@
+// The kernel for any processor.
+#include "aflp/kernels/kernels.h"
+#include "aflp/kernels/scalar.h"
+
+namespace lorvane::kernels::portable {
+#define TILE4X4 scalartile
+#include "aflp/kernels/tile.h"
+#undef TILE4X4
+}  // namespace lorvane::kernels::portable
+
+namespace lorvane::kernels {
+void portablecount(const std::uint64_t* x, std::size_t stride, std::size_t words, int i0, int ni, int j0, int nj,
+                   const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld) {
+  portable::countrectangle(x, stride, words, i0, ni, j0, nj, planes, nplanes, out, ld);
+}
+}  // namespace lorvane::kernels

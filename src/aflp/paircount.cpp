@@ -1,0 +1,111 @@
+#include "aflp/paircount.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "aflp/kernels/kernels.h"
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+namespace lorvane {
+
+const std::vector<PairKernel>& availablekernels() {
+  static const std::vector<PairKernel> kernels = [] {
+    std::vector<PairKernel> k{{"portable", kernels::portablecount}};
+#if defined(LORVANE_X86_KERNELS)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("popcnt")) k.push_back({"popcnt", kernels::popcntcount});
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vpopcntdq"))
+      k.push_back({"avx512", kernels::avx512count});
+#endif
+    return k;
+  }();
+  return kernels;
+}
+
+const PairKernel& pairkernel() {
+  static const PairKernel& chosen = []() -> const PairKernel& {
+    const auto& all = availablekernels();
+    if (const char* name = std::getenv("LORVANE_KERNEL"))
+      for (const auto& k : all)
+        if (std::strcmp(k.name, name) == 0) return k;
+    return all.back();
+  }();
+  return chosen;
+}
+
+int computethreads() {
+  if (const char* text = std::getenv("LORVANE_THREADS")) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end != text && *end == '\0' && v >= 1) return static_cast<int>(std::min(v, 1024L));
+  }
+#ifdef _OPENMP
+  return omp_get_num_procs();
+#else
+  return 1;
+#endif
+}
+
+namespace {
+int fixedrowblock = 0;
+}
+
+void setrowblock(int rows) { fixedrowblock = rows < 0 ? 0 : (rows + 3) / 4 * 4; }
+
+int rowblock(int n) {
+  if (fixedrowblock > 0) return fixedrowblock;
+  const int rows = (1 << 21) / (n > 0 ? n : 1);
+  return std::clamp(rows / 4 * 4, 4, 1024);
+}
+
+PairCounter::PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes)
+    : x_(x),
+      planes_(planes && nplanes > 0 ? planes->data() : nullptr),
+      nplanes_(planes ? nplanes : 0),
+      kernel_(pairkernel()),
+      threads_(computethreads()) {}
+
+void PairCounter::count(int r0, int r1, int c0, int c1, bool upper) {
+  constexpr int kRows = 16, kCols = 128;  // one task: 16 rows against 128 columns
+  const int rend = (r1 + 3) / 4 * 4, cend = (c1 + 3) / 4 * 4;
+  r0_ = r0;
+  c0_ = c0;
+  ld_ = static_cast<std::size_t>(cend - c0);
+  out_.resize(static_cast<std::size_t>(rend - r0) * ld_);
+  const int rowtasks = (rend - r0 + kRows - 1) / kRows, coltasks = (cend - c0 + kCols - 1) / kCols;
+  const int tasks = rowtasks * coltasks;
+  const std::uint64_t* x = x_.data();
+  const std::size_t stride = x_.stride(), words = x_.words();
+#ifdef _OPENMP
+#pragma omp parallel for schedule(dynamic) num_threads(threads_) if (threads_ > 1 && tasks > 1)
+#endif
+  for (int task = 0; task < tasks; ++task) {
+    const int i = r0 + task / coltasks * kRows, j = c0 + task % coltasks * kCols;
+    const int ni = std::min(kRows, rend - i), nj = std::min(kCols, cend - j);
+    if (upper && j + nj <= i) continue;  // wholly below the diagonal
+    kernel_.count(x, stride, words, i, ni, j, nj, planes_, nplanes_,
+                  out_.data() + static_cast<std::size_t>(i - r0) * ld_ + static_cast<std::size_t>(j - c0), ld_);
+  }
+}
+
+std::int64_t sharedcount(const BitMatrix& x, int i, int j, const BitMatrix* planes, int nplanes) {
+  std::int64_t total = 0;
+  const std::uint64_t* a = x.row(i);
+  const std::uint64_t* b = x.row(j);
+  const int passes = planes && nplanes > 0 ? nplanes : 1;
+  for (int t = 0; t < passes; ++t) {
+    std::int64_t s = 0;
+    for (std::size_t w = 0; w < x.words(); ++w)
+      s += std::popcount(a[w] & b[w] & (planes && nplanes > 0 ? planes->row(t)[w] : ~std::uint64_t{0}));
+    total += s << t;
+  }
+  return total;
+}
+
+}  // namespace lorvane

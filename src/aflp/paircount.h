@@ -1,0 +1,68 @@
+#pragma once
+// Shared-band counts of pairs of strains from packed bits, by the fastest
+// kernel the processor runs, and threads over blocks of rows.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "aflp/bitmatrix.h"
+
+namespace lorvane {
+
+// a[i][j] for the rows i0 .. i0 + ni - 1 and j0 .. j0 + nj - 1 (all four
+// multiples of 4) of one matrix: popcount(x_i AND x_j) over the first
+// `words` words, or with planes (nplanes rows of the same stride)
+// sum over t of 2^t popcount(x_i AND x_j AND plane_t). Written to
+// out[(i - i0) * ld + (j - j0)].
+using SharedCountFunction = void (*)(const std::uint64_t* x, std::size_t stride, std::size_t words, int i0,
+                                     int ni, int j0, int nj, const std::uint64_t* planes, int nplanes,
+                                     std::int64_t* out, std::size_t ld);
+
+struct PairKernel {
+  const char* name;
+  SharedCountFunction count;
+};
+
+// Every kernel this build has that the processor can run, the widest last.
+const std::vector<PairKernel>& availablekernels();
+// The widest of them (LORVANE_KERNEL=name picks another one by its name).
+const PairKernel& pairkernel();
+
+// Threads for the computations: LORVANE_THREADS when it holds a number of
+// 1 or more, otherwise every processor.
+int computethreads();
+
+// Rows of the outputs computed and written together: about two million
+// cells per block, a multiple of 4; setrowblock(rows) fixes it (0 = that
+// automatic choice), for tests that need several blocks on small inputs.
+int rowblock(int n);
+void setrowblock(int rows);
+
+// Counts of a band of rows against a band of columns, spread over threads.
+class PairCounter {
+ public:
+  // planes: nplanes rows of multiplicity bits (bit planes), or none.
+  PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes);
+  // Counts for rows [r0, r1) against columns [c0, c1), 0-based, r0 and c0
+  // multiples of 4. With upper, only what pairs j > i need is computed.
+  // Cell (i, j) is at(i, j) afterwards.
+  void count(int r0, int r1, int c0, int c1, bool upper);
+  std::int64_t at(int i, int j) const {
+    return out_[static_cast<std::size_t>(i - r0_) * ld_ + static_cast<std::size_t>(j - c0_)];
+  }
+
+ private:
+  const BitMatrix& x_;
+  const std::uint64_t* planes_;
+  int nplanes_;
+  const PairKernel& kernel_;
+  int threads_;
+  int r0_ = 0, c0_ = 0;
+  std::size_t ld_ = 0;
+  std::vector<std::int64_t> out_;
+};
+
+// popcount(x_i AND x_j) (weighted by the planes, when given) of one pair.
+std::int64_t sharedcount(const BitMatrix& x, int i, int j, const BitMatrix* planes, int nplanes);
+
+}  // namespace lorvane
