@@ -62,98 +62,175 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   if (!jaccard) correctedfile = ouvecr(correctedpath, 'a');
   OutputFile distancefile = ouvecr(distancepath, 'a');
 
-  const int block = rowblock(n);
-  std::vector<RowBuffer> distancerows(static_cast<std::size_t>(block)), correctedrows;
-  if (!jaccard) correctedrows.resize(static_cast<std::size_t>(block));
   const int threads = computethreads();
   auto site = [r](double s) { return r == 1 ? 1.0 - s : sitedistance(s, r); };
+
+  // One replicate: its column multiplicities as bit planes (plane t holds
+  // bit t of each column's count) and the bands of each strain.
+  struct Replicate {
+    std::vector<int> drawn;
+    BitMatrix planes;
+    int nplanes = 0;
+    std::vector<int> present;
+    RowBuffer distance, corrected;  // whole triangles (small files)
+  };
+  auto weigh = [&](Replicate& rep) {
+    const int most = w > 0 ? *std::max_element(rep.drawn.begin(), rep.drawn.end()) : 0;
+    rep.nplanes = static_cast<int>(std::bit_width(static_cast<unsigned>(most)));
+    rep.planes = BitMatrix(rep.nplanes > 0 ? rep.nplanes : 1, m);
+    for (int q = 0; q < m; ++q)
+      for (int b = 0; b < rep.nplanes; ++b)
+        if ((rep.drawn[static_cast<std::size_t>(q)] >> b) & 1) rep.planes.set(b, q);
+    rep.present.assign(static_cast<std::size_t>(n) + 1, 0);
+    if (rep.nplanes > 0)
+      for (int i = 1; i <= n; ++i)
+        rep.present[static_cast<std::size_t>(i)] =
+            static_cast<int>(sharedcount(d.bits, i - 1, i - 1, &rep.planes, rep.nplanes));
+  };
+  // Rows [r0, r1) of the replicate's triangles, appended to the buffers.
+  auto buildrows = [&](const Replicate& rep, const PairCounter& counter, int r0, int r1, RowBuffer& dl,
+                       RowBuffer* cl) {
+    for (int row = r0; row < r1; ++row) {
+      const int i = row + 1;
+      dl.append(d.names[i]);
+      dl.spaces(static_cast<std::size_t>(i - 1) * 6);
+      if (cl) {
+        cl->append(d.names[i]);
+        cl->spaces(static_cast<std::size_t>(i - 1) * 6);
+      }
+      const int c = rep.present[static_cast<std::size_t>(i)];
+      for (int j = i + 1; j <= n; ++j) {
+        const std::int64_t shared = rep.nplanes > 0 ? counter.at(row, j - 1) : 0;
+        const int a = shared == 0 ? 1 : static_cast<int>(shared);
+        const int b = rep.present[static_cast<std::size_t>(j)];  // the later strain, as in the pair loop
+        if (jaccard) {
+          dl.real(finiteor999(site(jaccardform(a, b, c, k))));
+        } else {
+          const double dist = finiteor999(site(diceform(a, b, c, k)));
+          dl.real(dist);
+          cl->real(dist < 0.75 ? finiteor999(jukescantorcorrection(dist)) : kNoValue);
+        }
+      }
+      dl.lineend();
+      if (cl) cl->lineend();
+    }
+  };
+  // The warning lines of the pair loop (they depend on b and c only).
+  auto warn = [&](const Replicate& rep) {
+    std::vector<int> bandless;
+    for (int i = 1; i <= n; ++i) {
+      const int b = rep.present[static_cast<std::size_t>(i)];
+      if (b == 0) {
+        for (int j = 1; j < i; ++j)
+          ctx.report.print("nsou1 = %d, nsou2 = %d, b = %d, c = %d\n", i, j, b,
+                           rep.present[static_cast<std::size_t>(j)]);
+        bandless.push_back(i);
+      } else {
+        for (int j : bandless)
+          ctx.report.print("nsou1 = %d, nsou2 = %d, b = %d, c = %d\n", i, j, b, 0);
+      }
+    }
+  };
+  auto written = [&] {
+    if (distancefile.failed() || correctedfile.failed()) errorstop("Error: can't write output file (calcboot)");
+  };
+
+  // Small tables: whole replicates side by side, one per thread at a time.
+  // Large ones: one replicate at a time, its rows spread over the threads.
+  const long long cells = static_cast<long long>(n) * (n - 1) / 2;
+  const int batch = replicatebatch(cells);
+  std::vector<Replicate> reps(static_cast<std::size_t>(batch));
+  std::vector<PairCounter> counters;  // one per replicate of a batch, kept for their memory
+  for (auto& rep : reps) {
+    rep.drawn.resize(static_cast<std::size_t>(m));
+    counters.emplace_back(d.bits, nullptr, 0, 1);
+  }
 
   Rng15 rng(bootstrapseed());
   {
     ProgressWindow progress(ctx.ws, "Computing bootstraps");
-    std::vector<int> drawn(static_cast<std::size_t>(m));  // times each column is drawn
-    std::vector<int> present(static_cast<std::size_t>(n) + 1);
-    std::vector<int> bandless;
-    for (int t = 1; t <= repetitions; ++t) {
-      progress.step(t, repetitions);
-      std::fill(drawn.begin(), drawn.end(), 0);
-      for (int col = 1; col <= w; ++col) {
-        int q;
-        if (m <= 32768) {
-          q = drawcolumn(rng.next(), m);
-        } else {
-          const int v1 = rng.next();
-          q = drawwidecolumn(v1, rng.next(), m);
+    for (int t0 = 1; t0 <= repetitions; t0 += batch) {
+      const int count = std::min(batch, repetitions - t0 + 1);
+      // The draws, in replicate and column order from the one generator.
+      for (int b = 0; b < count; ++b) {
+        std::vector<int>& drawn = reps[static_cast<std::size_t>(b)].drawn;
+        std::fill(drawn.begin(), drawn.end(), 0);
+        for (int col = 1; col <= w; ++col) {
+          int q;
+          if (m <= 32768) {
+            q = drawcolumn(rng.next(), m);
+          } else {
+            const int v1 = rng.next();
+            q = drawwidecolumn(v1, rng.next(), m);
+          }
+          ++drawn[static_cast<std::size_t>(q - 1)];
         }
-        ++drawn[static_cast<std::size_t>(q - 1)];
       }
-      // The multiplicities as bit planes: plane t holds bit t of each count.
-      const int most = w > 0 ? *std::max_element(drawn.begin(), drawn.end()) : 0;
-      const int nplanes = static_cast<int>(std::bit_width(static_cast<unsigned>(most)));
-      BitMatrix planes(nplanes > 0 ? nplanes : 1, m);
-      for (int q = 0; q < m; ++q)
-        for (int b = 0; b < nplanes; ++b)
-          if ((drawn[static_cast<std::size_t>(q)] >> b) & 1) planes.set(b, q);
-
-      bandless.clear();
-      for (int i = 1; i <= n; ++i) {
-        const int b = nplanes > 0 ? static_cast<int>(sharedcount(d.bits, i - 1, i - 1, &planes, nplanes)) : 0;
-        present[static_cast<std::size_t>(i)] = b;
-        if (b == 0) bandless.push_back(i);
-      }
-      // The warning lines of the pair loop (they depend on b and c only).
-      for (int i = 1; i <= n; ++i) {
-        const int b = present[static_cast<std::size_t>(i)];
-        if (b == 0) {
-          for (int j = 1; j < i; ++j)
-            ctx.report.print("nsou1 = %d, nsou2 = %d, b = %d, c = %d\n", i, j, b,
-                             present[static_cast<std::size_t>(j)]);
-        } else {
-          for (int j : bandless) {
-            if (j >= i) break;
-            ctx.report.print("nsou1 = %d, nsou2 = %d, b = %d, c = %d\n", i, j, b, 0);
+      if (batch > 1) {
+        bool outofmemory = false;
+#ifdef _OPENMP
+#pragma omp parallel for schedule(dynamic) num_threads(threads) if (threads > 1 && count > 1)
+#endif
+        for (int b = 0; b < count; ++b) {
+          try {
+            Replicate& rep = reps[static_cast<std::size_t>(b)];
+            weigh(rep);
+            PairCounter& counter = counters[static_cast<std::size_t>(b)];
+            counter.setplanes(&rep.planes, rep.nplanes);
+            if (rep.nplanes > 0) counter.count(0, n, 0, n, true);
+            rep.distance.clear();
+            rep.corrected.clear();
+            buildrows(rep, counter, 0, n, rep.distance, jaccard ? nullptr : &rep.corrected);
+          } catch (const std::bad_alloc&) {
+#ifdef _OPENMP
+#pragma omp atomic write
+#endif
+            outofmemory = true;
           }
         }
+        if (outofmemory) errorstop("Error: insufficient memory (calcboot)");
+        for (int b = 0; b < count; ++b) {
+          const Replicate& rep = reps[static_cast<std::size_t>(b)];
+          progress.step(t0 + b, repetitions);
+          warn(rep);
+          distancefile.print("%d\n", n);
+          distancefile.bytes(rep.distance.data(), rep.distance.size());
+          if (!jaccard) {
+            correctedfile.print("%d\n", n);
+            correctedfile.bytes(rep.corrected.data(), rep.corrected.size());
+          }
+          written();
+        }
+        continue;
       }
 
+      Replicate& rep = reps[0];
+      progress.step(t0, repetitions);
+      try {
+        weigh(rep);
+      } catch (const std::bad_alloc&) {
+        errorstop("Error: insufficient memory (calcboot)");
+      }
+      warn(rep);
       distancefile.print("%d\n", n);
       if (!jaccard) correctedfile.print("%d\n", n);
-      PairCounter counter(d.bits, &planes, nplanes);
+      PairCounter counter(d.bits, &rep.planes, rep.nplanes);
+      const int block = rowblock(n);
+      std::vector<RowBuffer> dls(static_cast<std::size_t>(block)), cls(static_cast<std::size_t>(block));
       for (int r0 = 0; r0 < n; r0 += block) {
         const int r1 = std::min(n, r0 + block);
-        if (nplanes > 0) counter.count(r0, r1, r0, n, true);
+        if (rep.nplanes > 0) counter.count(r0, r1, r0, n, true);
         bool outofmemory = false;
 #ifdef _OPENMP
 #pragma omp parallel for schedule(dynamic) num_threads(threads) if (threads > 1 && r1 - r0 > 1)
 #endif
         for (int row = r0; row < r1; ++row) {
           try {
-            const int i = row + 1, slot = row - r0;
-            RowBuffer& dl = distancerows[static_cast<std::size_t>(slot)];
-            RowBuffer* cl = jaccard ? nullptr : &correctedrows[static_cast<std::size_t>(slot)];
+            RowBuffer& dl = dls[static_cast<std::size_t>(row - r0)];
+            RowBuffer& cl = cls[static_cast<std::size_t>(row - r0)];
             dl.clear();
-            dl.append(d.names[i]);
-            dl.spaces(static_cast<std::size_t>(i - 1) * 6);
-            if (cl) {
-              cl->clear();
-              cl->append(d.names[i]);
-              cl->spaces(static_cast<std::size_t>(i - 1) * 6);
-            }
-            const int c = present[static_cast<std::size_t>(i)];
-            for (int j = i + 1; j <= n; ++j) {
-              const std::int64_t shared = nplanes > 0 ? counter.at(row, j - 1) : 0;
-              const int a = shared == 0 ? 1 : static_cast<int>(shared);
-              const int b = present[static_cast<std::size_t>(j)];  // the later strain, as in the pair loop
-              if (jaccard) {
-                dl.real(finiteor999(site(jaccardform(a, b, c, k))));
-              } else {
-                const double dist = finiteor999(site(diceform(a, b, c, k)));
-                dl.real(dist);
-                cl->real(dist < 0.75 ? finiteor999(jukescantorcorrection(dist)) : kNoValue);
-              }
-            }
-            dl.lineend();
-            if (cl) cl->lineend();
+            cl.clear();
+            buildrows(rep, counter, row, row + 1, dl, jaccard ? nullptr : &cl);
           } catch (const std::bad_alloc&) {
 #ifdef _OPENMP
 #pragma omp atomic write
@@ -163,16 +240,15 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
         }
         if (outofmemory) errorstop("Error: insufficient memory (calcboot)");
         for (int row = r0; row < r1; ++row) {
-          const RowBuffer& dl = distancerows[static_cast<std::size_t>(row - r0)];
+          const RowBuffer& dl = dls[static_cast<std::size_t>(row - r0)];
           distancefile.bytes(dl.data(), dl.size());
         }
         if (!jaccard)
           for (int row = r0; row < r1; ++row) {
-            const RowBuffer& cl = correctedrows[static_cast<std::size_t>(row - r0)];
+            const RowBuffer& cl = cls[static_cast<std::size_t>(row - r0)];
             correctedfile.bytes(cl.data(), cl.size());
           }
-        if (distancefile.failed() || correctedfile.failed())
-          errorstop("Error: can't write output file (calcboot)");
+        written();
       }
     }
   }

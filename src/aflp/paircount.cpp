@@ -54,6 +54,14 @@ int computethreads() {
 
 namespace {
 int fixedrowblock = 0;
+int fixedbatch = 0;
+}  // namespace
+
+void setreplicatebatch(int count) { fixedbatch = count < 0 ? 0 : count; }
+
+int replicatebatch(long long cells) {
+  if (fixedbatch > 0) return fixedbatch;
+  return static_cast<int>(std::clamp((1LL << 21) / std::max(cells, 1LL), 1LL, 64LL));
 }
 
 void setrowblock(int rows) { fixedrowblock = rows < 0 ? 0 : (rows + 3) / 4 * 4; }
@@ -64,12 +72,12 @@ int rowblock(int n) {
   return std::clamp(rows / 4 * 4, 4, 1024);
 }
 
-PairCounter::PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes)
+PairCounter::PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes, int threads)
     : x_(x),
       planes_(planes && nplanes > 0 ? planes->data() : nullptr),
       nplanes_(planes ? nplanes : 0),
       kernel_(pairkernel()),
-      threads_(computethreads()) {}
+      threads_(threads > 0 ? threads : computethreads()) {}
 
 void PairCounter::count(int r0, int r1, int c0, int c1, bool upper) {
   constexpr int kRows = 16, kCols = 128;  // one task: 16 rows against 128 columns

@@ -37,12 +37,23 @@ int computethreads();
 // automatic choice), for tests that need several blocks on small inputs.
 int rowblock(int n);
 void setrowblock(int rows);
+// Bootstrap replicates computed side by side when a replicate has `cells`
+// pairs (up to 64 small ones, 1 when they are large);
+// setreplicatebatch(count) fixes it (0 = automatic).
+int replicatebatch(long long cells);
+void setreplicatebatch(int count);
 
 // Counts of a band of rows against a band of columns, spread over threads.
 class PairCounter {
  public:
-  // planes: nplanes rows of multiplicity bits (bit planes), or none.
-  PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes);
+  // planes: nplanes rows of multiplicity bits (bit planes), or none;
+  // threads 0: computethreads().
+  PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes, int threads = 0);
+  // Other planes for the next counts.
+  void setplanes(const BitMatrix* planes, int nplanes) {
+    planes_ = planes && nplanes > 0 ? planes->data() : nullptr;
+    nplanes_ = planes ? nplanes : 0;
+  }
   // Counts for rows [r0, r1) against columns [c0, c1), 0-based, r0 and c0
   // multiples of 4. With upper, only what pairs j > i need is computed.
   // Cell (i, j) is at(i, j) afterwards.

@@ -64,6 +64,7 @@ class FastPath : public ::testing::Test {
   void TearDown() override {
     fs::remove_all(dir_);
     setrowblock(0);
+    setreplicatebatch(0);
     ::unsetenv("LORVANE_THREADS");
     ::unsetenv("LORVANE_SEED");
   }
@@ -197,6 +198,11 @@ TEST_F(FastPath, BootstrapMatchesWithTheSameSeed) {
       compareboot(1, k, 1, 3);
       compareboot(1, k, 2, 3);
     }
+    setreplicatebatch(1);  // replicates one at a time, rows over the threads
+    compareboot(1, 1.0f, 2, 3);
+    setreplicatebatch(2);  // a last batch that is not full
+    compareboot(1, 0.3f, 1, 5);
+    setreplicatebatch(0);
     compareboot(3, 0.5f, 2, 2);
     compareboot(1, 1.0f, 2, 0);
   }
