@@ -52,8 +52,11 @@ void lecbits(BitMatrix& bits, int n, int m, const std::string& path) {
   for (int i = 0; i < n; ++i) {
     if (std::fread(line.data(), 1, line.size(), in.get()) != line.size())
       errorstop("Error: can't read matrix (lecmat)");
-    for (int k = 0; k < m; ++k)
-      if (getfloat(&line[static_cast<std::size_t>(k) * 4]) > 0) bits.set(i, k);
+    std::uint64_t* row = bits.row(i);
+    for (int k = 0; k < m; ++k) {  // without branches: the bands are random
+      const std::uint64_t present = getfloat(&line[static_cast<std::size_t>(k) * 4]) > 0;
+      row[k / 64] |= present << (k % 64);
+    }
   }
 }
 

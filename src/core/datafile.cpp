@@ -27,20 +27,6 @@ CFile ouvlec(const std::string& path, char mode) {
   return in;
 }
 
-void putfloat(char* to, float v) {
-  auto bits = std::bit_cast<std::uint32_t>(v);
-  for (int k = 0; k < 4; ++k) {
-    to[k] = static_cast<char>(bits & 0xFFu);
-    bits >>= 8;
-  }
-}
-
-float getfloat(const char* from) {
-  std::uint32_t bits = 0;
-  for (int k = 3; k >= 0; --k) bits = (bits << 8) | static_cast<unsigned char>(from[k]);
-  return std::bit_cast<float>(bits);
-}
-
 std::string dimstrailer(int l, int c) {
   char text[64];
   const int n = std::snprintf(text, sizeof text, "\r\n%6.6d\r\n%6.6d\r\n", l, c);

@@ -4,6 +4,9 @@
 // A binary matrix file is the l x c values in row order as little-endian
 // IEEE single-precision reals, then an 18-byte trailer: CR LF, l as six
 // digits, CR LF, c as six digits, CR LF.
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "core/table.h"
@@ -32,8 +35,27 @@ void ecrmat(const RealTable& t, const std::string& path);
 // Fill an allocated table from the body of a binary matrix file.
 void lecmat(RealTable& t, const std::string& path);
 
-// Little-endian bytes of a single-precision value.
-void putfloat(char* to, float v);
-float getfloat(const char* from);
+// Little-endian bytes of a single-precision value (inline: the readers and
+// writers call them once per band or cell).
+inline void putfloat(char* to, float v) {
+  auto bits = std::bit_cast<std::uint32_t>(v);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(to, &bits, 4);
+  } else {
+    for (int k = 0; k < 4; ++k) {
+      to[k] = static_cast<char>(bits & 0xFFu);
+      bits >>= 8;
+    }
+  }
+}
+inline float getfloat(const char* from) {
+  std::uint32_t bits = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&bits, from, 4);
+  } else {
+    for (int k = 3; k >= 0; --k) bits = (bits << 8) | static_cast<unsigned char>(from[k]);
+  }
+  return std::bit_cast<float>(bits);
+}
 
 }  // namespace lorvane
