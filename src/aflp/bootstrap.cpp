@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <chrono>
+#include <future>
 #include <cstdlib>
 
 #include "aflp/bands.h"
@@ -139,17 +140,24 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   // Large ones: one replicate at a time, its rows spread over the threads.
   const long long cells = static_cast<long long>(n) * (n - 1) / 2;
   const int batch = replicatebatch(cells);
-  std::vector<Replicate> reps(static_cast<std::size_t>(batch));
+  // Two sets of replicates: one computed while the other is written.
+  std::vector<Replicate> sets[2] = {std::vector<Replicate>(static_cast<std::size_t>(batch)),
+                                    std::vector<Replicate>(batch > 1 ? static_cast<std::size_t>(batch) : 0)};
   std::vector<PairCounter> counters;  // one per replicate of a batch, kept for their memory
-  for (auto& rep : reps) {
-    rep.drawn.resize(static_cast<std::size_t>(m));
-    counters.emplace_back(d.bits, nullptr, 0, 1);
-  }
+  for (auto& set : sets)
+    for (auto& rep : set) rep.drawn.resize(static_cast<std::size_t>(m));
+  for (int b = 0; b < batch; ++b) counters.emplace_back(d.bits, nullptr, 0, 1);
+  std::future<void> writing;
+  auto waitwritten = [&] {
+    if (writing.valid()) writing.get();
+    written();
+  };
 
   Rng15 rng(bootstrapseed());
   {
     ProgressWindow progress(ctx.ws, "Computing bootstraps");
-    for (int t0 = 1; t0 <= repetitions; t0 += batch) {
+    for (int t0 = 1, set = 0; t0 <= repetitions; t0 += batch, set ^= 1) {
+      std::vector<Replicate>& reps = sets[batch > 1 ? set : 0];
       const int count = std::min(batch, repetitions - t0 + 1);
       // The draws, in replicate and column order from the one generator.
       for (int b = 0; b < count; ++b) {
@@ -189,18 +197,22 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
           }
         }
         if (outofmemory) errorstop("Error: insufficient memory (calcboot)");
+        waitwritten();
         for (int b = 0; b < count; ++b) {
-          const Replicate& rep = reps[static_cast<std::size_t>(b)];
           progress.step(t0 + b, repetitions);
-          warn(rep);
-          distancefile.print("%d\n", n);
-          distancefile.bytes(rep.distance.data(), rep.distance.size());
-          if (!jaccard) {
-            correctedfile.print("%d\n", n);
-            correctedfile.bytes(rep.corrected.data(), rep.corrected.size());
-          }
-          written();
+          warn(reps[static_cast<std::size_t>(b)]);
         }
+        writing = std::async(std::launch::async, [&, count, &reps = reps] {
+          for (int b = 0; b < count; ++b) {
+            const Replicate& rep = reps[static_cast<std::size_t>(b)];
+            distancefile.print("%d\n", n);
+            distancefile.bytes(rep.distance.data(), rep.distance.size());
+            if (!jaccard) {
+              correctedfile.print("%d\n", n);
+              correctedfile.bytes(rep.corrected.data(), rep.corrected.size());
+            }
+          }
+        });
         continue;
       }
 
@@ -251,6 +263,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
         written();
       }
     }
+    waitwritten();
   }
   if (!jaccard && !correctedfile.commit())
     errorstop("Error: can't write output file " + correctedpath + " (calcboot)");

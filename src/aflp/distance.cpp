@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <new>
 #include <vector>
@@ -77,7 +78,7 @@ struct Output {
   Figure figure;
   std::string path;
   OutputFile file;
-  std::vector<RowBuffer> rows;  // one per row of the block
+  std::vector<RowBuffer> rows[2];  // one per row of the block; two blocks: one computed, one written
 
   double value(const PairFigures& f) const {
     switch (figure) {
@@ -137,7 +138,8 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
   const PairFormulas formulas(index, corrected, r, k);
   const int block = rowblock(n);
   for (Output& o : outputs) {
-    o.rows.resize(static_cast<std::size_t>(block));
+    o.rows[0].resize(static_cast<std::size_t>(block));
+    o.rows[1].resize(static_cast<std::size_t>(block));
     if (!binary) o.file.print("%d\n", n);
   }
 
@@ -191,7 +193,17 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
     if (!outputs.empty()) {
       PairCounter counter(bits, nullptr, 0);
       const int threads = computethreads();
-      for (int r0 = 0; r0 < n; r0 += block) {
+      // Each block is written by a thread of its own while the next one is
+      // computed into the other set of rows.
+      std::future<void> writing;
+      auto checkwritten = [&] {
+        if (writing.valid()) writing.get();
+        for (const Output& o : outputs)
+          if (o.file.failed())
+            errorstop(binary ? "Error: can't write matrix (ecrmat)"
+                             : "Error: can't write output file " + o.path + " (calcdist)");
+      };
+      for (int r0 = 0, set = 0; r0 < n; r0 += block, set ^= 1) {
         const int r1 = std::min(n, r0 + block);
         // Text rows hold the upper triangle; binary rows are whole.
         counter.count(r0, r1, binary ? 0 : r0, n, !binary);
@@ -206,7 +218,7 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
             if (flags) flags->clear();
             const int bi = present[static_cast<std::size_t>(i)];
             for (Output& o : outputs) {
-              RowBuffer& rb = o.rows[static_cast<std::size_t>(slot)];
+              RowBuffer& rb = o.rows[set][static_cast<std::size_t>(slot)];
               rb.clear();
               if (!binary) {
                 rb.append(d.names[i]);
@@ -217,7 +229,7 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
             for (int j = binary ? 1 : i + 1; j <= n; ++j) {
               if (j == i) {  // the diagonal of a binary file
                 for (Output& o : outputs)
-                  o.rows[static_cast<std::size_t>(slot)].binary(o.figure == Figure::Shared ? bi : 0.0);
+                  o.rows[set][static_cast<std::size_t>(slot)].binary(o.figure == Figure::Shared ? bi : 0.0);
                 continue;
               }
               const int bj = present[static_cast<std::size_t>(j)];
@@ -225,7 +237,7 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
               const PairFigures f = formulas(counter.at(row, j - 1), j > i ? bj : bi, j > i ? bi : bj);
               if (f.nocorrection && flags && j > i) flags->push_back(j);
               for (Output& o : outputs) {
-                RowBuffer& rb = o.rows[static_cast<std::size_t>(slot)];
+                RowBuffer& rb = o.rows[set][static_cast<std::size_t>(slot)];
                 if (binary)
                   rb.binary(o.value(f));
                 else if (o.figure == Figure::Shared)
@@ -235,7 +247,7 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
               }
             }
             if (!binary)
-              for (Output& o : outputs) o.rows[static_cast<std::size_t>(slot)].lineend();
+              for (Output& o : outputs) o.rows[set][static_cast<std::size_t>(slot)].lineend();
           } catch (const std::bad_alloc&) {
 #ifdef _OPENMP
 #pragma omp atomic write
@@ -244,21 +256,21 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
           }
         }
         if (outofmemory) errorstop("Error: insufficient memory (calcdist)");
-        for (Output& o : outputs) {
-          for (int row = r0; row < r1; ++row) {
-            const RowBuffer& rb = o.rows[static_cast<std::size_t>(row - r0)];
-            o.file.bytes(rb.data(), rb.size());
-          }
-          if (o.file.failed())
-            errorstop(binary ? "Error: can't write matrix (ecrmat)"
-                             : "Error: can't write output file " + o.path + " (calcdist)");
-        }
+        checkwritten();
+        writing = std::async(std::launch::async, [&outputs, set, rows = r1 - r0] {
+          for (Output& o : outputs)
+            for (int slot = 0; slot < rows; ++slot) {
+              const RowBuffer& rb = o.rows[set][static_cast<std::size_t>(slot)];
+              o.file.bytes(rb.data(), rb.size());
+            }
+        });
         if (corrected)
           for (int row = r0; row < r1; ++row)
             for (int j : flagged[static_cast<std::size_t>(row - r0)])
               pending[static_cast<std::size_t>(j)].push_back(row + 1);
         announce(std::min(n, r1 + 1));
       }
+      checkwritten();
     }
     announce(n);
   }

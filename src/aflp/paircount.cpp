@@ -61,14 +61,14 @@ void setreplicatebatch(int count) { fixedbatch = count < 0 ? 0 : count; }
 
 int replicatebatch(long long cells) {
   if (fixedbatch > 0) return fixedbatch;
-  return static_cast<int>(std::clamp((1LL << 21) / std::max(cells, 1LL), 1LL, 64LL));
+  return static_cast<int>(std::clamp((1LL << 19) / std::max(cells, 1LL), 1LL, 64LL));
 }
 
 void setrowblock(int rows) { fixedrowblock = rows < 0 ? 0 : (rows + 3) / 4 * 4; }
 
 int rowblock(int n) {
   if (fixedrowblock > 0) return fixedrowblock;
-  const int rows = (1 << 21) / (n > 0 ? n : 1);
+  const int rows = (1 << 19) / (n > 0 ? n : 1);
   return std::clamp(rows / 4 * 4, 4, 1024);
 }
 
