@@ -1,10 +1,14 @@
 // lorvane-cli: the command line and command files of the desktop program,
 // without a window.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "aflp/module.h"
+#include "core/terminal.h"
 #include "core/windowsystem.h"
 #include "frame/cmdfile.h"
 #include "frame/frame.h"
@@ -29,7 +33,10 @@ const char* const kUsage =
     "Exit status: 0 the command file was worked through; 1 a run ended with an\n"
     "error; 2 the command file stopped early on a format fault; 3 the command\n"
     "file cannot be found, opened or is empty; 64 usage.\n"
-    "Environment: LORVANE_SEED=n seeds the bootstrap generator with n.\n";
+    "When standard error is a terminal, long computations show a progress bar\n"
+    "there (title, step count, elapsed time).\n"
+    "Environment: LORVANE_SEED=n seeds the bootstrap generator with n;\n"
+    "LORVANE_THREADS=n computes with n threads (default: every processor).\n";
 
 }  // namespace
 
@@ -42,8 +49,12 @@ int main(int argc, char** argv) {
   const std::string startfolder = currentfolder();
   const CommandLine cl = parsecommandline(commandlinetext(argc, argv));
 
-  HeadlessWindowSystem ws;
-  Frame frame(ws);
+  std::unique_ptr<HeadlessWindowSystem> ws;
+  if (::isatty(fileno(stderr)))
+    ws = std::make_unique<TerminalWindowSystem>(stderr);
+  else
+    ws = std::make_unique<HeadlessWindowSystem>();
+  Frame frame(*ws);
   if (!cl.basefolder.empty()) frame.basefolder = absolutepath(cl.basefolder, startfolder);
   registermodule(frame);
   if (cl.optiontoopen != 0)
