@@ -131,7 +131,7 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--cli", default=os.path.join(here, "..", "build", "app", "lorvane-cli"))
-    parser.add_argument("--work", default=os.path.join(here, "..", "build", "bench"))
+    parser.add_argument("--work", default=os.path.join(here, "..", "build", "bench-work"))
     parser.add_argument("--repeat", type=int, default=2)
     parser.add_argument("--only", default="W1,W2,W3")
     parser.add_argument("--skip-anchors", action="store_true")

@@ -16,12 +16,12 @@ namespace lorvane {
 
 const std::vector<PairKernel>& availablekernels() {
   static const std::vector<PairKernel> kernels = [] {
-    std::vector<PairKernel> k{{"portable", kernels::portablecount}};
+    std::vector<PairKernel> k{{"portable", kernels::portablecount, kernels::portabletotal}};
 #if defined(LORVANE_X86_KERNELS)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("popcnt")) k.push_back({"popcnt", kernels::popcntcount});
+    if (__builtin_cpu_supports("popcnt")) k.push_back({"popcnt", kernels::popcntcount, kernels::popcnttotal});
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vpopcntdq"))
-      k.push_back({"avx512", kernels::avx512count});
+      k.push_back({"avx512", kernels::avx512count, kernels::avx512total});
 #endif
     return k;
   }();

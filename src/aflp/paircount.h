@@ -21,6 +21,9 @@ using SharedCountFunction = void (*)(const std::uint64_t* x, std::size_t stride,
 struct PairKernel {
   const char* name;
   SharedCountFunction count;
+  // Bits set in a block of words (a multiple of 8) with the same
+  // instructions: the machine's ceiling for the benchmarks.
+  std::uint64_t (*total)(const std::uint64_t* x, std::size_t words);
 };
 
 // Every kernel this build has that the processor can run, the widest last.

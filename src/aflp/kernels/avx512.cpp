@@ -10,16 +10,26 @@
 
 namespace lorvane::kernels::avx512 {
 
-// Sixteen sums of eight 64-bit lanes.
+// Sixteen sums of eight 64-bit lanes, by a tree: pairs within 128-bit
+// lanes, then across them; acc[4p + q] goes to out[p * ld + q].
 inline void reduce16(const __m512i* acc, std::int64_t* out, std::size_t ld) {
-  for (int p = 0; p < 4; ++p)
-    for (int q = 0; q < 4; ++q) {
-      alignas(64) std::uint64_t lanes[8];
-      _mm512_store_si512(lanes, acc[p * 4 + q]);
-      std::uint64_t sum = 0;
-      for (std::uint64_t v : lanes) sum += v;
-      out[static_cast<std::size_t>(p) * ld + static_cast<std::size_t>(q)] = static_cast<std::int64_t>(sum);
-    }
+  __m512i u[8], w[4], x[2];
+  for (int k = 0; k < 8; ++k)
+    u[k] = _mm512_add_epi64(_mm512_unpacklo_epi64(acc[2 * k], acc[2 * k + 1]),
+                            _mm512_unpackhi_epi64(acc[2 * k], acc[2 * k + 1]));
+  for (int k = 0; k < 4; ++k)
+    w[k] = _mm512_add_epi64(_mm512_shuffle_i64x2(u[2 * k], u[2 * k + 1], _MM_SHUFFLE(2, 0, 2, 0)),
+                            _mm512_shuffle_i64x2(u[2 * k], u[2 * k + 1], _MM_SHUFFLE(3, 1, 3, 1)));
+  for (int k = 0; k < 2; ++k)
+    x[k] = _mm512_add_epi64(_mm512_shuffle_i64x2(w[2 * k], w[2 * k + 1], _MM_SHUFFLE(2, 0, 2, 0)),
+                            _mm512_shuffle_i64x2(w[2 * k], w[2 * k + 1], _MM_SHUFFLE(3, 1, 3, 1)));
+  // x[0] holds the sums of acc[0..7], x[1] those of acc[8..15].
+  for (int k = 0; k < 2; ++k) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + static_cast<std::size_t>(2 * k) * ld),
+                        _mm512_castsi512_si256(x[k]));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + static_cast<std::size_t>(2 * k + 1) * ld),
+                        _mm512_extracti64x4_epi64(x[k], 1));
+  }
 }
 
 inline void tile(const std::uint64_t* xi, const std::uint64_t* xj, std::size_t stride, std::size_t words,
@@ -67,5 +77,19 @@ namespace lorvane::kernels {
 void avx512count(const std::uint64_t* x, std::size_t stride, std::size_t words, int i0, int ni, int j0, int nj,
                  const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld) {
   avx512::countrectangle(x, stride, words, i0, ni, j0, nj, planes, nplanes, out, ld);
+}
+std::uint64_t avx512total(const std::uint64_t* x, std::size_t words) {
+  __m512i s0 = _mm512_setzero_si512(), s1 = _mm512_setzero_si512();
+  std::size_t w = 0;
+  for (; w + 16 <= words; w += 16) {
+    s0 = _mm512_add_epi64(s0, _mm512_popcnt_epi64(_mm512_load_si512(x + w)));
+    s1 = _mm512_add_epi64(s1, _mm512_popcnt_epi64(_mm512_load_si512(x + w + 8)));
+  }
+  if (w < words) s0 = _mm512_add_epi64(s0, _mm512_popcnt_epi64(_mm512_load_si512(x + w)));
+  alignas(64) std::uint64_t lanes[8];
+  _mm512_store_si512(lanes, _mm512_add_epi64(s0, s1));
+  std::uint64_t sum = 0;
+  for (std::uint64_t v : lanes) sum += v;
+  return sum;
 }
 }  // namespace lorvane::kernels

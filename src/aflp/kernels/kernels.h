@@ -11,4 +11,9 @@ LORVANE_KERNEL(portablecount);
 LORVANE_KERNEL(popcntcount);
 LORVANE_KERNEL(avx512count);
 #undef LORVANE_KERNEL
+// Bits set in `words` words (a multiple of 8 for avx512total): the bare
+// popcount loop, the ceiling the pair kernels are measured against.
+std::uint64_t portabletotal(const std::uint64_t* x, std::size_t words);
+std::uint64_t popcnttotal(const std::uint64_t* x, std::size_t words);
+std::uint64_t avx512total(const std::uint64_t* x, std::size_t words);
 }  // namespace lorvane::kernels

@@ -13,4 +13,5 @@ void portablecount(const std::uint64_t* x, std::size_t stride, std::size_t words
                    const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld) {
   portable::countrectangle(x, stride, words, i0, ni, j0, nj, planes, nplanes, out, ld);
 }
+std::uint64_t portabletotal(const std::uint64_t* x, std::size_t words) { return scalartotal(x, words); }
 }  // namespace lorvane::kernels

@@ -31,3 +31,16 @@ inline void scalartile(const std::uint64_t* xi, const std::uint64_t* xj, std::si
   for (int p = 0; p < 4; ++p)
     for (int q = 0; q < 4; ++q) out[static_cast<std::size_t>(p) * ld + static_cast<std::size_t>(q)] = total[p * 4 + q];
 }
+
+inline std::uint64_t scalartotal(const std::uint64_t* x, std::size_t words) {
+  std::uint64_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+  std::size_t w = 0;
+  for (; w + 4 <= words; w += 4) {
+    s0 += static_cast<std::uint64_t>(std::popcount(x[w]));
+    s1 += static_cast<std::uint64_t>(std::popcount(x[w + 1]));
+    s2 += static_cast<std::uint64_t>(std::popcount(x[w + 2]));
+    s3 += static_cast<std::uint64_t>(std::popcount(x[w + 3]));
+  }
+  for (; w < words; ++w) s0 += static_cast<std::uint64_t>(std::popcount(x[w]));
+  return s0 + s1 + s2 + s3;
+}
