@@ -8,6 +8,7 @@
 
 #include "aflp/bands.h"
 #include "aflp/paircount.h"
+#include "aflp/workers.h"
 #include "aflp/rowbuffer.h"
 #include "aflp/distance.h"
 #include "aflp/formulas.h"
@@ -175,12 +176,9 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
         }
       }
       if (batch > 1) {
-        bool outofmemory = false;
-#ifdef _OPENMP
-#pragma omp parallel for schedule(dynamic) num_threads(threads) if (threads > 1 && count > 1)
-#endif
-        for (int b = 0; b < count; ++b) {
-          try {
+        try {
+          parallelfor(count, threads, [&](int at) {
+            const int b = at;
             Replicate& rep = reps[static_cast<std::size_t>(b)];
             weigh(rep);
             PairCounter& counter = counters[static_cast<std::size_t>(b)];
@@ -189,14 +187,10 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
             rep.distance.clear();
             rep.corrected.clear();
             buildrows(rep, counter, 0, n, rep.distance, jaccard ? nullptr : &rep.corrected);
-          } catch (const std::bad_alloc&) {
-#ifdef _OPENMP
-#pragma omp atomic write
-#endif
-            outofmemory = true;
-          }
+          });
+        } catch (const std::bad_alloc&) {
+          errorstop("Error: insufficient memory (calcboot)");
         }
-        if (outofmemory) errorstop("Error: insufficient memory (calcboot)");
         waitwritten();
         for (int b = 0; b < count; ++b) {
           progress.step(t0 + b, repetitions);
@@ -232,25 +226,18 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
       for (int r0 = 0; r0 < n; r0 += block) {
         const int r1 = std::min(n, r0 + block);
         if (rep.nplanes > 0) counter.count(r0, r1, r0, n, true);
-        bool outofmemory = false;
-#ifdef _OPENMP
-#pragma omp parallel for schedule(dynamic) num_threads(threads) if (threads > 1 && r1 - r0 > 1)
-#endif
-        for (int row = r0; row < r1; ++row) {
-          try {
+        try {
+          parallelfor(r1 - r0, threads, [&](int at) {
+            const int row = r0 + at;
             RowBuffer& dl = dls[static_cast<std::size_t>(row - r0)];
             RowBuffer& cl = cls[static_cast<std::size_t>(row - r0)];
             dl.clear();
             cl.clear();
             buildrows(rep, counter, row, row + 1, dl, jaccard ? nullptr : &cl);
-          } catch (const std::bad_alloc&) {
-#ifdef _OPENMP
-#pragma omp atomic write
-#endif
-            outofmemory = true;
-          }
+          });
+        } catch (const std::bad_alloc&) {
+          errorstop("Error: insufficient memory (calcboot)");
         }
-        if (outofmemory) errorstop("Error: insufficient memory (calcboot)");
         for (int row = r0; row < r1; ++row) {
           const RowBuffer& dl = dls[static_cast<std::size_t>(row - r0)];
           distancefile.bytes(dl.data(), dl.size());

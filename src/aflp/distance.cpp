@@ -11,6 +11,7 @@
 #include "aflp/bands.h"
 #include "aflp/formulas.h"
 #include "aflp/paircount.h"
+#include "aflp/workers.h"
 #include "aflp/rowbuffer.h"
 #include "core/datafile.h"
 #include "core/messages.h"
@@ -207,12 +208,9 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
         const int r1 = std::min(n, r0 + block);
         // Text rows hold the upper triangle; binary rows are whole.
         counter.count(r0, r1, binary ? 0 : r0, n, !binary);
-        bool outofmemory = false;
-#ifdef _OPENMP
-#pragma omp parallel for schedule(dynamic) num_threads(threads) if (threads > 1 && r1 - r0 > 1)
-#endif
-        for (int row = r0; row < r1; ++row) {
-          try {
+        try {
+          parallelfor(r1 - r0, threads, [&](int at) {
+            const int row = r0 + at;
             const int i = row + 1, slot = row - r0;
             std::vector<int>* flags = corrected ? &flagged[static_cast<std::size_t>(slot)] : nullptr;
             if (flags) flags->clear();
@@ -248,14 +246,10 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
             }
             if (!binary)
               for (Output& o : outputs) o.rows[set][static_cast<std::size_t>(slot)].lineend();
-          } catch (const std::bad_alloc&) {
-#ifdef _OPENMP
-#pragma omp atomic write
-#endif
-            outofmemory = true;
-          }
+          });
+        } catch (const std::bad_alloc&) {
+          errorstop("Error: insufficient memory (calcdist)");
         }
-        if (outofmemory) errorstop("Error: insufficient memory (calcdist)");
         checkwritten();
         writing = std::async(std::launch::async, [&outputs, set, rows = r1 - r0] {
           for (Output& o : outputs)

@@ -8,9 +8,9 @@
 
 #include "aflp/kernels/kernels.h"
 
-#ifdef _OPENMP
-#include <omp.h>
-#endif
+#include <thread>
+
+#include "aflp/workers.h"
 
 namespace lorvane {
 
@@ -45,11 +45,8 @@ int computethreads() {
     const long v = std::strtol(text, &end, 10);
     if (end != text && *end == '\0' && v >= 1) return static_cast<int>(std::min(v, 1024L));
   }
-#ifdef _OPENMP
-  return omp_get_num_procs();
-#else
-  return 1;
-#endif
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? static_cast<int>(std::min(cores, 1024u)) : 1;
 }
 
 namespace {
@@ -90,16 +87,13 @@ void PairCounter::count(int r0, int r1, int c0, int c1, bool upper) {
   const int tasks = rowtasks * coltasks;
   const std::uint64_t* x = x_.data();
   const std::size_t stride = x_.stride(), words = x_.words();
-#ifdef _OPENMP
-#pragma omp parallel for schedule(dynamic) num_threads(threads_) if (threads_ > 1 && tasks > 1)
-#endif
-  for (int task = 0; task < tasks; ++task) {
+  parallelfor(tasks, threads_, [&](int task) {
     const int i = r0 + task / coltasks * kRows, j = c0 + task % coltasks * kCols;
     const int ni = std::min(kRows, rend - i), nj = std::min(kCols, cend - j);
-    if (upper && j + nj <= i) continue;  // wholly below the diagonal
+    if (upper && j + nj <= i) return;  // wholly below the diagonal
     kernel_.count(x, stride, words, i, ni, j, nj, planes_, nplanes_,
                   out_.data() + static_cast<std::size_t>(i - r0) * ld_ + static_cast<std::size_t>(j - c0), ld_);
-  }
+  });
 }
 
 std::int64_t sharedcount(const BitMatrix& x, int i, int j, const BitMatrix* planes, int nplanes) {
