@@ -75,6 +75,8 @@ ParamDialog::ParamDialog(QWidget* owner, Frame& frame, WindowSystem& ws, int opt
     frame_.store.labels[at] = split.labels[at];
     frame_.store.descriptors[at] = split.descriptors[at];
     captions_[at]->setText(qtext(split.captions[at]));
+    // The caption may be cut by its width; the whole label is at hand here.
+    captions_[at]->setToolTip(qtext(split.labels[at]).trimmed());
   }
   for (int k = rows_ + 1; k <= kDialogRows; ++k) {
     const auto at = static_cast<std::size_t>(k);
