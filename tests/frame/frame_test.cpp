@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <optional>
 
 #include "../testutil.h"
 #include "aflp/module.h"
@@ -137,6 +138,37 @@ TEST(RunFiles, PointerFileOfTheBaseFolderNamesWhereThePreferenceLies) {
   f.setupfiles("x");
   EXPECT_EQ(currentfolder(), dir / "prefs");
   EXPECT_EQ(f.defaultfolder, dir / "work\n");
+}
+
+TEST(RunFiles, ChangeFolderWritesThePickedFilesFolderAndACancelChangesNothing) {
+  struct Picker : HeadlessWindowSystem {
+    std::optional<std::string> answer;
+    std::optional<std::string> fileDialog(const FileDialogRequest&) override { return answer; }
+  } ws;
+  TempDir dir;
+  ::mkdir((dir / "chosen").c_str(), 0777);
+  Frame f(ws);
+  f.setupfiles("x");
+  const std::string preference = dir / "xdg/lorvane/VELKPREF.txt";
+  const std::string before = readfile(preference);
+  f.changefolder();
+  EXPECT_EQ(readfile(preference), before);
+  ws.answer = dir / "chosen/any.txt";
+  f.changefolder();
+  EXPECT_EQ(readfile(preference), dir / "chosen");
+  EXPECT_EQ(f.dialogfolder, dir / "chosen");
+  f.setupfiles("x");
+  EXPECT_EQ(currentfolder(), dir / "chosen");
+}
+
+TEST(RunFiles, LongOrPathLikeNamesStayOneFileInTheDefaultFolder) {
+  TempDir dir;
+  HeadlessWindowSystem ws;
+  Frame f(ws);
+  f.setupfiles("../up/" + std::string(100, 'n'));
+  const std::string name = f.reportpath().substr(f.reportpath().rfind('/') + 1);
+  EXPECT_EQ(name, "l-.._up_" + std::string(73, 'n') + name.substr(name.size() - 13));
+  EXPECT_EQ(f.reportpath().substr(0, f.reportpath().rfind('/')), dir / "xdg/lorvane");
 }
 
 TEST(Banner, ThirdLineIsAsWideAsTheFrame) {
