@@ -106,6 +106,9 @@ class Frame {
  private:
   void opentemporaryreport();
   void findfolders();
+  // From the base folder, to the folder of the preference file: the one the
+  // pointer file names, or the user data folder.
+  void gotopreferencefolder();
   WindowSystem& ws_;
   CFile tempreport_;
   std::string reportpath_;
