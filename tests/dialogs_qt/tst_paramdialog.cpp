@@ -125,11 +125,6 @@ class ParamDialogTest : public QObject {
     QCOMPARE(boot.windowTitle(), QString("Bootstrap computation"));
     QCOMPARE(control<QLabel>(&boot, 1126)->text(), QString("Number of bootstrap repetitions : "));
 
-    addoption(3, kOddTypesSpecification, 3);
-    ParamDialog three(nullptr, *frame_, ws_, 3);
-    QVERIFY(!control<QLineEdit>(&three, 1114)->isHidden());
-    QVERIFY(control<QLineEdit>(&three, 1119)->isHidden());
-    QCOMPARE(control<QLabel>(&three, 1111)->text(), QString("Number"));
   }
 
   void okWithEmptyFieldsStillRuns() {
