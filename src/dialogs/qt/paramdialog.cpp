@@ -65,6 +65,7 @@ ParamDialog::ParamDialog(QWidget* owner, Frame& frame, WindowSystem& ws, int opt
 
   buildrows();
   setFixedSize(du.size(kParamDialogPlace));
+  if (owner) move(owner->mapToGlobal(QPoint(du.x(kParamDialogPlace.x), du.y(kParamDialogPlace.y))));
 
   const bool known = option_ >= 1 && option_ <= kMaxOptions;
   const auto slot = static_cast<std::size_t>(known ? option_ : 0);

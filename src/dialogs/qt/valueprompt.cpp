@@ -60,6 +60,7 @@ ValuePrompt::ValuePrompt(QWidget* owner, const std::string& label, QLineEdit* ro
   edit_->setPlaceholderText(title->text());
 
   setFixedSize(du.size(kValuePromptPlace));
+  if (owner) move(owner->mapToGlobal(QPoint(du.x(kValuePromptPlace.x), du.y(kValuePromptPlace.y))));
   edit_->setFocus();
 }
 
