@@ -7,22 +7,13 @@
 #include <climits>
 
 #include "core/datafile.h"
+#include "dialogs/qt/answertext.h"
 #include "dialogs/qt/dialogunits.h"
 #include "dialogs/qt/valueprompt.h"
 
 namespace lorvane {
 
 namespace {
-
-// At most 255 bytes of the text, cut before a character, not inside one.
-std::string cut255(const QString& text) {
-  std::string s = text.toStdString();
-  if (s.size() <= 255) return s;
-  std::size_t end = 255;
-  while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80) --end;
-  s.resize(end);
-  return s;
-}
 
 QString qtext(const std::string& s) { return QString::fromStdString(s); }
 
@@ -112,6 +103,7 @@ void ParamDialog::buildrows() {
           break;
         case RowControl::Edit:
           w = edits_[at] = new QLineEdit(this);
+          edits_[at]->setMaxLength(kAnswerLength);  // what an answer holds, seen while typing
           break;
         case RowControl::Set:
           w = sets_[at] = new QPushButton(QStringLiteral("Set"), this);
@@ -127,7 +119,7 @@ void ParamDialog::buildrows() {
 }
 
 void ParamDialog::storeanswers() {
-  for (int i = 1; i <= rows_; ++i) frame_.store.answers[static_cast<std::size_t>(i)] = cut255(edit(i)->text());
+  for (int i = 1; i <= rows_; ++i) frame_.store.answers[static_cast<std::size_t>(i)] = answertext(edit(i)->text());
 }
 
 void ParamDialog::setpressed(int row) {

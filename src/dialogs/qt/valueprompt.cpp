@@ -5,22 +5,10 @@
 #include <QPushButton>
 
 #include "dialogs/paramspec.h"
+#include "dialogs/qt/answertext.h"
 #include "dialogs/qt/dialogunits.h"
 
 namespace lorvane {
-
-namespace {
-
-// At most 255 bytes of the text, cut before a character, not inside one.
-QString cut255(const QString& text) {
-  QByteArray bytes = text.toUtf8();
-  if (bytes.size() <= 255) return text;
-  int end = 255;
-  while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
-  return QString::fromUtf8(bytes.left(end));
-}
-
-}  // namespace
 
 ValuePrompt::ValuePrompt(QWidget* owner, const std::string& label, QLineEdit* row)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), row_(row) {
@@ -36,6 +24,7 @@ ValuePrompt::ValuePrompt(QWidget* owner, const std::string& label, QLineEdit* ro
   edit_ = new QLineEdit(this);
   edit_->setObjectName(QString::number(kPromptEditId));
   edit_->setGeometry(du.rect(kPromptEditPlace));
+  edit_->setMaxLength(kAnswerLength);
 
   auto* okbutton = new QPushButton(QStringLiteral("Ok"), this);
   okbutton->setObjectName(QString::number(kOkId));
@@ -65,8 +54,8 @@ ValuePrompt::ValuePrompt(QWidget* owner, const std::string& label, QLineEdit* ro
 }
 
 void ValuePrompt::ok() {
-  const QString value = cut255(edit_->text());
-  if (!value.isEmpty() && row_) row_->setText(value);
+  const std::string value = answertext(edit_->text());
+  if (!value.empty() && row_) row_->setText(QString::fromStdString(value));
   accept();
 }
 
