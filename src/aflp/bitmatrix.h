@@ -9,6 +9,8 @@
 #include <memory>
 #include <new>
 
+#include "core/table.h"
+
 namespace lorvane {
 
 class BitMatrix {
@@ -25,6 +27,9 @@ class BitMatrix {
         used_(static_cast<std::size_t>((bits + 63) / 64)),
         stride_((used_ + kWordMultiple - 1) / kWordMultiple * kWordMultiple) {
     if (stride_ == 0) stride_ = kWordMultiple;
+    // No more than the machine's memory is asked for (as the tables do).
+    if (static_cast<std::size_t>(paddedrows_) > memorylimit() / sizeof(std::uint64_t) / stride_)
+      throw std::bad_alloc();
     const std::size_t bytes = static_cast<std::size_t>(paddedrows_) * stride_ * sizeof(std::uint64_t);
     void* p = std::aligned_alloc(64, bytes);
     if (!p) throw std::bad_alloc();
