@@ -142,6 +142,9 @@ def main():
     env = dict(os.environ, XDG_DATA_HOME=os.path.join(work, "data"), LORVANE_SEED="2026")
     me = [sys.executable, os.path.abspath(__file__)]
 
+    with open("/proc/cpuinfo") as f:
+        model = next((l.split(":", 1)[1].strip() for l in f if l.startswith("model name")), "?")
+    print(f"machine: {model}, {os.cpu_count()} processors; load average at start {os.getloadavg()}")
     rows = []
     for name in args.only.split(","):
         n, m, kind = WORKLOADS[name]
@@ -172,6 +175,7 @@ def main():
             if f.startswith(name + ".txt."):
                 os.remove(os.path.join(work, f))
 
+    print(f"load average at end {os.getloadavg()}")
     print(f"{'workload':8} {'run':34} {'wall s':>9} {'peak MB':>9}")
     for w, label, t, mem in rows:
         print(f"{w:8} {label:34} {t:9.3f} {mem:9.1f}")
