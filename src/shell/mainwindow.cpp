@@ -23,6 +23,7 @@ namespace lorvane {
 
 MainWindow::MainWindow(Frame& frame, QtWindowSystem& ws, Prompter& prompter)
     : frame_(frame), ws_(ws), prompter_(prompter), editor_(new QPlainTextEdit(this)) {
+  loadresources();
   quit = [](int status) { QCoreApplication::exit(status); };
   setObjectName(stringresource(1001));
   setWindowTitle(stringresource(1002));
@@ -38,6 +39,8 @@ MainWindow::MainWindow(Frame& frame, QtWindowSystem& ws, Prompter& prompter)
   editor_->installEventFilter(this);
   editor_->viewport()->installEventFilter(this);
   installEventFilter(this);
+  // The application hears of changes of the system's colours.
+  qApp->installEventFilter(this);
 
   document_ = std::make_unique<TextDocument>(*editor_, prompter_, frame_,
                                              [this](const QString& caption) { setWindowTitle(caption); });
@@ -56,7 +59,12 @@ MainWindow::MainWindow(Frame& frame, QtWindowSystem& ws, Prompter& prompter)
   });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  qApp->removeEventFilter(this);
+  editor_->viewport()->removeEventFilter(this);
+  editor_->removeEventFilter(this);
+  removeEventFilter(this);
+}
 
 MainWindow::BusyScope::~BusyScope() {
   if (--w_.busy_ == 0 && w_.pendingclose_) {
@@ -233,10 +241,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   quit(exitstatus);
 }
 
-void MainWindow::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::ApplicationPaletteChange) settings_->followsystemcolours();
-  QMainWindow::changeEvent(event);
-}
 
 void MainWindow::focusInEvent(QFocusEvent*) { editor_->setFocus(); }
 
@@ -277,6 +281,13 @@ bool MainWindow::dropevent(QEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == qApp) {
+    if (event->type() == QEvent::ApplicationPaletteChange) settings_->followsystemcolours();
+    return false;
+  }
+  // Keys and drops of the main window and its text area only; the
+  // application's filter also sees every other window's events.
+  if (watched != this && watched != editor_ && watched != editor_->viewport()) return false;
   switch (event->type()) {
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {

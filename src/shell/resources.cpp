@@ -5,13 +5,25 @@
 #include <QKeySequence>
 #include <QStringList>
 
+// The resources are compiled into the static library: register them once.
+static void initresources() { Q_INIT_RESOURCE(lorvane); }
+
 namespace lorvane {
+
+void loadresources() {
+  static const bool done = [] {
+    initresources();
+    return true;
+  }();
+  (void)done;
+}
 
 namespace {
 
 // The data lines of a resource table: comments and empty lines left out,
 // each line split at tabs.
 std::vector<QStringList> tablelines(const QString& name) {
+  loadresources();
   std::vector<QStringList> lines;
   QFile file(":/lorvane/" + name);
   if (!file.open(QIODevice::ReadOnly)) return lines;

@@ -23,6 +23,8 @@ struct AcceleratorResource {
   int id = 0;
 };
 
+// Register the compiled-in resources (tables, icon); called before use.
+void loadresources();
 // String `id` of the string table; empty when the table has none.
 QString stringresource(int id);
 // stringresource(id) with its "%s" replaced by the argument.

@@ -11,7 +11,9 @@ namespace lorvane {
 
 int progressright(int left, int width, int step, int total) {
   const float scale = static_cast<float>(width) / static_cast<float>(total);
-  return static_cast<int>(static_cast<float>(left) + static_cast<float>(step) * scale);
+  // The product is formed in the wider precision of the arithmetic, so a
+  // last step can stop a pixel short: 11 * 22.727272f gives 249.99999.
+  return static_cast<int>(left + step * static_cast<double>(scale));
 }
 
 ProgressWindow::ProgressWindow(QWidget* owner, const QString& title)

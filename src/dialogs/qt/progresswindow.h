@@ -15,7 +15,7 @@ class ProgressWindow;
 namespace lorvane {
 
 // Right end of the filled bar: scale = width / total in single precision,
-// right = left + step * scale, truncated toward zero.
+// right = left + step * scale (in double precision), truncated toward zero.
 int progressright(int left, int width, int step, int total);
 
 class ProgressWindow : public QWidget {
