@@ -1,0 +1,60 @@
+// lorvane-screenshot: starts the desktop program's window, makes one run of
+// "Simple computation" on a band-pattern file as the parameter dialog's Ok
+// would (so the report is shown in the window), and saves a picture of the
+// window as it is on the screen.
+//   lorvane-screenshot band-pattern-file out.png
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QWindow>
+#include <cstdio>
+#include <vector>
+
+#include "frame/frame.h"
+#include "shell/desktop.h"
+
+int main(int argc, char** argv) {
+  using namespace lorvane;
+  if (argc != 3) {
+    std::fputs("Usage: lorvane-screenshot band-pattern-file out.png\n", stderr);
+    return kExitUsage;
+  }
+  const std::string input = absolutepath(argv[1], currentfolder());
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  QtPrompter prompter;
+  Desktop desktop(prompter);
+  prompter.setOwner(&desktop.window());
+  desktop.window().move(0, 0);
+  showandwait(desktop.window());
+  if (desktop.start(CommandLine{}, currentfolder())) return kExitRunFailed;
+
+  {
+    MainWindow::BusyScope busy(desktop.window());
+    Frame& frame = desktop.frame();
+    frame.currentoption = 1;
+    const std::vector<std::string> answers{input, "6", "", "1", "", ""};
+    for (std::size_t k = 0; k < answers.size(); ++k) frame.store.answers[k + 1] = answers[k];
+    frame.beginreport();
+    desktop.ws().setWaitCursor(true);
+    frame.runoption(1);
+    desktop.ws().setWaitCursor(false);
+    if (frame.lastrunfailed()) return kExitRunFailed;
+  }
+
+  // Let the window settle, then take it from the screen.
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < 500) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  QScreen* screen = desktop.window().windowHandle()->screen();
+  const QRect area = desktop.window().frameGeometry();
+  const QPixmap shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+  if (!shot.save(QString::fromLocal8Bit(argv[2]), "PNG")) {
+    std::fprintf(stderr, "Error: can't write %s\n", argv[2]);
+    return kExitRunFailed;
+  }
+  std::printf("Report %s shown; picture in %s\n", desktop.frame().reportpath().c_str(), argv[2]);
+  // Leave without the end-of-program question.
+  desktop.ws().setclosing();
+  return kExitWorkedThrough;
+}
