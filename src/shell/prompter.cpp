@@ -71,9 +71,12 @@ std::optional<std::string> QtPrompter::fileDialog(const FileDialogRequest& reque
   const bool save = request.kind == FileDialogRequest::Kind::Save;
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog.setNameFilter(QString::fromStdString(request.filterDescription).replace(
-                           QStringLiteral("(*.*)"), QStringLiteral("(*)")) +
-                       " (" + filterpattern(request.filterPattern) + ")");
+  // Qt reads the patterns from the filter's last parenthesised part.
+  QString filter = QString::fromStdString(request.filterDescription);
+  const qsizetype open = filter.lastIndexOf('(');
+  if (filter.endsWith(')') && open >= 0) filter.truncate(open);
+  else filter += ' ';
+  dialog.setNameFilter(filter + "(" + filterpattern(request.filterPattern) + ")");
   if (!request.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(request.initialFolder));
   if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
