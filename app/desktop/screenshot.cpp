@@ -1,15 +1,19 @@
 // lorvane-screenshot: starts the desktop program's window, makes one run of
-// "Simple computation" on a band-pattern file as the parameter dialog's Ok
-// would (so the report is shown in the window), and saves a picture of the
-// window as it is on the screen.
+// "Simple computation" on a band-pattern file through its parameter dialog
+// (so the report is shown in the window), and saves a picture of the window
+// as it is on the screen.
 //   lorvane-screenshot band-pattern-file out.png
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <cstdio>
 #include <vector>
 
+#include "dialogs/qt/paramdialog.h"
 #include "frame/frame.h"
 #include "shell/desktop.h"
 
@@ -29,18 +33,18 @@ int main(int argc, char** argv) {
   showandwait(desktop.window());
   if (desktop.start(CommandLine{}, currentfolder())) return kExitRunFailed;
 
-  {
-    MainWindow::BusyScope busy(desktop.window());
-    Frame& frame = desktop.frame();
-    frame.currentoption = 1;
+  // Options, "Simple computation": the answers typed into its parameter
+  // dialog, then Ok.
+  QTimer::singleShot(0, [&input] {
+    auto* dialog = qobject_cast<ParamDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
     const std::vector<std::string> answers{input, "6", "", "1", "", ""};
-    for (std::size_t k = 0; k < answers.size(); ++k) frame.store.answers[k + 1] = answers[k];
-    frame.beginreport();
-    desktop.ws().setWaitCursor(true);
-    frame.runoption(1);
-    desktop.ws().setWaitCursor(false);
-    if (frame.lastrunfailed()) return kExitRunFailed;
-  }
+    for (int k = 1; k <= dialog->rowcount(); ++k)
+      dialog->edit(k)->setText(QString::fromStdString(answers[static_cast<std::size_t>(k - 1)]));
+    dialog->findChild<QPushButton*>(QString::number(kOkId))->click();
+  });
+  desktop.window().runcommand(kFirstOptionId);
+  if (desktop.frame().lastrunfailed() || !desktop.frame().reportshown) return kExitRunFailed;
 
   // Let the window settle, then take it from the screen.
   QElapsedTimer timer;

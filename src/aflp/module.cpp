@@ -31,23 +31,29 @@ float narrowtofloat(double v) {
 }
 }  // namespace
 
+OptionArguments convertanswers(const AnswerStore& store, int option) {
+  OptionArguments args;
+  const auto& a = store.answers;
+  if ((option != 1 && option != 2) || a[1].empty() || a[2].empty()) return args;
+  if (option == 2 && a[6].empty()) return args;
+  args.runs = true;
+  args.k = a[3].empty() ? 1.0f : narrowtofloat(texttoreal(a[3]));
+  args.index = a[4].empty() ? 1 : texttoint(a[4]);
+  args.jukescantor = a[5].empty() ? 0 : texttoint(a[5]);
+  args.path = a[1].substr(0, 255);
+  args.r = texttoint(a[2]);
+  args.sixth = a[6].empty() ? 0 : texttoint(a[6]);
+  return args;
+}
+
 void runlorvane(Frame& frame, int option) {
-  if (option != 1 && option != 2) return;
-  const auto& a = frame.store.answers;
-  if (a[1].empty() || a[2].empty()) return;
-  const float k = a[3].empty() ? 1.0f : narrowtofloat(texttoreal(a[3]));
-  const int index = a[4].empty() ? 1 : texttoint(a[4]);
-  const int jukescantor = a[5].empty() ? 0 : texttoint(a[5]);
-  const std::string path = a[1].substr(0, 255);
-  const int r = texttoint(a[2]);
+  const OptionArguments args = convertanswers(frame.store, option);
+  if (!args.runs) return;
   RunContext ctx = frame.context();
-  if (option == 1) {
-    const int package = a[6].empty() ? 0 : texttoint(a[6]);
-    calcdist(ctx, path, r, k, index, jukescantor, package);
-  } else {
-    if (a[6].empty()) return;
-    calcboot(ctx, path, r, k, index, jukescantor, texttoint(a[6]));
-  }
+  if (option == 1)
+    calcdist(ctx, args.path, args.r, args.k, args.index, args.jukescantor, args.sixth);
+  else
+    calcboot(ctx, args.path, args.r, args.k, args.index, args.jukescantor, args.sixth);
   frame.refreshreport();
 }
 

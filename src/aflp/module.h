@@ -18,6 +18,18 @@ inline constexpr const char* kBootstrapSpecification =
 // Describe the module to the frame: name, report set-up, options, handler.
 void registermodule(Frame& frame);
 
+// The answers of an option converted for its computation.
+struct OptionArguments {
+  bool runs = false;  // false when a required answer is empty
+  std::string path;
+  int r = 0;
+  float k = 1.0f;
+  int index = 1;
+  int jukescantor = 0;
+  int sixth = 0;  // option 1: binary outputs; option 2: repetitions
+};
+OptionArguments convertanswers(const AnswerStore& store, int option);
+
 // The option handler: converts the answers and runs the computation.
 void runlorvane(Frame& frame, int option);
 

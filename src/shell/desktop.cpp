@@ -9,11 +9,13 @@
 #include "core/textio.h"
 #include "dialogs/qt/paramdialog.h"
 #include "frame/cmdfile.h"
+#include "shell/resources.h"
 
 namespace lorvane {
 
 Desktop::Desktop(Prompter& prompter) : ws_(prompter), frame_(ws_), window_(std::make_unique<MainWindow>(frame_, ws_, prompter)) {
   ws_.attach(window_.get());
+  frame_.dialogfilter = stringresource(1003).toStdString();
 }
 
 Desktop::~Desktop() { ws_.attach(nullptr); }
@@ -35,10 +37,7 @@ std::optional<int> Desktop::start(const CommandLine& cl, const std::string& star
     registermodule(frame_);
     w.buildoptionsmenu();
 
-    const int option = cl.optiontoopen;
-    if (option >= 1 && option <= kMaxOptions && static_cast<std::size_t>(option) < frame_.optionsmenu.size() &&
-        !frame_.optionsmenu[static_cast<std::size_t>(option)].separator && !ws_.closing())
-      paramdialog(&w, frame_, ws_, kFirstOptionId - 1 + option);
+    if (cl.optiontoopen != 0 && !ws_.closing()) openpresetoption(&w, frame_, ws_, cl.optiontoopen);
 
     if (!cl.commandfile.empty() && !ws_.closing()) {
       const std::string path = absolutepath(cl.commandfile, startfolder);

@@ -58,8 +58,9 @@ namespace {
 FileDialogRequest documentdialog(Frame& frame, FileDialogRequest::Kind kind) {
   FileDialogRequest request;
   request.kind = kind;
-  // The filter string: its last character separates shown text and pattern.
-  const QString filter = stringresource(1003);
+  // The shared record's filter (string 1003 until a parameter dialog set
+  // another): its last character separates shown text and pattern.
+  const QString filter = QString::fromStdString(frame.dialogfilter);
   if (!filter.isEmpty()) {
     const QStringList parts = filter.split(filter.back());
     if (parts.size() >= 2) {

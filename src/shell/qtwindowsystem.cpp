@@ -77,6 +77,8 @@ void QtWindowSystem::scrollLines(int lines) {
   bar->setValue(bar->value() + lines);
 }
 
+std::string QtWindowSystem::documentPath() const { return window_ ? window_->document().path() : std::string(); }
+
 std::optional<std::string> QtWindowSystem::fileDialog(const FileDialogRequest& request) {
   return prompter_.fileDialog(request);
 }

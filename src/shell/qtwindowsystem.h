@@ -40,6 +40,7 @@ class QtWindowSystem : public WindowSystem {
   void applyDisplaySettings() override;
   int textLineCount() const override;
   void scrollLines(int lines) override;
+  std::string documentPath() const override;
 
   std::optional<std::string> fileDialog(const FileDialogRequest& request) override;
   void setWaitCursor(bool on) override;

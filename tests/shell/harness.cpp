@@ -1,6 +1,8 @@
 #include "harness.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QTimer>
 
 namespace lorvane::test {
 
@@ -55,6 +57,10 @@ std::string Program::examplecommandfile(const QString& name, const std::string& 
   const QByteArray text = "example\n1\n6\n" + QByteArray::fromStdString(input) + "\n6\n\n1\n\n\n";
   writefile(path(name), text);
   return spath(name);
+}
+
+void answermodal(std::function<void(QWidget*)> answer) {
+  QTimer::singleShot(0, [answer = std::move(answer)] { answer(QApplication::activeModalWidget()); });
 }
 
 QByteArray readfile(const QString& path) {

@@ -3,6 +3,7 @@
 // temporary folder.
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +57,9 @@ struct Program {
   MainWindow& window() { return desktop->window(); }
   Frame& frame() { return desktop->frame(); }
 };
+
+// Answer the next modal dialog, once it runs: `answer` gets the dialog.
+void answermodal(std::function<void(QWidget*)> answer);
 
 QByteArray readfile(const QString& path);
 void writefile(const QString& path, const QByteArray& bytes);
