@@ -18,7 +18,10 @@ Desktop::Desktop(Prompter& prompter) : ws_(prompter), frame_(ws_), window_(std::
   frame_.dialogfilter = stringresource(1003).toStdString();
 }
 
-Desktop::~Desktop() { ws_.attach(nullptr); }
+Desktop::~Desktop() {
+  ws_.progressClose();
+  ws_.attach(nullptr);
+}
 
 void showandwait(QWidget& window) {
   window.show();

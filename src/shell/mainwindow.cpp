@@ -36,6 +36,7 @@ MainWindow::MainWindow(Frame& frame, QtWindowSystem& ws, Prompter& prompter)
   editor_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   editor_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setCentralWidget(editor_);
+  editor_->setFocus();
   editor_->installEventFilter(this);
   editor_->viewport()->installEventFilter(this);
   installEventFilter(this);

@@ -7,11 +7,11 @@
 namespace lorvane {
 
 void aboutbox(QWidget* owner) {
-  QDialog dialog(owner, Qt::Dialog | Qt::FramelessWindowHint);
+  // A frame without a caption.
+  QDialog dialog(owner, Qt::Dialog | Qt::CustomizeWindowHint);
   Ui::AboutBox ui;
   ui.setupUi(&dialog);
   dialog.setFixedSize(dialog.size());
-  dialog.setStyleSheet(QStringLiteral("QDialog { border: 2px outset palette(dark); }"));
   ui.continueButton->setFocus();
   dialog.exec();
 }
