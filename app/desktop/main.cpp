@@ -10,9 +10,10 @@
 int main(int argc, char** argv) {
   using namespace lorvane;
   const std::string startfolder = currentfolder();
+  // Qt takes its own options (-platform, -display, ...) out of argv first.
+  QApplication app(argc, argv);
   const CommandLine cl = parsecommandline(commandlinetext(argc, argv));
 
-  QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("lorvane"));
   QApplication::setQuitOnLastWindowClosed(false);
 

@@ -44,7 +44,7 @@ void QtWindowSystem::requestClose() {
 void QtWindowSystem::progressOpen(const std::string& title) {
   progress_.reset();
   if (closing_) return;
-  progress_ = std::make_unique<ProgressWindow>(window_, QString::fromStdString(title));
+  progress_ = std::make_unique<ProgressDialog>(window_, QString::fromStdString(title));
 }
 
 void QtWindowSystem::progressStep(int step, int total) {

@@ -10,7 +10,7 @@ namespace lorvane {
 
 class MainWindow;
 class Prompter;
-class ProgressWindow;
+class ProgressDialog;
 
 class QtWindowSystem : public WindowSystem {
  public:
@@ -32,7 +32,7 @@ class QtWindowSystem : public WindowSystem {
   void progressOpen(const std::string& title) override;
   void progressStep(int step, int total) override;
   void progressClose() override;
-  ProgressWindow* progress() const { return progress_.get(); }
+  ProgressDialog* progress() const { return progress_.get(); }
 
   bool documentHoldsFile() const override;
   void releaseDocumentFile() override;
@@ -48,7 +48,7 @@ class QtWindowSystem : public WindowSystem {
  private:
   Prompter& prompter_;
   MainWindow* window_ = nullptr;
-  std::unique_ptr<ProgressWindow> progress_;
+  std::unique_ptr<ProgressDialog> progress_;
   bool closing_ = false;
   bool waitcursor_ = false;
 };

@@ -16,7 +16,7 @@ void ProgressTest::stepArithmetic() {
 }
 
 void ProgressTest::barIsDrawnAtEachStep() {
-  ProgressWindow w(nullptr, "Computing distances");
+  ProgressDialog w(nullptr, "Computing distances");
   QCOMPARE(w.titletext(), QString("Computing distances"));
   QCOMPARE(w.windowTitle(), QString("Computing distances"));
   QCOMPARE(w.barwidth(), 280);

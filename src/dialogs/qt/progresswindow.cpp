@@ -16,7 +16,7 @@ int progressright(int left, int width, int step, int total) {
   return static_cast<int>(left + step * static_cast<double>(scale));
 }
 
-ProgressWindow::ProgressWindow(QWidget* owner, const QString& title)
+ProgressDialog::ProgressDialog(QWidget* owner, const QString& title)
     : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       ui_(std::make_unique<Ui::ProgressWindow>()) {
   ui_->setupUi(this);
@@ -51,11 +51,11 @@ ProgressWindow::ProgressWindow(QWidget* owner, const QString& title)
   repaint();
 }
 
-ProgressWindow::~ProgressWindow() = default;
+ProgressDialog::~ProgressDialog() = default;
 
-QString ProgressWindow::titletext() const { return ui_->titleLabel->text(); }
+QString ProgressDialog::titletext() const { return ui_->titleLabel->text(); }
 
-void ProgressWindow::step(int step, int total) {
+void ProgressDialog::step(int step, int total) {
   if (total <= 0) return;
   fillright_ = progressright(bar_.left(), width_, step, total);
   QPainter p(&canvas_);
@@ -65,7 +65,7 @@ void ProgressWindow::step(int step, int total) {
   repaint(bar_.adjusted(-1, -1, 1, 1));
 }
 
-void ProgressWindow::paintEvent(QPaintEvent*) {
+void ProgressDialog::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.drawImage(bar_.topLeft() - QPoint(1, 1), canvas_);
 }

@@ -18,11 +18,11 @@ namespace lorvane {
 // right = left + step * scale (in double precision), truncated toward zero.
 int progressright(int left, int width, int step, int total);
 
-class ProgressWindow : public QWidget {
+class ProgressDialog : public QWidget {
   Q_OBJECT
  public:
-  ProgressWindow(QWidget* owner, const QString& title);
-  ~ProgressWindow() override;
+  ProgressDialog(QWidget* owner, const QString& title);
+  ~ProgressDialog() override;
   void step(int step, int total);
 
   // The bar in client pixels (right is that of the empty bar) and its fill.
