@@ -12,10 +12,14 @@ namespace lorvane {
 
 namespace {
 
-// "*.*" of the system's dialogs means every file; on this platform files
-// need not have an extension, so it becomes "*".
+// "*.*" means every file; here files need not have an extension, so it
+// becomes "*". Several patterns are separated by ";" in the filter text and
+// by blanks in Qt's.
 QString filterpattern(const std::string& pattern) {
-  return pattern == "*.*" ? QStringLiteral("*") : QString::fromStdString(pattern);
+  QStringList patterns = QString::fromStdString(pattern).split(';', Qt::SkipEmptyParts);
+  for (QString& p : patterns)
+    if (p.trimmed() == "*.*") p = QStringLiteral("*");
+  return patterns.isEmpty() ? QStringLiteral("*") : patterns.join(' ');
 }
 
 }  // namespace
@@ -74,8 +78,10 @@ std::optional<std::string> QtPrompter::fileDialog(const FileDialogRequest& reque
   // Qt reads the patterns from the filter's last parenthesised part.
   QString filter = QString::fromStdString(request.filterDescription);
   const qsizetype open = filter.lastIndexOf('(');
-  if (filter.endsWith(')') && open >= 0) filter.truncate(open);
-  else filter += ' ';
+  if (filter.endsWith(')') && open >= 0)
+    filter.truncate(open);
+  else
+    filter += ' ';
   dialog.setNameFilter(filter + "(" + filterpattern(request.filterPattern) + ")");
   if (!request.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(request.initialFolder));
   if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
