@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dialogs/qt/paramdialog.h"
+#include "dialogs/qt/progresswindow.h"
 #include "frame/frame.h"
 #include "shell/desktop.h"
 
@@ -43,7 +44,22 @@ int main(int argc, char** argv) {
       dialog->edit(k)->setText(QString::fromStdString(answers[static_cast<std::size_t>(k - 1)]));
     dialog->findChild<QPushButton*>(QString::number(kOkId))->click();
   });
+  // The last step of the progress bar as the screen shows it, while the
+  // computation still holds the thread.
+  int shownfill = -1;
+  int fill = 0;
+  desktop.ws().afterstep = [&shownfill, &fill](ProgressDialog& progress, int step, int total) {
+    if (step != total) return;
+    fill = progress.fillright() - progress.bar().left();
+    const QRect bar(progress.mapToGlobal(progress.bar().topLeft()), progress.bar().size());
+    const QImage screen = progress.windowHandle()->screen()->grabWindow(0).toImage();
+    shownfill = 0;
+    for (int x = bar.left(); x <= bar.right(); ++x)
+      if (screen.pixelColor(x, bar.center().y()) == QColor(Qt::gray)) ++shownfill;
+  };
   desktop.window().runcommand(kFirstOptionId);
+  std::printf("Progress bar on the screen at the last step: %d of %d pixels filled\n", shownfill, fill);
+  if (shownfill != fill) return kExitRunFailed;
   if (desktop.frame().lastrunfailed() || !desktop.frame().reportshown) return kExitRunFailed;
 
   // Let the window settle, then take it from the screen.

@@ -48,7 +48,9 @@ void QtWindowSystem::progressOpen(const std::string& title) {
 }
 
 void QtWindowSystem::progressStep(int step, int total) {
-  if (progress_) progress_->step(step, total);
+  if (!progress_) return;
+  progress_->step(step, total);
+  if (afterstep) afterstep(*progress_, step, total);
 }
 
 void QtWindowSystem::progressClose() { progress_.reset(); }

@@ -2,6 +2,7 @@
 // The engine's window system on Qt: message boxes and dialogs through the
 // Prompter, the progress window, and the main window's text area and close
 // request.
+#include <functional>
 #include <memory>
 
 #include "core/windowsystem.h"
@@ -33,6 +34,8 @@ class QtWindowSystem : public WindowSystem {
   void progressStep(int step, int total) override;
   void progressClose() override;
   ProgressDialog* progress() const { return progress_.get(); }
+  // Called after each step has been drawn (pictures and checks of the bar).
+  std::function<void(ProgressDialog&, int step, int total)> afterstep;
 
   bool documentHoldsFile() const override;
   void releaseDocumentFile() override;
