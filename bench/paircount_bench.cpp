@@ -44,6 +44,23 @@ void pairkernel(benchmark::State& state, const PairKernel* kernel, int n, int m)
       benchmark::Counter(pairwords * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// The same from transposed column panels (short rows).
+void pairkernelcolumns(benchmark::State& state, const PairKernel* kernel, int n, int m) {
+  const BitMatrix x = strains(n, m);
+  const std::vector<std::uint64_t> columns = lorvane::transposecolumns(x);
+  const std::size_t ld = static_cast<std::size_t>(x.paddedrows());
+  std::vector<std::int64_t> out(ld * ld);
+  for (auto _ : state) {
+    kernel->countcolumns(x.data(), x.stride(), x.words(), columns.data(), 0, x.paddedrows(), 0, x.paddedrows(),
+                         nullptr, 0, out.data(), ld);
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  const double pairwords = static_cast<double>(ld) * static_cast<double>(ld) * static_cast<double>(x.words());
+  state.counters["pair-words/s"] =
+      benchmark::Counter(pairwords * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 // The bare popcount loop over the same matrix (one thread).
 void barepopcount(benchmark::State& state, const PairKernel* kernel, int n, int m) {
   const BitMatrix x = strains(n, m);
@@ -74,6 +91,9 @@ const int registered = [] {
     for (auto [n, m] : {std::pair{512, 1000}, std::pair{512, 10000}}) {
       const std::string shape = "/n:" + std::to_string(n) + "/m:" + std::to_string(m);
       benchmark::RegisterBenchmark(("pairkernel/" + std::string(k.name) + shape).c_str(), pairkernel, &k, n, m);
+      if (k.countcolumns)
+        benchmark::RegisterBenchmark(("pairkernel-columns/" + std::string(k.name) + shape).c_str(),
+                                     pairkernelcolumns, &k, n, m);
       benchmark::RegisterBenchmark(("barepopcount/" + std::string(k.name) + shape).c_str(), barepopcount, &k, n,
                                    m);
     }

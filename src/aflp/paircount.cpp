@@ -21,7 +21,7 @@ const std::vector<PairKernel>& availablekernels() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("popcnt")) k.push_back({"popcnt", kernels::popcntcount, kernels::popcnttotal});
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vpopcntdq"))
-      k.push_back({"avx512", kernels::avx512count, kernels::avx512total});
+      k.push_back({"avx512", kernels::avx512count, kernels::avx512total, kernels::avx512countcolumns});
 #endif
     return k;
   }();
@@ -74,11 +74,27 @@ PairCounter::PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplane
       planes_(planes && nplanes > 0 ? planes->data() : nullptr),
       nplanes_(planes ? nplanes : 0),
       kernel_(pairkernel()),
-      threads_(threads > 0 ? threads : computethreads()) {}
+      threads_(threads > 0 ? threads : computethreads()) {
+  if (kernel_.countcolumns) columns_ = transposecolumns(x);
+}
+
+std::vector<std::uint64_t> transposecolumns(const BitMatrix& x) {
+  const std::size_t words = x.words(), panels = (static_cast<std::size_t>(x.rows()) + 7) / 8;
+  std::vector<std::uint64_t> t(panels * words * 8, 0);
+  for (int s = 0; s < x.rows(); ++s) {
+    const std::uint64_t* row = x.row(s);
+    const std::size_t panel = static_cast<std::size_t>(s) / 8, lane = static_cast<std::size_t>(s) % 8;
+    for (std::size_t w = 0; w < words; ++w) t[(panel * words + w) * 8 + lane] = row[w];
+  }
+  return t;
+}
 
 void PairCounter::count(int r0, int r1, int c0, int c1, bool upper) {
-  constexpr int kRows = 16, kCols = 128;  // one task: 16 rows against 128 columns
-  const int rend = (r1 + 3) / 4 * 4, cend = (c1 + 3) / 4 * 4;
+  constexpr int kRows = 64, kCols = 128;  // one task: 64 rows against 128 columns
+  const bool panels = !columns_.empty();
+  const int align = panels ? 8 : 4;  // column panels hold 8 strains
+  c0 = c0 / align * align;
+  const int rend = (r1 + 3) / 4 * 4, cend = (c1 + align - 1) / align * align;
   r0_ = r0;
   c0_ = c0;
   ld_ = static_cast<std::size_t>(cend - c0);
@@ -91,8 +107,11 @@ void PairCounter::count(int r0, int r1, int c0, int c1, bool upper) {
     const int i = r0 + task / coltasks * kRows, j = c0 + task % coltasks * kCols;
     const int ni = std::min(kRows, rend - i), nj = std::min(kCols, cend - j);
     if (upper && j + nj <= i) return;  // wholly below the diagonal
-    kernel_.count(x, stride, words, i, ni, j, nj, planes_, nplanes_,
-                  out_.data() + static_cast<std::size_t>(i - r0) * ld_ + static_cast<std::size_t>(j - c0), ld_);
+    std::int64_t* out = out_.data() + static_cast<std::size_t>(i - r0) * ld_ + static_cast<std::size_t>(j - c0);
+    if (panels)
+      kernel_.countcolumns(x, stride, words, columns_.data(), i, ni, j, nj, planes_, nplanes_, out, ld_);
+    else
+      kernel_.count(x, stride, words, i, ni, j, nj, planes_, nplanes_, out, ld_);
   });
 }
 

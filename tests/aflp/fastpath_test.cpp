@@ -217,29 +217,38 @@ TEST_F(FastPath, BootstrapOfMoreBandsThanOneDrawReachesUsesTwoValues) {
 // without multiplicity planes, on rows that end inside a word.
 TEST(PairKernels, EveryKernelCountsSharedBits) {
   std::mt19937_64 random(5);
-  const int n = 13;
-  for (long long m : {1LL, 63LL, 64LL, 200LL, 1031LL}) {
-    BitMatrix x(n, m), planes(3, m);
-    for (int i = 0; i < n; ++i)
-      for (long long q = 0; q < m; ++q)
-        if (random() % 3 == 0) x.set(i, q);
-    for (int t = 0; t < 3; ++t)
-      for (long long q = 0; q < m; ++q)
-        if (random() % 2 == 0) planes.set(t, q);
-    for (const PairKernel& kernel : availablekernels()) {
-      for (int nplanes : {0, 1, 3}) {
-        const std::size_t ld = static_cast<std::size_t>(x.paddedrows());
-        std::vector<std::int64_t> out(ld * ld, -1);
-        kernel.count(x.data(), x.stride(), x.words(), 0, x.paddedrows(), 0, x.paddedrows(), planes.data(),
-                     nplanes, out.data(), ld);
-        for (int i = 0; i < n; ++i)
-          for (int j = 0; j < n; ++j)
-            ASSERT_EQ(out[static_cast<std::size_t>(i) * ld + static_cast<std::size_t>(j)],
-                      sharedcount(x, i, j, nplanes ? &planes : nullptr, nplanes))
-                << kernel.name << " m=" << m << " planes=" << nplanes << " i=" << i << " j=" << j;
-      }
+  // 13, 29 and 37 strains: column panels in groups of 2, 3 + 1 and 3 + 2.
+  for (int n : {13, 29, 37})
+    for (long long m : {1LL, 63LL, 64LL, 200LL, 1031LL}) {
+      BitMatrix x(n, m), planes(3, m);
+      for (int i = 0; i < n; ++i)
+        for (long long q = 0; q < m; ++q)
+          if (random() % 3 == 0) x.set(i, q);
+      for (int t = 0; t < 3; ++t)
+        for (long long q = 0; q < m; ++q)
+          if (random() % 2 == 0) planes.set(t, q);
+      const std::vector<std::uint64_t> columns = transposecolumns(x);
+      const int width = (n + 7) / 8 * 8;
+      const std::size_t ld = static_cast<std::size_t>(width);
+      for (const PairKernel& kernel : availablekernels())
+        for (int nplanes : {0, 1, 3})
+          for (bool panels : {false, true}) {
+            if (panels && !kernel.countcolumns) continue;
+            std::vector<std::int64_t> out(ld * ld, -1);
+            if (panels)
+              kernel.countcolumns(x.data(), x.stride(), x.words(), columns.data(), 0, x.paddedrows(), 0, width,
+                                  planes.data(), nplanes, out.data(), ld);
+            else
+              kernel.count(x.data(), x.stride(), x.words(), 0, x.paddedrows(), 0, x.paddedrows(),
+                           planes.data(), nplanes, out.data(), ld);
+            for (int i = 0; i < n; ++i)
+              for (int j = 0; j < n; ++j)
+                ASSERT_EQ(out[static_cast<std::size_t>(i) * ld + static_cast<std::size_t>(j)],
+                          sharedcount(x, i, j, nplanes ? &planes : nullptr, nplanes))
+                    << kernel.name << " n=" << n << " m=" << m << " planes=" << nplanes << " panels=" << panels
+                    << " i=" << i << " j=" << j;
+          }
     }
-  }
 }
 
 }  // namespace

@@ -71,9 +71,67 @@ inline void tile(const std::uint64_t* xi, const std::uint64_t* xj, std::size_t s
 #include "aflp/kernels/tile.h"
 #undef TILE4X4
 
+// Short rows: strains of the columns side by side in the lanes (transposed
+// panels of 8 strains), so each lane sums one pair and nothing is reduced.
+// Four rows against P panels; with planes, a row word is weighed first.
+template <int P>
+inline void columntile(const std::uint64_t* const* xi, std::size_t stride, std::size_t words,
+                       const std::uint64_t* panel, const std::uint64_t* planes, int nplanes, std::int64_t* out,
+                       std::size_t ld) {
+  __m512i acc[4][P];
+  for (auto& row : acc)
+    for (auto& v : row) v = _mm512_setzero_si512();
+  for (std::size_t w = 0; w < words; ++w) {
+    __m512i b[P];
+    for (int p = 0; p < P; ++p) b[p] = _mm512_loadu_si512(panel + (static_cast<std::size_t>(p) * words + w) * 8);
+    if (nplanes == 0) {
+      for (int r = 0; r < 4; ++r) {
+        const __m512i a = _mm512_set1_epi64(static_cast<long long>(xi[r][w]));
+        for (int p = 0; p < P; ++p)
+          acc[r][p] = _mm512_add_epi64(acc[r][p], _mm512_popcnt_epi64(_mm512_and_si512(a, b[p])));
+      }
+      continue;
+    }
+    for (int t = 0; t < nplanes; ++t) {
+      const std::uint64_t weight = planes[static_cast<std::size_t>(t) * stride + w];
+      const __m128i shift = _mm_cvtsi32_si128(t);
+      for (int r = 0; r < 4; ++r) {
+        const __m512i a = _mm512_set1_epi64(static_cast<long long>(xi[r][w] & weight));
+        for (int p = 0; p < P; ++p)
+          acc[r][p] = _mm512_add_epi64(
+              acc[r][p], _mm512_sll_epi64(_mm512_popcnt_epi64(_mm512_and_si512(a, b[p])), shift));
+      }
+    }
+  }
+  for (int r = 0; r < 4; ++r)
+    for (int p = 0; p < P; ++p) _mm512_storeu_si512(out + static_cast<std::size_t>(r) * ld + 8 * p, acc[r][p]);
+}
+
 }  // namespace lorvane::kernels::avx512
 
 namespace lorvane::kernels {
+void avx512countcolumns(const std::uint64_t* x, std::size_t stride, std::size_t words, const std::uint64_t* xt,
+                        int i0, int ni, int j0, int nj, const std::uint64_t* planes, int nplanes, std::int64_t* out,
+                        std::size_t ld) {
+  for (int i = i0; i < i0 + ni; i += 4) {
+    const std::uint64_t* xi[4];
+    for (int r = 0; r < 4; ++r) xi[r] = x + static_cast<std::size_t>(i + r) * stride;
+    std::int64_t* o = out + static_cast<std::size_t>(i - i0) * ld;
+    int j = j0;
+    for (; j + 24 <= j0 + nj; j += 24)
+      avx512::columntile<3>(xi, stride, words, xt + static_cast<std::size_t>(j) * words, planes, nplanes,
+                            o + (j - j0), ld);
+    if (j + 16 <= j0 + nj) {
+      avx512::columntile<2>(xi, stride, words, xt + static_cast<std::size_t>(j) * words, planes, nplanes,
+                            o + (j - j0), ld);
+      j += 16;
+    }
+    if (j < j0 + nj)
+      avx512::columntile<1>(xi, stride, words, xt + static_cast<std::size_t>(j) * words, planes, nplanes,
+                            o + (j - j0), ld);
+  }
+}
+
 void avx512count(const std::uint64_t* x, std::size_t stride, std::size_t words, int i0, int ni, int j0, int nj,
                  const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld) {
   avx512::countrectangle(x, stride, words, i0, ni, j0, nj, planes, nplanes, out, ld);
