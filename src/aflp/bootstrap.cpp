@@ -1,6 +1,8 @@
 #include "aflp/bootstrap.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <bit>
 #include <chrono>
 #include <future>
@@ -90,8 +92,22 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
             static_cast<int>(sharedcount(d.bits, i - 1, i - 1, &rep.planes, rep.nplanes));
   };
   // Rows [r0, r1) of the replicate's triangles, appended to the buffers.
+  // The fields of a pair depend on a and b + c only: with K in single
+  // precision, K c + K b (and K/2 c + K/2 b) is exact in double precision for
+  // any counts below 2^29, so it equals K (b + c) whatever the split. Pairs
+  // repeat the same few (a, b + c) over the replicates: each one's two
+  // fields are kept once computed (the first thread to compute one stores it).
+  struct MemoEntry {
+    std::atomic<std::uint8_t> state{0};  // 0 empty, 1 being stored, 2 ready
+    std::uint8_t distancelength = 0, correctedlength = 0;
+    char distance[14], corrected[15];
+  };
+  const long long memorows = static_cast<long long>(w) + 1, memocols = 2LL * w + 1;
+  std::vector<MemoEntry> memo(memorows * memocols <= (1LL << 20) ? static_cast<std::size_t>(memorows * memocols)
+                                                                   : 0);
   auto buildrows = [&](const Replicate& rep, const PairCounter& counter, int r0, int r1, RowBuffer& dl,
                        RowBuffer* cl) {
+    char dfield[kMaxFixedField], cfield[kMaxFixedField];
     for (int row = r0; row < r1; ++row) {
       const int i = row + 1;
       dl.append(d.names[i]);
@@ -105,12 +121,34 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
         const std::int64_t shared = rep.nplanes > 0 ? counter.at(row, j - 1) : 0;
         const int a = shared == 0 ? 1 : static_cast<int>(shared);
         const int b = rep.present[static_cast<std::size_t>(j)];  // the later strain, as in the pair loop
+        MemoEntry* entry = nullptr;
+        if (!memo.empty() && a < memorows && b + c < memocols) {
+          entry = &memo[static_cast<std::size_t>(a * memocols + b + c)];
+          if (entry->state.load(std::memory_order_acquire) == 2) {
+            dl.append({entry->distance, entry->distancelength});
+            if (cl) cl->append({entry->corrected, entry->correctedlength});
+            continue;
+          }
+        }
+        std::size_t dn = 0, cn = 0;
         if (jaccard) {
-          dl.real(finiteor999(site(jaccardform(a, b, c, k))));
+          dn = fixed3field(dfield, static_cast<float>(finiteor999(site(jaccardform(a, b, c, k)))));
         } else {
           const double dist = finiteor999(site(diceform(a, b, c, k)));
-          dl.real(dist);
-          cl->real(dist < 0.75 ? finiteor999(jukescantorcorrection(dist)) : kNoValue);
+          dn = fixed3field(dfield, static_cast<float>(dist));
+          cn = fixed3field(cfield, static_cast<float>(dist < 0.75 ? finiteor999(jukescantorcorrection(dist))
+                                                                  : kNoValue));
+        }
+        dl.append({dfield, dn});
+        if (cl) cl->append({cfield, cn});
+        std::uint8_t empty = 0;
+        if (entry && dn <= sizeof entry->distance && cn <= sizeof entry->corrected &&
+            entry->state.compare_exchange_strong(empty, 1, std::memory_order_acq_rel)) {
+          std::memcpy(entry->distance, dfield, dn);
+          std::memcpy(entry->corrected, cfield, cn);
+          entry->distancelength = static_cast<std::uint8_t>(dn);
+          entry->correctedlength = static_cast<std::uint8_t>(cn);
+          entry->state.store(2, std::memory_order_release);
         }
       }
       dl.lineend();
