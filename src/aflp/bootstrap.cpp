@@ -100,7 +100,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   struct MemoEntry {
     std::atomic<std::uint8_t> state{0};  // 0 empty, 1 being stored, 2 ready
     std::uint8_t distancelength = 0, correctedlength = 0;
-    char distance[14], corrected[15];
+    char distance[16], corrected[16];
   };
   const long long memorows = static_cast<long long>(w) + 1, memocols = 2LL * w + 1;
   std::vector<MemoEntry> memo(memorows * memocols <= (1LL << 20) ? static_cast<std::size_t>(memorows * memocols)
@@ -125,8 +125,8 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
         if (!memo.empty() && a < memorows && b + c < memocols) {
           entry = &memo[static_cast<std::size_t>(a * memocols + b + c)];
           if (entry->state.load(std::memory_order_acquire) == 2) {
-            dl.append({entry->distance, entry->distancelength});
-            if (cl) cl->append({entry->corrected, entry->correctedlength});
+            dl.appendshort(entry->distance, entry->distancelength);
+            if (cl) cl->appendshort(entry->corrected, entry->correctedlength);
             continue;
           }
         }
@@ -186,9 +186,10 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   for (auto& set : sets)
     for (auto& rep : set) rep.drawn.resize(static_cast<std::size_t>(m));
   for (int b = 0; b < batch; ++b) counters.emplace_back(d.bits, nullptr, 0, 1);
-  std::future<void> writing;
+  std::future<void> writing[2];  // the distance file, the corrected file
   auto waitwritten = [&] {
-    if (writing.valid()) writing.get();
+    for (auto& f : writing)
+      if (f.valid()) f.get();
     written();
   };
 
@@ -234,17 +235,21 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
           progress.step(t0 + b, repetitions);
           warn(reps[static_cast<std::size_t>(b)]);
         }
-        writing = std::async(std::launch::async, [&, count, &reps = reps] {
+        writing[0] = std::async(std::launch::async, [&, count, &reps = reps] {
           for (int b = 0; b < count; ++b) {
             const Replicate& rep = reps[static_cast<std::size_t>(b)];
             distancefile.print("%d\n", n);
             distancefile.bytes(rep.distance.data(), rep.distance.size());
-            if (!jaccard) {
+          }
+        });
+        if (!jaccard)
+          writing[1] = std::async(std::launch::async, [&, count, &reps = reps] {
+            for (int b = 0; b < count; ++b) {
+              const Replicate& rep = reps[static_cast<std::size_t>(b)];
               correctedfile.print("%d\n", n);
               correctedfile.bytes(rep.corrected.data(), rep.corrected.size());
             }
-          }
-        });
+          });
         continue;
       }
 

@@ -194,11 +194,12 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
     if (!outputs.empty()) {
       PairCounter counter(bits, nullptr, 0);
       const int threads = computethreads();
-      // Each block is written by a thread of its own while the next one is
-      // computed into the other set of rows.
-      std::future<void> writing;
+      // Each block is written, each file by a thread of its own, while the
+      // next one is computed into the other set of rows.
+      std::vector<std::future<void>> writing;  // one per output file
       auto checkwritten = [&] {
-        if (writing.valid()) writing.get();
+        for (auto& w : writing) w.get();
+        writing.clear();
         for (const Output& o : outputs)
           if (o.file.failed())
             errorstop(binary ? "Error: can't write matrix (ecrmat)"
@@ -223,6 +224,21 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
                 rb.spaces(static_cast<std::size_t>(i - 1) * 6);
                 if (o.figure == Figure::Shared) rb.count(bi);
               }
+            }
+            if (!binary && !corrected && outputs.size() == 3) {  // the usual text tables, without dispatch
+              RowBuffer& distancerow = outputs[0].rows[set][static_cast<std::size_t>(slot)];
+              RowBuffer& similarityrow = outputs[1].rows[set][static_cast<std::size_t>(slot)];
+              RowBuffer& sharedrow = outputs[2].rows[set][static_cast<std::size_t>(slot)];
+              for (int j = i + 1; j <= n; ++j) {
+                const PairFigures f = formulas(counter.at(row, j - 1), present[static_cast<std::size_t>(j)], bi);
+                distancerow.real(f.distance);
+                similarityrow.real(f.similarity);
+                sharedrow.count(f.shared);
+              }
+              distancerow.lineend();
+              similarityrow.lineend();
+              sharedrow.lineend();
+              return;
             }
             for (int j = binary ? 1 : i + 1; j <= n; ++j) {
               if (j == i) {  // the diagonal of a binary file
@@ -251,13 +267,13 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
           errorstop("Error: insufficient memory (calcdist)");
         }
         checkwritten();
-        writing = std::async(std::launch::async, [&outputs, set, rows = r1 - r0] {
-          for (Output& o : outputs)
+        for (Output& o : outputs)
+          writing.push_back(std::async(std::launch::async, [&o, set, rows = r1 - r0] {
             for (int slot = 0; slot < rows; ++slot) {
               const RowBuffer& rb = o.rows[set][static_cast<std::size_t>(slot)];
               o.file.bytes(rb.data(), rb.size());
             }
-        });
+          }));
         if (corrected)
           for (int row = r0; row < r1; ++row)
             for (int j : flagged[static_cast<std::size_t>(row - r0)])

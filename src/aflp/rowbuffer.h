@@ -2,6 +2,7 @@
 // The text or bytes of one output row, built in memory and written whole.
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +21,11 @@ class RowBuffer {
   void append(std::string_view s) {
     std::copy(s.begin(), s.end(), room(s.size()));
     size_ += s.size();
+  }
+  // A short text held in a 16-byte array (length up to 16): one fixed copy.
+  void appendshort(const char (&text)[16], std::size_t length) {
+    std::memcpy(room(16), text, 16);
+    size_ += length;
   }
   void spaces(std::size_t count) {
     std::fill_n(room(count), count, ' ');
