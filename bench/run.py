@@ -12,7 +12,8 @@ runs lorvane-cli on each (simple Jaccard text, simple Dice text, simple Dice
 binary, bootstrap Dice), then the anchors on the same files (scipy pdist +
 text, numpy X @ X.T + text, numpy bootstrap loop + text), and prints wall
 time and peak memory (maximum resident set of the process) with the ratios.
-Each run is repeated --repeat times and the best time is kept.
+Each run is repeated --repeat times and the best time is kept; the outputs
+of earlier runs are removed before each run, outside the timing.
 """
 import argparse
 import os
@@ -115,8 +116,20 @@ def measure(argv, env=None):
     return wall, int(err[-1]) / 1024.0
 
 
-def best(argv, repeat, env=None):
-    runs = [measure(argv, env) for _ in range(repeat)]
+def clean(work, name):
+    """Outputs of earlier runs go before each timed run (replacing a large
+    file costs the freeing of its pages, which would be timed otherwise)."""
+    for f in os.listdir(work):
+        if f.startswith(name + ".txt."):
+            os.remove(os.path.join(work, f))
+
+
+def best(argv, repeat, env=None, before=None):
+    runs = []
+    for _ in range(repeat):
+        if before:
+            before()
+        runs.append(measure(argv, env))
     return min(r[0] for r in runs), max(r[1] for r in runs)
 
 
@@ -151,29 +164,31 @@ def main():
         data = os.path.join(work, f"{name}.txt")
         if not os.path.exists(data):
             generate(data, n, m, seed={"W1": 1, "W2": 2, "W3": 3}[name])
+
+        def tidy(name=name):
+            clean(work, name)
+
         if kind == "simple":
             runs = [("Jaccard text", 1, ""), ("Dice text", 2, ""), ("Dice binary", 2, "1")]
             for label, index, package in runs:
                 cmd = os.path.join(work, f"{name}-{index}-{package or 0}.cmd")
                 commandfile(cmd, 1, data, index, package=package)
-                t, mem = best([cli, "-f", cmd], args.repeat, env)
+                t, mem = best([cli, "-f", cmd], args.repeat, env, tidy)
                 rows.append((name, f"lorvane {label}", t, mem))
             if not args.skip_anchors:
-                t, mem = best(me + ["--anchor", "scipy", data], args.repeat)
+                t, mem = best(me + ["--anchor", "scipy", data], args.repeat, None, tidy)
                 rows.append((name, "scipy pdist jaccard + text", t, mem))
-                t, mem = best(me + ["--anchor", "numpy", data], args.repeat)
+                t, mem = best(me + ["--anchor", "numpy", data], args.repeat, None, tidy)
                 rows.append((name, "numpy X@X.T dice + text", t, mem))
         else:
             cmd = os.path.join(work, f"{name}-boot.cmd")
             commandfile(cmd, 2, data, 2, repetitions="1000")
-            t, mem = best([cli, "-f", cmd], args.repeat, env)
+            t, mem = best([cli, "-f", cmd], args.repeat, env, tidy)
             rows.append((name, "lorvane bootstrap Dice R=1000", t, mem))
             if not args.skip_anchors:
-                t, mem = best(me + ["--anchor", "numpyboot", data], args.repeat)
+                t, mem = best(me + ["--anchor", "numpyboot", data], args.repeat, None, tidy)
                 rows.append((name, "numpy bootstrap loop + text", t, mem))
-        for f in os.listdir(work):  # outputs are large: keep only the inputs
-            if f.startswith(name + ".txt."):
-                os.remove(os.path.join(work, f))
+        clean(work, name)  # outputs are large: keep only the inputs
 
     print(f"load average at end {os.getloadavg()}")
     print(f"{'workload':8} {'run':34} {'wall s':>9} {'peak MB':>9}")
@@ -199,8 +214,5 @@ if __name__ == "__main__":
             anchor_numpy(path)
         else:
             anchor_numpy_bootstrap(path, 1000)
-        for suffix in (".scipy", ".numpy", ".numpyD", ".numpyDJC"):
-            if os.path.exists(path + suffix):
-                os.remove(path + suffix)
     else:
         main()
