@@ -65,6 +65,9 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   if (!headercounts(line, d.n, d.m) || d.n < 1 || d.m < 1)
     errorstop("Error: the first line of " + path +
               " must give the number of strains and the number of bands, both 1 or more (readbands)");
+  // The scratch copy is a binary matrix file: its trailer holds each count in six digits.
+  if (d.n > 999999 || d.m > 999999)
+    errorstop("Error: the first line of " + path + " announces more than 999999 strains or bands (readbands)");
   const int n = d.n, m = d.m;
 
   // Line capacity: m codes, a name, up to 8 further characters and the line end.
