@@ -74,6 +74,8 @@ void readdims(const std::string& path, int& l, int& c) {
 
 void ecrmat(const RealTable& t, const std::string& path) {
   const int l = t.rows(), c = t.cols();
+  // The trailer is found by its place: six digits per count, no more.
+  if (l > 999999 || c > 999999) errorstop("Error: more than 999999 rows or columns (ecrmat)");
   OutputFile out = ouvecr(path, 'b');
   std::vector<char> line(static_cast<std::size_t>(c) * 4);
   for (int i = 1; i <= l; ++i) {
