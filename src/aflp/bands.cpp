@@ -1,5 +1,6 @@
 #include "aflp/bands.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -50,15 +51,19 @@ bool headercounts(const std::string& header, int& n, int& m) {
 BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   BandData d;
   const std::string scratchpath = path + ".provi";
+  // The input is opened first, so that a path that names no file (or a
+  // folder) is reported as such and not as a scratch file that cannot be made.
+  FilePtr in(std::fopen(path.c_str(), "rb"));
+  struct stat st {};
+  if (!in || ::fstat(::fileno(in.get()), &st) != 0 || S_ISDIR(st.st_mode))
+    errorstop("Error: can't open input file " + path + " (readbands)");
+  LineReader reader(in.get());
+
   OutputFile scratch;
   if (mode == ReadMode::Simple) {
     scratch = ouvecr(scratchpath, 'b');
     d.scratch = ScratchFile(scratchpath);
   }
-
-  FilePtr in(std::fopen(path.c_str(), "rb"));
-  if (!in) errorstop("Error: can't open input file " + path + " (readbands)");
-  LineReader reader(in.get());
 
   std::string line;
   reader.read(line, 256);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 #include "aflp/bands.h"
 #include "aflp/bits.h"
@@ -104,15 +105,20 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
   mirror(correctedtable);
   mirror(neilitab);
 
+  // Every output is written and closed before any of them replaces a file of
+  // its name, so a run that fails keeps the earlier set whole.
+  std::vector<OutputFile> outputs;
   auto write = [&](const std::string& name, const RealTable& t, TriangleKind kind) {
-    if (package == 1) {
-      ecrmat(t, name);
-    } else {
-      OutputFile out = ouvecr(name, 'a');
+    OutputFile out = ouvecr(name, package == 1 ? 'b' : 'a');
+    if (package == 1)
+      writemat(t, out);
+    else
       writetriangle(out, t, d.names, kind);
-      if (!out.commit()) errorstop("Error: can't write output file " + name + " (calcdist)");
-    }
-    filedone(name);
+    outputs.push_back(std::move(out));
+  };
+  auto failed = [package](const std::string& name) {
+    errorstop(package == 1 ? std::string("Error: can't write matrix (ecrmat)")
+                           : "Error: can't write output file " + name + " (calcdist)");
   };
   if (jaccard || dice) {
     write(distancepath, distance, TriangleKind::Real);
@@ -121,6 +127,12 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
   }
   if (corrected) write(correctedpath, correctedtable, TriangleKind::Real);
   if (neilitable) write(neilipath, neilitab, TriangleKind::Real);
+  for (OutputFile& out : outputs)
+    if (!out.close()) failed(out.path());
+  for (OutputFile& out : outputs) {
+    if (!out.commit()) failed(out.path());
+    filedone(out.path());
+  }
 
   auto outputlines = [&](const std::string& name) {
     ctx.report.print("Output file: %s\n", name.c_str());
