@@ -1,1 +1,100 @@
-#include <gtest/gtest.h>
+#include "testutil.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "core/textio.h"
+#include "frame/frame.h"
+
+namespace lorvane::test {
+
+namespace {
+void removetree(const std::string& path) {
+  if (DIR* d = ::opendir(path.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      const std::string full = path + "/" + name;
+      struct stat st {};
+      if (::lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        removetree(full);
+      else
+        ::unlink(full.c_str());
+    }
+    ::closedir(d);
+  }
+  ::rmdir(path.c_str());
+}
+}  // namespace
+
+TempDir::TempDir() {
+  std::string tmpl = "/tmp/lorvane-test-XXXXXX";
+  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
+  path_ = tmpl;
+  previous_ = currentfolder();
+  if (const char* x = std::getenv("XDG_DATA_HOME")) {
+    hadxdg_ = true;
+    previousxdg_ = x;
+  }
+  ::setenv("XDG_DATA_HOME", (path_ + "/xdg").c_str(), 1);
+  if (::chdir(path_.c_str()) != 0) throw std::runtime_error("chdir");
+}
+
+TempDir::~TempDir() {
+  if (::chdir(previous_.c_str()) != 0) {
+  }
+  if (hadxdg_)
+    ::setenv("XDG_DATA_HOME", previousxdg_.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
+  removetree(path_);
+}
+
+std::string readfile(const std::string& path) {
+  std::string s;
+  if (!readwhole(path, s)) throw std::runtime_error("cannot read " + path);
+  return s;
+}
+
+void writefile(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+std::vector<std::string> listfolder(const std::string& path) {
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(path.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Run runprogram(const std::string& command, const std::string& folder) {
+  const std::string out = folder + "/.stdout", err = folder + "/.stderr";
+  const std::string full = "cd '" + folder + "' && " + command + " >'" + out + "' 2>'" + err + "' </dev/null";
+  const int raw = std::system(full.c_str());
+  Run r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = readfile(out);
+  r.err = readfile(err);
+  ::unlink(out.c_str());
+  ::unlink(err.c_str());
+  return r;
+}
+
+}  // namespace lorvane::test

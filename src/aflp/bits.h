@@ -16,7 +16,6 @@ class BitRows {
 
   int rows() const { return n_; }
   std::size_t words() const { return words_; }
-  // With no bands (a bootstrap of K = 0) there are no words and every row is empty.
   std::uint64_t* row(int i) { return bits_.data() + static_cast<std::size_t>(i) * words_; }
   const std::uint64_t* row(int i) const { return bits_.data() + static_cast<std::size_t>(i) * words_; }
   void set(int i, int k) {  // k is 0-based

@@ -107,6 +107,9 @@ class Frame {
   // report refreshed with what the run wrote.
   void failrun(const std::string& message);
   void findfolders();
+  // From the base folder, to the folder of the preference file: the one the
+  // pointer file names, or the user data folder.
+  void gotopreferencefolder();
   WindowSystem& ws_;
   CFile tempreport_;
   std::string reportpath_;

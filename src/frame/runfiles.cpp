@@ -83,13 +83,17 @@ BannerLayout bannerlayout(const std::string& windowclass) {
   return layout;
 }
 
-void Frame::findfolders() {
+void Frame::gotopreferencefolder() {
   if (!basefolder.empty()) changecurrentfolder(basefolder);
   std::string pointer;
   if (fileexists(kPointerFile) && readwhole(kPointerFile, pointer))
     changecurrentfolder(pointer);
   else
     changecurrentfolder(userdatafolder());
+}
+
+void Frame::findfolders() {
+  gotopreferencefolder();
 
   std::string preference;
   if (fileexists(kPreferenceFile)) {
@@ -160,12 +164,7 @@ void Frame::refreshreport() {
 }
 
 void Frame::changefolder() {
-  if (!basefolder.empty()) changecurrentfolder(basefolder);
-  std::string pointer;
-  if (fileexists(kPointerFile) && readwhole(kPointerFile, pointer))
-    changecurrentfolder(pointer);
-  else
-    changecurrentfolder(userdatafolder());
+  gotopreferencefolder();
   const std::string preferencefile = currentfolder() + "/" + kPreferenceFile;
   FileDialogRequest request;
   request.initialFolder = dialogfolder;

@@ -1,0 +1,157 @@
+// Tables, binary matrix files and output files.
+#include <gtest/gtest.h>
+
+#include "../testutil.h"
+#include "core/datafile.h"
+#include "core/messages.h"
+#include "core/table.h"
+#include "core/textio.h"
+
+namespace lorvane {
+namespace {
+
+using test::readfile;
+using test::TempDir;
+using test::writefile;
+
+std::string errorof(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const ErrorStop& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(Table, CarriesItsDimensionsAndStartsAtZero) {
+  RealTable t = taballoc(3, 2);
+  EXPECT_EQ(t.rows(), 3);
+  EXPECT_EQ(t.cols(), 2);
+  EXPECT_EQ(t(0, 0), 3.0);
+  EXPECT_EQ(t(1, 0), 2.0);
+  for (int i = 1; i <= 3; ++i)
+    for (int j = 1; j <= 2; ++j) EXPECT_EQ(t(i, j), 0.0);
+  RealTable none = taballoc(4, 0);
+  EXPECT_EQ(none.rows(), 4);
+  EXPECT_EQ(none.cols(), 0);
+}
+
+TEST(Table, MoreThanMemoryHoldsIsAMemoryErrorNotACrash) {
+  EXPECT_EQ(errorof([] { taballoc(999999999, 999999999); }), "Error: insufficient memory (taballoc)");
+  EXPECT_EQ(errorof([] { taballoc(-1, 3); }), "Error: insufficient memory (taballoc)");
+}
+
+TEST(BinaryMatrix, TwoByThreeTableIsTheDocumentedFortyTwoBytes) {
+  TempDir dir;
+  RealTable t = taballoc(2, 3);
+  for (int i = 1; i <= 2; ++i)
+    for (int j = 1; j <= 3; ++j) t(i, j) = (i - 1) * 3 + j;
+  ecrmat(t, dir / "m.bin");
+  const std::string expected =
+      std::string("\x00\x00\x80\x3F\x00\x00\x00\x40\x00\x00\x40\x40\x00\x00\x80\x40\x00\x00\xA0\x40\x00\x00\xC0\x40", 24) +
+      "\r\n000002\r\n000003\r\n";
+  EXPECT_EQ(readfile(dir / "m.bin"), expected);
+
+  int l = 0, c = 0;
+  readdims(dir / "m.bin", l, c);
+  EXPECT_EQ(l, 2);
+  EXPECT_EQ(c, 3);
+  RealTable back = taballoc(2, 3);
+  lecmat(back, dir / "m.bin");
+  for (int i = 1; i <= 2; ++i)
+    for (int j = 1; j <= 3; ++j) EXPECT_EQ(back(i, j), t(i, j));
+}
+
+TEST(BinaryMatrix, ValuesAreSinglePrecisionAndEmptyTablesAreJustTheTrailer) {
+  TempDir dir;
+  RealTable t = taballoc(1, 1);
+  t(1, 1) = 0.1;
+  ecrmat(t, dir / "a");
+  RealTable back = taballoc(1, 1);
+  lecmat(back, dir / "a");
+  EXPECT_EQ(back(1, 1), static_cast<double>(0.1f));
+  EXPECT_NE(back(1, 1), 0.1);
+
+  ecrmat(taballoc(5, 0), dir / "b");
+  EXPECT_EQ(readfile(dir / "b"), "\r\n000005\r\n000000\r\n");
+  int l = -1, c = -1;
+  readdims(dir / "b", l, c);
+  EXPECT_EQ(l, 5);
+  EXPECT_EQ(c, 0);
+}
+
+TEST(BinaryMatrix, TrailerAppendedTwiceIsReadFromTheEnd) {
+  TempDir dir;
+  writefile(dir / "t", "");
+  writedims(dir / "t", 1, 2);
+  writedims(dir / "t", 7, 9);
+  int l = 0, c = 0;
+  readdims(dir / "t", l, c);
+  EXPECT_EQ(l, 7);
+  EXPECT_EQ(c, 9);
+  l = 11, c = 12;
+  readdims(dir / "missing", l, c);  // nothing to read: left as they were
+  EXPECT_EQ(l, 11);
+  EXPECT_EQ(c, 12);
+}
+
+TEST(BinaryMatrix, ReadingPastTheBodyFailsAndSmallerTablesTakeTheFirstValues) {
+  TempDir dir;
+  RealTable t = taballoc(2, 2);
+  t(1, 1) = 1, t(1, 2) = 2, t(2, 1) = 3, t(2, 2) = 4;
+  ecrmat(t, dir / "m");
+  RealTable small = taballoc(1, 3);
+  lecmat(small, dir / "m");
+  EXPECT_EQ(small(1, 3), 3.0);
+  RealTable big = taballoc(3, 3);
+  EXPECT_EQ(errorof([&] { lecmat(big, dir / "m"); }), "Error: can't read matrix (lecmat)");
+  EXPECT_EQ(errorof([&] { lecmat(big, dir / "none"); }), "Error: can't open binary input file (ouvlec)");
+}
+
+TEST(OpenModes, WrongLettersAndUnwritablePathsAreReported) {
+  TempDir dir;
+  EXPECT_EQ(errorof([&] { ouvecr(dir / "x", 'x'); }), "Error: wrong open mode (ouvecr)");
+  EXPECT_EQ(errorof([&] { ouvlec(dir / "x", 'q'); }), "Error: wrong open mode (ouvlec)");
+  EXPECT_EQ(errorof([&] { ouvecr(dir / "no/such/file", 'a'); }), "Error: can't open ascii output file (ouvecr)");
+  EXPECT_EQ(errorof([&] { ouvecr(dir / "no/such/file", 'b'); }), "Error: can't open binary output file (ouvecr)");
+}
+
+TEST(OutputFile, AppearsOnlyWhenCompleteAndTextEndsInCrLf) {
+  TempDir dir;
+  writefile(dir / "out.txt", "earlier result");
+  {
+    OutputFile out = OutputFile::open(dir / "out.txt");
+    out.print("%d\n", 42);
+    // Until committed, the earlier file is what others see.
+    EXPECT_EQ(readfile(dir / "out.txt"), "earlier result");
+  }
+  EXPECT_EQ(readfile(dir / "out.txt"), "earlier result");
+  EXPECT_EQ(test::listfolder(dir.path()), (std::vector<std::string>{"out.txt"}));
+
+  OutputFile out = OutputFile::open(dir / "out.txt");
+  out.text("a\nb\n");
+  ASSERT_TRUE(out.commit());
+  EXPECT_EQ(readfile(dir / "out.txt"), "a\r\nb\r\n");
+}
+
+TEST(LineReader, TakesCrLfAsOneLineEndAndCutsLongLinesIntoPieces) {
+  TempDir dir;
+  writefile(dir / "in", "ab\r\ncd\rx\n0123456789");
+  FilePtr f(std::fopen((dir / "in").c_str(), "rb"));
+  LineReader r(f.get());
+  std::string line;
+  ASSERT_TRUE(r.read(line, 256));
+  EXPECT_EQ(line, "ab\n");
+  ASSERT_TRUE(r.read(line, 256));
+  EXPECT_EQ(line, "cd\rx\n");  // a lone CR stays
+  ASSERT_TRUE(r.read(line, 5));
+  EXPECT_EQ(line, "0123");
+  ASSERT_TRUE(r.read(line, 5));
+  EXPECT_EQ(line, "4567");
+  ASSERT_TRUE(r.read(line, 5));
+  EXPECT_EQ(line, "89");
+  EXPECT_FALSE(r.read(line, 5));
+}
+
+}  // namespace
+}  // namespace lorvane

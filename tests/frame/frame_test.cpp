@@ -1,0 +1,331 @@
+// The frame: command line, options menu, answers, report files, banner and
+// command files.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <optional>
+
+#include "../testutil.h"
+#include "aflp/module.h"
+#include "frame/cmdfile.h"
+#include "frame/frame.h"
+#include "frame/startup.h"
+
+namespace lorvane {
+namespace {
+
+using test::exists;
+using test::readfile;
+using test::TempDir;
+using test::writefile;
+
+TEST(CommandLine, SwitchesAndTheWholeLineRule) {
+  CommandLine a = parsecommandline("-o 2 -f runs.cmd -d /data -m");
+  EXPECT_EQ(a.optiontoopen, 2);
+  EXPECT_EQ(a.commandfile, "runs.cmd");
+  EXPECT_EQ(a.basefolder, "/data");
+
+  // A bare token makes the whole line the path; later switches are read too.
+  CommandLine b = parsecommandline("my runs.cmd -o 1");
+  EXPECT_EQ(b.commandfile, "my runs.cmd -o 1");
+  EXPECT_EQ(b.optiontoopen, 1);
+
+  CommandLine c = parsecommandline("-o x -f");  // missing value: ignored
+  EXPECT_EQ(c.optiontoopen, 0);
+  EXPECT_EQ(c.commandfile, "");
+  EXPECT_EQ(parsecommandline("-o\t2").commandfile, "-o\t2");  // a tab does not split
+
+  const char* argv[] = {"lorvane-cli", "-f", "a b.cmd"};
+  EXPECT_EQ(commandlinetext(3, argv), "-f a b.cmd");
+}
+
+TEST(OptionsMenu, SeparatorsUseUpAnOptionNumber) {
+  HeadlessWindowSystem ws;
+  Frame f(ws);
+  f.buildoptionsmenu("A\n-\nB\n", 3);
+  ASSERT_EQ(f.optionsmenu.size(), 4u);
+  EXPECT_TRUE(f.optionsmenu[0].separator);
+  EXPECT_EQ(f.optionsmenu[1].text, "A");
+  EXPECT_EQ(f.optionsmenu[1].id, 1301);
+  EXPECT_TRUE(f.optionsmenu[2].separator);
+  EXPECT_EQ(f.optionsmenu[3].text, "B");
+  EXPECT_EQ(f.optionsmenu[3].id, 1303);
+
+  test::RecordingWindowSystem rec;
+  Frame g(rec);
+  g.buildoptionsmenu(std::string(20, '\n'), 20);
+  EXPECT_EQ(rec.errors, (std::vector<std::string>{"Error: Too many options in program"}));
+  EXPECT_TRUE(rec.closing());
+}
+
+TEST(Answers, ConversionsAndDefaults) {
+  AnswerStore s;
+  s.answers[1] = "bands.txt";
+  s.answers[2] = "6";
+  OptionArguments a = convertanswers(s, 1);
+  EXPECT_TRUE(a.runs);
+  EXPECT_EQ(a.k, 1.0f);
+  EXPECT_EQ(a.index, 1);
+  EXPECT_EQ(a.jukescantor, 0);
+  EXPECT_EQ(a.sixth, 0);
+
+  s.answers[3] = "0.3";
+  s.answers[4] = "2x";
+  s.answers[5] = " ";
+  EXPECT_EQ(convertanswers(s, 1).k, 0.3f);
+  EXPECT_EQ(convertanswers(s, 1).index, 2);
+  EXPECT_EQ(convertanswers(s, 1).jukescantor, 0);  // a blank is not empty: it converts to 0
+  s.answers[3] = "abc";
+  EXPECT_EQ(convertanswers(s, 1).k, 0.0f);
+  s.answers[3] = "1e300";
+  EXPECT_TRUE(std::isinf(convertanswers(s, 1).k));
+
+  EXPECT_FALSE(convertanswers(s, 2).runs);  // the bootstrap needs its repetitions
+  s.answers[6] = "100";
+  EXPECT_EQ(convertanswers(s, 2).sixth, 100);
+  EXPECT_FALSE(convertanswers(s, 3).runs);
+  s.answers[2] = "";
+  EXPECT_FALSE(convertanswers(s, 1).runs);
+}
+
+// A frame with the module registered, in a scratch folder.
+struct Registered {
+  TempDir dir;
+  test::RecordingWindowSystem ws;
+  Frame frame{ws};
+  explicit Registered(std::time_t now = 0) {
+    if (now) frame.clock = [now] { return now; };
+    registermodule(frame);
+  }
+};
+
+std::time_t localtimeof(int year, int month, int day, int hour, int minute, int second) {
+  std::tm tm{};
+  tm.tm_year = year - 1900, tm.tm_mon = month - 1, tm.tm_mday = day;
+  tm.tm_hour = hour, tm.tm_min = minute, tm.tm_sec = second, tm.tm_isdst = -1;
+  return std::mktime(&tm);
+}
+
+TEST(RunFiles, FirstStartMakesThePreferenceFileInTheDataFolder) {
+  Registered r(localtimeof(2026, 12, 7, 14, 5, 33));
+  const std::string data = r.dir / "xdg/lorvane";
+  EXPECT_EQ(readfile(data + "/VELKPREF.txt"), data);
+  EXPECT_EQ(r.frame.defaultfolder, data);
+  EXPECT_EQ(currentfolder(), data);
+  EXPECT_EQ(r.frame.reportpath(), data + "/l-Lorvane-14-05-33.txt");
+  EXPECT_EQ(r.frame.temporaryreportpath(), data + "/VLK.temp-Lorvane-14-05-33");
+}
+
+TEST(RunFiles, PointerFileOfTheBaseFolderNamesWhereThePreferenceLies) {
+  TempDir dir;
+  ::mkdir((dir / "base").c_str(), 0777);
+  ::mkdir((dir / "prefs").c_str(), 0777);
+  ::mkdir((dir / "work").c_str(), 0777);
+  writefile(dir / "base/VELKDIRP.txt", dir / "prefs");
+  writefile(dir / "prefs/VELKPREF.txt", dir / "work");
+  HeadlessWindowSystem ws;
+  Frame f(ws);
+  f.basefolder = dir / "base";
+  f.setupfiles("x");
+  EXPECT_EQ(f.defaultfolder, dir / "work");
+  EXPECT_EQ(currentfolder(), dir / "work");
+
+  // A preference ending in a line end cannot be made current: the folder stays.
+  writefile(dir / "prefs/VELKPREF.txt", dir / "work\n");
+  f.setupfiles("x");
+  EXPECT_EQ(currentfolder(), dir / "prefs");
+  EXPECT_EQ(f.defaultfolder, dir / "work\n");
+}
+
+TEST(RunFiles, ChangeFolderWritesThePickedFilesFolderAndACancelChangesNothing) {
+  struct Picker : HeadlessWindowSystem {
+    std::optional<std::string> answer;
+    std::optional<std::string> fileDialog(const FileDialogRequest&) override { return answer; }
+  } ws;
+  TempDir dir;
+  ::mkdir((dir / "chosen").c_str(), 0777);
+  Frame f(ws);
+  f.setupfiles("x");
+  const std::string preference = dir / "xdg/lorvane/VELKPREF.txt";
+  const std::string before = readfile(preference);
+  f.changefolder();
+  EXPECT_EQ(readfile(preference), before);
+  ws.answer = dir / "chosen/any.txt";
+  f.changefolder();
+  EXPECT_EQ(readfile(preference), dir / "chosen");
+  EXPECT_EQ(f.dialogfolder, dir / "chosen");
+  f.setupfiles("x");
+  EXPECT_EQ(currentfolder(), dir / "chosen");
+}
+
+TEST(RunFiles, LongOrPathLikeNamesStayOneFileInTheDefaultFolder) {
+  TempDir dir;
+  HeadlessWindowSystem ws;
+  Frame f(ws);
+  f.setupfiles("../up/" + std::string(100, 'n'));
+  const std::string name = f.reportpath().substr(f.reportpath().rfind('/') + 1);
+  EXPECT_EQ(name, "l-.._up_" + std::string(73, 'n') + name.substr(name.size() - 13));
+  EXPECT_EQ(f.reportpath().substr(0, f.reportpath().rfind('/')), dir / "xdg/lorvane");
+}
+
+TEST(Banner, ThirdLineIsAsWideAsTheFrame) {
+  Registered r(localtimeof(2026, 12, 7, 14, 5, 0));
+  r.frame.currentoption = 1;
+  r.frame.beginreport();
+  r.frame.currentoption = 2;
+  r.frame.optionsmenu[2].text = std::string(60, 'T');  // leaves no room for blanks
+  r.frame.writebanner();
+  r.frame.report().close();
+  const std::string frameline = "+" + std::string(60, '-') + "+\r\n";
+  const std::string second = "|" + std::string(60, ' ') + "|\r\n";
+  EXPECT_EQ(readfile(r.frame.temporaryreportpath()),
+            frameline + second + "| Quillmoor: Simple computation" + std::string(13, ' ') + "07/12/26  14/05  |\r\n" +
+                frameline + frameline + second + "| Quillmoor: " + std::string(60, 'T') + "07/12/26  14/05  |\r\n" +
+                frameline);
+}
+
+TEST(RunFiles, RefreshCopiesTheRunIntoTheReportAndShutdownRemovesTheTemporary) {
+  Registered r;
+  r.frame.currentoption = 2;
+  r.frame.beginreport();
+  r.frame.runoption(2);  // no answers: the option does nothing, its banner stays
+  EXPECT_FALSE(exists(r.frame.reportpath()));
+  r.frame.refreshreport();
+  EXPECT_TRUE(r.frame.reportshown);
+  EXPECT_NE(readfile(r.frame.reportpath()).find("Bootstrap computation"), std::string::npos);
+  r.frame.shutdown();  // headless: the question is answered No
+  EXPECT_FALSE(exists(r.frame.temporaryreportpath()));
+  EXPECT_TRUE(exists(r.frame.reportpath()));
+}
+
+// Command files.
+struct CommandFiles : Registered {
+  std::string bands = dir / "bands.txt";
+  CommandFiles() { writefile(bands, "2 4\nA         1100\nB         1110\n"); }
+  CommandFileResult run(const std::string& text) {
+    writefile(dir / "runs.cmd", text);
+    return runcommandfile(frame, dir / "runs.cmd");
+  }
+  std::string block(int option, const std::string& sixth, const std::string& index = "1") {
+    return std::to_string(option) + "\n6\n" + bands + "\n1\n\n" + index + "\n\n" + sixth + "\n";
+  }
+  std::string report() { return readfile(frame.reportpath()); }
+};
+
+TEST(CommandFile, RunsEveryBlockThenRemovesTheTemporaryReport) {
+  CommandFiles c;
+  const auto result = c.run("strains\r\n" + c.block(1, "", "1") + "----------\n" + c.block(1, "", "2"));
+  EXPECT_EQ(result.status, CommandFileResult::Status::Completed);
+  EXPECT_TRUE(exists(c.bands + ".matJ"));
+  EXPECT_TRUE(exists(c.bands + ".matD"));
+  EXPECT_TRUE(c.frame.commandfilemode);
+  EXPECT_EQ(c.frame.basefolder, c.dir.path() + "/");
+  EXPECT_NE(c.frame.reportpath().find("/l-strains-"), std::string::npos);
+  EXPECT_FALSE(exists(c.frame.temporaryreportpath()));
+  const std::string report = c.report();
+  EXPECT_NE(report.find("Distance = Jaccard"), std::string::npos);
+  EXPECT_NE(report.find("Distance = Dice"), std::string::npos);
+  EXPECT_TRUE(c.ws.infos.empty());
+}
+
+TEST(CommandFile, CrLfAndLfFilesGiveTheSameAnswersAndALastLineKeepsItsCharacters) {
+  CommandFiles lf, crlf;
+  std::string text = "n\n" + lf.block(1, "") + "extra";
+  lf.run(text);
+  std::string withcr;
+  for (char ch : text) {
+    if (ch == '\n') withcr += '\r';
+    withcr += ch;
+  }
+  crlf.run(withcr);
+  EXPECT_EQ(lf.frame.store.answers, crlf.frame.store.answers);
+  lf.run("n\n1\n6\n" + lf.bands + "\n1\n\n1\n\nlast answer");
+  EXPECT_EQ(lf.frame.store.answers[6], "last answer");
+}
+
+TEST(CommandFile, ExtraLineAfterTheAnswersAndTheSeparatorRule) {
+  // Seven answer lines for six: the seventh is the extra line, then the separator.
+  CommandFiles seven;
+  auto r = seven.run("n\n" + seven.block(1, "") + "extra\n----------\n" + seven.block(1, "", "2"));
+  EXPECT_EQ(r.status, CommandFileResult::Status::Completed);
+  EXPECT_TRUE(exists(seven.bands + ".matD"));
+
+  // Eight: the eighth is not the separator, so the first block is the last.
+  CommandFiles eight;
+  r = eight.run("n\n" + eight.block(1, "") + "extra\nmore\n----------\n" + eight.block(1, "", "2"));
+  EXPECT_EQ(r.status, CommandFileResult::Status::Completed);
+  EXPECT_TRUE(exists(eight.bands + ".matJ"));
+  EXPECT_FALSE(exists(eight.bands + ".matD"));
+
+  // A separator with a trailing blank is no separator.
+  CommandFiles blank;
+  blank.run("n\n" + blank.block(1, "") + "---------- \n" + blank.block(1, "", "2"));
+  EXPECT_FALSE(exists(blank.bands + ".matD"));
+}
+
+TEST(CommandFile, FormatFaultsStopBeforeTheBlockAndSayWhere) {
+  struct Case {
+    std::string text;
+    int line;
+    const char* expected;
+  };
+  CommandFiles c;
+  const std::string one = c.block(1, "");
+  for (const Case& k : {Case{"n\n" + one + "----------\n", 11, "an option number"},
+                        Case{"n\nabc\n6\n", 2, "an option number from 1 to 20, not \"abc\""},
+                        Case{"n\n21\n6\n", 2, "an option number from 1 to 20"},
+                        Case{"n\n1\n5\n", 3, "the parameter count 6 of option 1, not \"5\""},
+                        Case{"n\n1\n", 3, "the parameter count of option 1"},
+                        Case{"n\n1\n6\na\nb\n", 6, "answer 3 of 6 of option 1"}}) {
+    CommandFiles f;
+    const auto r = f.run(k.text);
+    EXPECT_EQ(r.status, CommandFileResult::Status::Stopped) << k.text;
+    EXPECT_EQ(r.line, k.line) << k.text;
+    EXPECT_NE(r.problem.find(k.expected), std::string::npos) << r.problem;
+    EXPECT_EQ(f.frame.currentoption, 0);
+  }
+  CommandFiles empty;
+  EXPECT_EQ(empty.run("").status, CommandFileResult::Status::Empty);
+  EXPECT_EQ(runcommandfile(empty.frame, empty.dir / "none.cmd").status, CommandFileResult::Status::CannotOpen);
+}
+
+TEST(CommandFile, OptionsWithoutARunWriteTheirBannerOnly) {
+  // Option 3 with count 0 passes the check; option 2 without repetitions runs nothing.
+  CommandFiles c;
+  const auto r = c.run("n\n3\n0\n----------\n" + c.block(2, "") + "----------\n" + c.block(1, ""));
+  EXPECT_EQ(r.status, CommandFileResult::Status::Completed);
+  const std::string report = c.report();
+  EXPECT_NE(report.find("| Quillmoor: " + std::string(31, ' ')), std::string::npos);
+  EXPECT_NE(report.find("| Quillmoor: Bootstrap computation"), std::string::npos);
+  EXPECT_EQ(report.find("Brisane"), std::string::npos);
+  EXPECT_NE(report.find("Distance = Jaccard"), std::string::npos);
+}
+
+TEST(CommandFile, AnErrorStopEndsTheRunAndTheFileKeepingTheReport) {
+  CommandFiles c;
+  writefile(c.bands + ".matJ", "earlier");
+  const auto r = c.run("n\n1\n6\n" + c.bands + "\n0\n\n1\n\n\n----------\n" + c.block(1, "", "2"));
+  EXPECT_EQ(r.status, CommandFileResult::Status::Failed);
+  EXPECT_EQ(c.ws.errors, (std::vector<std::string>{"Error: the length of recognition sites must be 1 or more (calcdist)"}));
+  EXPECT_TRUE(c.ws.closing());
+  EXPECT_EQ(readfile(c.bands + ".matJ"), "earlier");
+  EXPECT_FALSE(exists(c.bands + ".matD"));  // the next block never ran
+  EXPECT_NE(c.report().find("Simple computation"), std::string::npos);
+}
+
+TEST(CommandFile, DroppedFilesRunInOrderUntilOneIsWorkedThrough) {
+  CommandFiles c;
+  writefile(c.dir / "bad.cmd", "n\nxyz\n");
+  writefile(c.dir / "good.cmd", "n\n" + c.block(1, ""));
+  writefile(c.dir / "never.cmd", "n\n" + c.block(1, "", "2"));
+  const auto r = dropfiles(c.frame, {c.dir / "bad.cmd", c.dir / "good.cmd", c.dir / "never.cmd"});
+  EXPECT_EQ(r.status, CommandFileResult::Status::Completed);
+  EXPECT_TRUE(exists(c.bands + ".matJ"));
+  EXPECT_FALSE(exists(c.bands + ".matD"));
+}
+
+}  // namespace
+}  // namespace lorvane
