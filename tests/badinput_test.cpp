@@ -4,10 +4,8 @@
 // left behind.
 #include <gtest/gtest.h>
 #include <sched.h>
-#include <stdlib.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <string>
@@ -15,6 +13,7 @@
 
 #include "core/textio.h"
 #include "frame/startup.h"
+#include "testutil.h"
 
 namespace lorvane {
 namespace {
@@ -46,15 +45,8 @@ std::string bootblock(const std::string& input) { return "2\n6\n" + input + "\n6
 
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "lorvane-bad-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir = pattern + "/";
-    fs::create_directories(dir + "data");
-  }
   void TearDown() override {
     for (auto it = mounts.rbegin(); it != mounts.rend(); ++it) ::umount2(it->c_str(), MNT_DETACH);
-    fs::remove_all(dir);
   }
 
   static void put(const std::string& path, std::string_view content) { ASSERT_TRUE(writewhole(path, content)); }
@@ -64,26 +56,13 @@ class CliTest : public ::testing::Test {
     return s;
   }
 
-  struct Result {
-    int status = -1;
-    std::string err;
-  };
-  // lorvane-cli with the arguments, in the test folder.
-  Result cli(const std::string& args) {
-    const std::string command = "cd '" + dir + "' && XDG_DATA_HOME='" + dir + "data' LORVANE_SEED=7 '" LORVANE_CLI
-                                "' " + args + " >'" + dir + "stdout' 2>'" + dir + "stderr'";
-    const int w = std::system(command.c_str());
-    Result r;
-    r.status = WIFEXITED(w) ? WEXITSTATUS(w) : 128 + WTERMSIG(w);
-    r.err = read(dir + "stderr");
-    fs::remove(dir + "stdout");
-    fs::remove(dir + "stderr");
-    return r;
-  }
+  // lorvane-cli with the arguments, in the test folder (the user data
+  // folder is the test folder's "xdg").
+  test::Run cli(const std::string& args) { return test::runprogram("LORVANE_SEED=7 '" LORVANE_CLI "' " + args, tmp.path()); }
   // Run a command file of the given text, kept outside the data folders.
-  Result run(const std::string& text) {
+  test::Run run(const std::string& text) {
     put(dir + "run.cmd", text);
-    Result r = cli("-f '" + dir + "run.cmd'");
+    test::Run r = cli("-f '" + dir + "run.cmd'");
     fs::remove(dir + "run.cmd");
     return r;
   }
@@ -131,7 +110,8 @@ class CliTest : public ::testing::Test {
     return ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
   }
 
-  std::string dir;
+  test::TempDir tmp;
+  const std::string dir = tmp.path() + "/";
   std::vector<std::string> mounts;
 };
 
@@ -165,7 +145,7 @@ TEST_P(BadInputFile, EndsTheRunWithItsMessageAndKeepsEarlierResults) {
   put(input, c.content);
   earlier(input);
   for (const std::string& block : {simpleblock(input), bootblock(input)}) {
-    const Result r = run("bad\n" + block);
+    const test::Run r = run("bad\n" + block);
     EXPECT_EQ(r.status, kExitRunFailed) << r.err;
     EXPECT_NE(r.err.find(expand(c.message, input) + "\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("stopped: a run ended with an error"), std::string::npos) << r.err;
@@ -197,7 +177,7 @@ TEST_F(CliTest, MissingInputFolderOrFolderInPlaceOfFileIsReportedAsInput) {
   earlier(missing);
   for (const std::string& input : {missing, nofolder, folder})
     for (const std::string& block : {simpleblock(input), bootblock(input)}) {
-      const Result r = run("bad\n" + block);
+      const test::Run r = run("bad\n" + block);
       EXPECT_EQ(r.status, kExitRunFailed);
       EXPECT_NE(r.err.find("Error: can't open input file " + input + " (readbands)\n"), std::string::npos) << r.err;
     }
@@ -212,7 +192,7 @@ TEST_F(CliTest, MegabyteStrainLineAndNulBytesAreReadAsTheFormatSays) {
   put(longline, "3 24\nLong      " + std::string(1 << 20, '1') + "\n" + strainlines(2));
   const std::string nul = dir + "nul.txt";
   put(nul, "2 24\n" + std::string("Ecoli\0K12 110100101101001011010110\n", 35) + strainlines(2).substr(35));
-  const Result r = run("ok\n" + simpleblock(longline) + "----------\n" + simpleblock(nul));
+  const test::Run r = run("ok\n" + simpleblock(longline) + "----------\n" + simpleblock(nul));
   EXPECT_EQ(r.status, kExitWorkedThrough) << r.err;
   EXPECT_EQ(read(longline + ".matJ").substr(0, 3), "3\r\n");
   EXPECT_NE(read(longline + ".matJ").find("\r\n1111111111"), std::string::npos);
@@ -227,7 +207,7 @@ TEST_F(CliTest, NonAsciiPathWithBlanksWorks) {
   fs::create_directories(folder);
   const std::string input = folder + "st\xC3\xA9 1.txt";
   put(input, kStrains);
-  const Result r = run("ok\n" + simpleblock(input));
+  const test::Run r = run("ok\n" + simpleblock(input));
   EXPECT_EQ(r.status, kExitWorkedThrough) << r.err;
   EXPECT_EQ(read(input + ".matJ").substr(0, 3), "6\r\n");
   expectclean();
@@ -243,13 +223,13 @@ TEST_F(CliTest, PathLongerThan255CharactersEndsTheRunAndWritesNothing) {
   ASSERT_GT(input.size(), 255u);
   put(input, kStrains);
   earlier(input);
-  const Result r = run("long\n" + simpleblock(input));
+  const test::Run r = run("long\n" + simpleblock(input));
   EXPECT_EQ(r.status, kExitRunFailed);
   EXPECT_NE(r.err.find("Error: the length of recognition sites must be 1 or more (calcdist)\n"), std::string::npos)
       << r.err;
   expectearlierkept(input);
 
-  const Result f = cli("-f " + folder + "run.cmd");
+  const test::Run f = cli("-f " + folder + "run.cmd");
   EXPECT_EQ(f.status, kExitCommandFileUnreadable);
   EXPECT_NE(f.err.find("Error: can't find command file " + (folder + "run.cmd").substr(0, 255) + " (runcommandfile)"),
             std::string::npos)
@@ -267,7 +247,7 @@ TEST_F(CliTest, ReadOnlyOutputFolderEndsTheRunAndKeepsEarlierResults) {
   earlier(input);
   if (!makereadonly(folder)) GTEST_SKIP() << "no private read-only mount here (needs root)";
   for (const std::string& block : {simpleblock(input), bootblock(input)}) {
-    const Result r = run("ro\n" + block);
+    const test::Run r = run("ro\n" + block);
     EXPECT_EQ(r.status, kExitRunFailed);
     EXPECT_NE(r.err.find("Error: can't open binary output file (ouvecr)\n"), std::string::npos) << r.err;
     expectearlierkept(input);
@@ -276,7 +256,9 @@ TEST_F(CliTest, ReadOnlyOutputFolderEndsTheRunAndKeepsEarlierResults) {
 }
 
 // A full disk: with no room at all the scratch copy cannot be written; with
-// room for the scratch copy only, the outputs cannot.
+// room for the scratch copy only, the outputs cannot; with room for one
+// output more, the second output fails and the first, though complete, does
+// not replace its earlier file.
 TEST_F(CliTest, DiskFullEndsTheRunAndKeepsEarlierResults) {
   const std::string folder = dir + "full/";
   if (!mounttmpfs(folder, "64k")) GTEST_SKIP() << "no private tmpfs here (needs root)";
@@ -286,19 +268,24 @@ TEST_F(CliTest, DiskFullEndsTheRunAndKeepsEarlierResults) {
   struct statvfs fsinfo {};
   ASSERT_EQ(::statvfs(folder.c_str(), &fsinfo), 0);
   const std::size_t page = fsinfo.f_bsize;
-  for (const std::size_t room : {std::size_t{0}, page}) {
+  auto leave = [&](std::size_t room) {
     fs::remove(folder + "filler");
     ASSERT_EQ(::statvfs(folder.c_str(), &fsinfo), 0);
     put(folder + "filler", std::string(fsinfo.f_bavail * page - room, 'x'));
-    const Result r = run("full\n" + simpleblock(input));
+  };
+  for (const std::size_t room : {std::size_t{0}, page, 2 * page}) {
+    leave(room);
+    const test::Run r = run("full\n" + simpleblock(input));
     EXPECT_EQ(r.status, kExitRunFailed);
-    const std::string message = room == 0 ? "Error: can't write scalar (writescal)\n"
-                                          : "Error: can't write output file " + input + ".matJ (calcdist)\n";
+    const std::string message = room == 0      ? "Error: can't write scalar (writescal)\n"
+                                : room == page ? "Error: can't write output file " + input + ".matJ (calcdist)\n"
+                                               : "Error: can't write output file " + input + ".matJP (calcdist)\n";
     EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     expectearlierkept(input);
     expectclean();
   }
-  const Result b = run("full\n" + bootblock(input));
+  leave(page);
+  const test::Run b = run("full\n" + bootblock(input));
   EXPECT_EQ(b.status, kExitRunFailed);
   EXPECT_NE(b.err.find("Error: can't write output file " + input), std::string::npos) << b.err;
   expectearlierkept(input);
@@ -326,7 +313,7 @@ TEST_P(BadCommandFile, StopsWithItsStatusAndMessage) {
   earlier(input);
   std::string text = c.text;
   for (auto at = text.find('@'); at != std::string::npos; at = text.find('@')) text.replace(at, 1, input);
-  const Result r = run(text);
+  const test::Run r = run(text);
   EXPECT_EQ(r.status, c.status) << r.err;
   EXPECT_NE(r.err.find(expand(c.message, dir + "run.cmd")), std::string::npos) << r.err;
   expectearlierkept(input);
@@ -363,7 +350,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CliTest, MissingOrFolderCommandFileIsNotFound) {
   fs::create_directories(dir + "folder.cmd");
   for (const std::string& path : {dir + "none.cmd", dir + "folder.cmd"}) {
-    const Result r = cli("-f '" + path + "'");
+    const test::Run r = cli("-f '" + path + "'");
     EXPECT_EQ(r.status, kExitCommandFileUnreadable);
     EXPECT_EQ(r.err, "Error: can't find command file " + path + " (runcommandfile)\n");
   }
@@ -378,7 +365,7 @@ TEST_F(CliTest, SeparatorAtTheEndRunsTheBlocksThenStops) {
   earlier(input);
   std::string text = "name\n" + kBlock + "----------\n";
   text.replace(text.find('@'), 1, input);
-  const Result r = run(text);
+  const test::Run r = run(text);
   EXPECT_EQ(r.status, kExitCommandFileStopped);
   EXPECT_NE(r.err.find("stopped at line 11: expected an option number"), std::string::npos) << r.err;
   EXPECT_EQ(read(input + ".matJ").substr(0, 3), "6\r\n");
