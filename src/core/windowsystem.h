@@ -44,6 +44,8 @@ class WindowSystem {
   virtual int textLineCount() const = 0;
   virtual void scrollLines(int lines) = 0;
 
+  // The full path of the document the window shows; empty when none.
+  virtual std::string documentPath() const { return {}; }
   // Returns the chosen path, or nothing when the dialog was cancelled.
   virtual std::optional<std::string> fileDialog(const FileDialogRequest& request) = 0;
   virtual void setWaitCursor(bool on) = 0;

@@ -1,5 +1,7 @@
 #include "dialogs/paramspec.h"
 
+#include <algorithm>
+
 namespace lorvane {
 
 bool Tokenizer::next(std::string_view delimiters, std::string& token) {
@@ -85,6 +87,20 @@ std::string filtertext(const std::string& type, const std::string& min) {
     t.replace(at, group.size(), min);
   }
   return t;
+}
+
+std::vector<std::string> labellines(std::string_view label) {
+  std::vector<std::string> lines;
+  std::string_view work = label.substr(0, std::min<std::size_t>(label.size(), 1023));
+  work = work.substr(0, work.find('\0'));
+  while (!work.empty()) {
+    const std::size_t end = work.find('\n');
+    const std::string_view line = work.substr(0, end);
+    lines.emplace_back(line.substr(0, std::min<std::size_t>(line.size(), 255)));
+    if (end == std::string_view::npos) break;
+    work.remove_prefix(end + 1);
+  }
+  return lines;
 }
 
 std::vector<FilterPair> filterpairs(const std::string& text) {

@@ -45,6 +45,11 @@ struct FilterPair {
 // The filter text cut at its separator (its last character) into pairs.
 std::vector<FilterPair> filterpairs(const std::string& text);
 
+// The lines of a label as the value prompt shows them: each line up to its
+// line feed (a last line without one counts too), empty lines included, each
+// cut to 255 characters; the label is read as far as 1023 characters.
+std::vector<std::string> labellines(std::string_view label);
+
 // Tokens as the standard string tokenizer gives them: runs of delimiters
 // count as one, leading delimiters are skipped.
 class Tokenizer {

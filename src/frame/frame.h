@@ -98,6 +98,9 @@ class Frame {
   // The shared file dialog record: initial folder and last path chosen.
   std::string dialogfolder;
   std::string dialogfilename;
+  // Its filter list as "|"-separated text: the save dialog of a "new" row
+  // offers whatever the last open dialog of a parameter row set here.
+  std::string dialogfilter = "All files (*.*)|*.*|";
   // The clock of the time stamps and banners; tests set it.
   std::function<std::time_t()> clock = [] { return std::time(nullptr); };
 
