@@ -22,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (s.descriptors[slot].find_first_of("[]") != std::string::npos) fuzz::finding("bracket inside a descriptor");
     if (s.labels[slot].find_first_of("[]") != std::string::npos) fuzz::finding("bracket inside a label");
     if (s.captions[slot].find('\n') != std::string::npos) fuzz::finding("line feed inside a caption");
+    for (const std::string& line : labellines(s.labels[slot]))
+      if (line.size() > 255 || line.find('\n') != std::string::npos) fuzz::finding("label line the prompt cannot hold");
 
     const Descriptor d = splitdescriptor(s.descriptors[slot]);
     if (d.type.size() > 19 || d.min.size() > 9 || d.max.size() > 9) fuzz::finding("descriptor field too long");
