@@ -1,0 +1,26 @@
+// lorvane: the desktop program. The report in a window, the options through
+// their parameter dialogs, command files from the command line or dropped
+// on the window.
+#include <QApplication>
+
+#include "frame/frame.h"
+#include "frame/startup.h"
+#include "shell/desktop.h"
+
+int main(int argc, char** argv) {
+  using namespace lorvane;
+  const std::string startfolder = currentfolder();
+  // Qt takes its own options (-platform, -display, ...) out of argv first.
+  QApplication app(argc, argv);
+  const CommandLine cl = parsecommandline(commandlinetext(argc, argv));
+
+  QApplication::setApplicationName(QStringLiteral("lorvane"));
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  QtPrompter prompter;
+  Desktop desktop(prompter);
+  prompter.setOwner(&desktop.window());
+  showandwait(desktop.window());
+  if (const auto status = desktop.start(cl, startfolder)) return *status;
+  return QApplication::exec();
+}

@@ -1,0 +1,236 @@
+#include "shell/document.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QStringDecoder>
+#include <QTextDocument>
+#include <vector>
+
+#include "frame/frame.h"
+#include "shell/prompter.h"
+#include "shell/resources.h"
+
+namespace lorvane {
+
+bool DocumentFile::open(const std::string& path, bool empty) {
+  close();
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (empty ? O_TRUNC : 0), 0666);
+  if (fd < 0) return false;
+  // Other programs may read the file; writers that honour locks are kept out.
+  struct flock lock {};
+  lock.l_type = F_RDLCK;
+  lock.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_SETLK, &lock) != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+bool DocumentFile::close() {
+  if (fd_ < 0) return true;
+  const int fd = fd_;
+  fd_ = -1;
+  return ::close(fd) == 0;
+}
+
+TextDocument::TextDocument(QPlainTextEdit& edit, Prompter& prompter, Frame& frame,
+                           std::function<void(const QString&)> setcaption)
+    : edit_(edit), prompter_(prompter), frame_(frame), setcaption_(std::move(setcaption)), title_(defaulttitle()) {}
+
+QString TextDocument::defaulttitle() const { return stringresource(1002); }
+
+bool TextDocument::modified() const { return edit_.document()->isModified(); }
+
+void TextDocument::forgetfile() {
+  file_.close();
+  path_.clear();
+  title_.clear();
+}
+
+namespace {
+
+FileDialogRequest documentdialog(Frame& frame, FileDialogRequest::Kind kind) {
+  FileDialogRequest request;
+  request.kind = kind;
+  // The shared record's filter (string 1003 until a parameter dialog set
+  // another): its last character separates shown text and pattern.
+  const QString filter = QString::fromStdString(frame.dialogfilter);
+  if (!filter.isEmpty()) {
+    const QStringList parts = filter.split(filter.back());
+    if (parts.size() >= 2) {
+      request.filterDescription = parts[0].toStdString();
+      request.filterPattern = parts[1].toStdString();
+    }
+  }
+  request.initialFolder = frame.dialogfolder;
+  request.fileName = frame.dialogfilename;
+  return request;
+}
+
+BoxAnswer stringbox(Prompter& prompter, int id, BoxIcon icon, BoxButtons buttons, const QString& caption,
+                    const QString& argument) {
+  prompter.beep();
+  return prompter.message(formatstring(id, argument).left(255), caption, icon, buttons);
+}
+
+}  // namespace
+
+void TextDocument::docnew() {
+  if (!docquery()) return;
+  path_.clear();
+  title_ = defaulttitle();
+  setcaption_(defaulttitle());
+}
+
+void TextDocument::docopen() {
+  const auto chosen = prompter_.fileDialog(documentdialog(frame_, FileDialogRequest::Kind::Open));
+  if (!chosen) return;
+  frame_.dialogfilename = *chosen;
+  file_.close();
+  docload(*chosen);
+}
+
+void TextDocument::docload(const std::string& path) {
+  step(file_.open(path, false));
+  if (error_) {
+    forgetfile();
+    return;
+  }
+  path_ = path.substr(0, 259);
+  title_ = QFileInfo(QString::fromStdString(path_)).fileName().left(63);
+  docrevert();
+}
+
+bool TextDocument::docquery() {
+  if (modified()) {
+    switch (stringbox(prompter_, 2001, BoxIcon::Question, BoxButtons::YesNoCancel, "???", title_)) {
+      case BoxAnswer::Yes:
+        error_ = false;
+        docsave();
+        if (error_) return false;
+        break;
+      case BoxAnswer::No:
+        break;
+      default:
+        return false;
+    }
+  }
+  file_.close();
+  edit_.clear();
+  edit_.document()->setModified(false);
+  return true;
+}
+
+void TextDocument::docsave() {
+  if (!file_.isopen())
+    docsaveas();
+  else
+    docwrite();
+}
+
+void TextDocument::docsaveas() {
+  FileDialogRequest request = documentdialog(frame_, FileDialogRequest::Kind::Save);
+  request.fileName = path_;
+  const auto chosen = prompter_.fileDialog(request);
+  if (!chosen) {
+    error_ = true;
+    return;
+  }
+  frame_.dialogfilename = *chosen;
+  if (*chosen == path_ && file_.isopen()) {
+    docwrite();
+    return;
+  }
+  if (file_.isopen()) {
+    step(file_.close());
+    if (error_) return;
+  }
+  step(file_.open(*chosen, true));
+  if (error_) {
+    forgetfile();
+    setcaption_(defaulttitle());
+    return;
+  }
+  path_ = chosen->substr(0, 259);
+  title_ = QFileInfo(QString::fromStdString(path_)).fileName().left(63);
+  setcaption_(title_);
+  docwrite();
+}
+
+QByteArray TextDocument::encode() const {
+  QString text = edit_.document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
+  if (crlf_) text.replace(u'\n', QStringLiteral("\r\n"));
+  return utf8_ ? text.toUtf8() : text.toLatin1();
+}
+
+void TextDocument::decode(const QByteArray& bytes) {
+  // The text ends at its first zero byte.
+  const qsizetype zero = bytes.indexOf('\0');
+  const QByteArray data = zero >= 0 ? bytes.left(zero) : bytes;
+  crlf_ = data.contains("\r\n") || !data.contains('\n');
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8(data);
+  utf8_ = !utf8.hasError();
+  if (!utf8_) text = QString::fromLatin1(data);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  edit_.setPlainText(text);
+  edit_.document()->setModified(false);
+}
+
+void TextDocument::docwrite() {
+  if (!file_.isopen()) {
+    error_ = true;
+    return;
+  }
+  const QByteArray bytes = encode();
+  step(::lseek(file_.fd(), 0, SEEK_SET) == 0);
+  if (error_) return;
+  qsizetype done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(file_.fd(), bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
+    step(n > 0);
+    if (error_) return;
+    done += n;
+  }
+  step(::ftruncate(file_.fd(), static_cast<off_t>(bytes.size())) == 0);
+  if (error_) return;
+  step(::fsync(file_.fd()) == 0);
+  if (error_) return;
+  edit_.document()->setModified(false);
+}
+
+void TextDocument::docrevert() {
+  if (modified() &&
+      stringbox(prompter_, 2002, BoxIcon::Question, BoxButtons::OkCancel, "???", title_) != BoxAnswer::Ok)
+    return;
+  if (!file_.isopen()) return;
+  struct stat st {};
+  step(::fstat(file_.fd(), &st) == 0);
+  if (error_) return;
+  if (st.st_size > kMaxDocumentBytes) {
+    stringbox(prompter_, 2005, BoxIcon::Warning, BoxButtons::Ok, QString(), title_);
+    file_.close();
+    error_ = true;
+    return;
+  }
+  step(::lseek(file_.fd(), 0, SEEK_SET) == 0);
+  if (error_) return;
+  std::vector<char> buffer(static_cast<std::size_t>(st.st_size) + 10, '\0');
+  std::size_t got = 0;
+  while (got < static_cast<std::size_t>(st.st_size)) {
+    const ssize_t n = ::read(file_.fd(), buffer.data() + got, static_cast<std::size_t>(st.st_size) - got);
+    step(n > 0);
+    if (error_) return;
+    got += static_cast<std::size_t>(n);
+  }
+  decode(QByteArray(buffer.data(), static_cast<qsizetype>(got)));
+}
+
+}  // namespace lorvane

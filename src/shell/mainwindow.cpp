@@ -1,0 +1,314 @@
+#include "shell/mainwindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDropEvent>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSessionManager>
+#include <QUrl>
+
+#include "dialogs/qt/paramdialog.h"
+#include "frame/cmdfile.h"
+#include "frame/frame.h"
+#include "shell/displaysettings.h"
+#include "shell/document.h"
+#include "shell/prompter.h"
+#include "shell/qtwindowsystem.h"
+
+namespace lorvane {
+
+MainWindow::MainWindow(Frame& frame, QtWindowSystem& ws, Prompter& prompter)
+    : frame_(frame), ws_(ws), prompter_(prompter), editor_(new QPlainTextEdit(this)) {
+  loadresources();
+  quit = [](int status) { QCoreApplication::exit(status); };
+  setObjectName(stringresource(1001));
+  setWindowTitle(stringresource(1002));
+  setWindowIcon(QIcon(QStringLiteral(":/lorvane/lorvane.png")));
+
+  // Long lines wrap at the right edge; a vertical scroll bar only.
+  editor_->setObjectName(QStringLiteral("text"));
+  editor_->setFrameShape(QFrame::NoFrame);
+  editor_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  editor_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  editor_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setCentralWidget(editor_);
+  editor_->setFocus();
+  editor_->installEventFilter(this);
+  editor_->viewport()->installEventFilter(this);
+  installEventFilter(this);
+  // The application hears of changes of the system's colours.
+  qApp->installEventFilter(this);
+
+  document_ = std::make_unique<TextDocument>(*editor_, prompter_, frame_,
+                                             [this](const QString& caption) { setWindowTitle(caption); });
+  settings_ = std::make_unique<DisplaySettings>(*editor_, prompter_);
+  accelerators_ = acceleratorresource();
+  buildmenus();
+  buildcommands();
+  setAcceptDrops(true);
+  resize(720, 520);
+
+  // The end of the session asks the close question.
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+    if (!manager.allowsInteraction()) return;
+    if (!document_->docquery()) manager.cancel();
+    manager.release();
+  });
+}
+
+MainWindow::~MainWindow() {
+  qApp->removeEventFilter(this);
+  editor_->viewport()->removeEventFilter(this);
+  editor_->removeEventFilter(this);
+  removeEventFilter(this);
+}
+
+MainWindow::BusyScope::~BusyScope() {
+  if (--w_.busy_ == 0 && w_.pendingclose_) {
+    w_.pendingclose_ = false;
+    w_.close();
+  }
+}
+
+void MainWindow::buildmenus() {
+  for (const PopupResource& popupresource : menuresource()) {
+    QMenu* menu = menuBar()->addMenu(popupresource.title);
+    const int position = static_cast<int>(popups_.size());
+    popups_.push_back(menu);
+    for (const MenuItemResource& item : popupresource.items) {
+      if (item.separator) {
+        menu->addSeparator();
+        continue;
+      }
+      QAction* action = menu->addAction(item.text);
+      action->setData(item.id);
+      actions_[item.id] = action;
+    }
+    connect(menu, &QMenu::aboutToShow, this, [this, position] { enablepopup(position); });
+    connect(menu, &QMenu::triggered, this, [this](QAction* action) {
+      if (action->data().isValid()) runcommand(action->data().toInt());
+    });
+  }
+}
+
+void MainWindow::buildoptionsmenu() {
+  QMenu* options = popup(2);
+  if (!options) return;
+  // Position 0 is the separator the menu resource already holds.
+  for (std::size_t k = 1; k < frame_.optionsmenu.size(); ++k) {
+    const MenuEntry& entry = frame_.optionsmenu[k];
+    if (entry.separator) {
+      options->addSeparator();
+      continue;
+    }
+    QAction* action = options->addAction(QString::fromStdString(entry.text));
+    action->setData(entry.id);
+    actions_[entry.id] = action;
+  }
+}
+
+void MainWindow::buildcommands() {
+  auto beep = [this] { prompter_.beep(); };
+  auto& c = commands_;
+  c[1001] = [this] { document_->docnew(); };
+  c[1002] = [this] { document_->docopen(); };
+  c[1003] = [this] { close(); };
+  c[1004] = [this] { document_->docsave(); };
+  c[1005] = [this] { document_->docsaveas(); };
+  c[1006] = [this] { document_->docrevert(); };
+  c[1007] = beep;
+  c[1008] = beep;
+  c[1009] = [this] { close(); };
+  c[1010] = [this] { frame_.changefolder(); };
+  c[1011] = [this] { frame_.helpmessages = !frame_.helpmessages; };
+  c[1101] = [this] { editor_->undo(); };
+  c[1102] = [this] { editor_->cut(); };
+  c[1103] = [this] { editor_->copy(); };
+  c[1104] = [this] { editor_->paste(); };
+  c[1105] = [this] { editor_->textCursor().removeSelectedText(); };
+  c[1106] = [this] { editor_->selectAll(); };
+  c[1201] = [this] { settings_->choosefont(); };
+  c[1202] = [this] { settings_->standardformat(document_->title()); };
+  c[1203] = [this] { settings_->choosebackground(); };
+  for (int id = kFirstOptionId; id < kFirstOptionId + kMaxOptions; ++id)
+    c[id] = [this, id] { paramdialog(this, frame_, ws_, id); };
+  c[1401] = beep;
+  c[1402] = [this] { prompter_.about(); };
+}
+
+void MainWindow::runcommand(int id) {
+  BusyScope busy(*this);
+  document_->clearerror();
+  const auto row = commands_.find(id);
+  if (row == commands_.end())
+    prompter_.beep();
+  else
+    row->second();
+}
+
+int MainWindow::accelerator(QKeyCombination keys) const {
+  for (const AcceleratorResource& a : accelerators_)
+    if (a.keys == keys) return a.id;
+  return 0;
+}
+
+QMenu* MainWindow::popup(int position) const {
+  return position >= 0 && static_cast<std::size_t>(position) < popups_.size()
+             ? popups_[static_cast<std::size_t>(position)]
+             : nullptr;
+}
+
+QAction* MainWindow::menuaction(int id) const {
+  const auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::enablepopup(int position) {
+  QMenu* menu = popup(position);
+  if (!menu) return;
+  for (QAction* action : menu->actions()) {
+    if (!action->data().isValid()) continue;
+    const int id = action->data().toInt();
+    if (position == 0) {
+      const bool modified = document_->modified();
+      switch (id) {
+        case 1001: case 1002: case 1003: case 1005: case 1009:
+          action->setEnabled(true);
+          break;
+        case 1007: case 1008:
+          action->setEnabled(false);
+          break;
+        case 1004:
+          action->setEnabled(modified);
+          break;
+        case 1006:
+          action->setEnabled(modified && document_->holdsfile());
+          break;
+        default:
+          break;
+      }
+    } else if (position == 1) {
+      const bool selection = editor_->textCursor().hasSelection();
+      switch (id) {
+        case 1101:
+          action->setEnabled(editor_->document()->isUndoAvailable());
+          break;
+        case 1102: case 1103: case 1105:
+          action->setEnabled(selection);
+          break;
+        case 1104: {
+          const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+          action->setEnabled(clip && clip->hasText());
+          break;
+        }
+        case 1106:
+          action->setEnabled(!editor_->document()->isEmpty());
+          break;
+        default:
+          break;
+      }
+    }
+  }
+}
+
+void MainWindow::requestclose() {
+  if (busy_ > 0)
+    pendingclose_ = true;
+  else
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (ws_.closing()) {
+    event->accept();
+    return;
+  }
+  if (busy_ > 0 && pendingclose_) {
+    event->ignore();
+    return;
+  }
+  if (!document_->docquery()) {
+    event->ignore();
+    return;
+  }
+  ws_.setclosing();
+  setAcceptDrops(false);
+  frame_.shutdown();
+  event->accept();
+  quit(exitstatus);
+}
+
+
+void MainWindow::focusInEvent(QFocusEvent*) { editor_->setFocus(); }
+
+CommandFileResult MainWindow::runcommandfiles(const QStringList& paths) {
+  std::vector<std::string> list;
+  for (const QString& p : paths) list.push_back(p.toStdString());
+  CommandFileResult result;
+  {
+    BusyScope busy(*this);
+    result = dropfiles(frame_, list);
+  }
+  if (result.status == CommandFileResult::Status::Completed) {
+    ws_.setclosing();
+    quit(0);
+  }
+  return result;
+}
+
+bool MainWindow::dropevent(QEvent* event) {
+  if (!acceptDrops()) return false;
+  if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+    auto* drag = static_cast<QDragMoveEvent*>(event);
+    if (!drag->mimeData()->hasUrls()) return false;
+    drag->acceptProposedAction();
+    return true;
+  }
+  if (event->type() == QEvent::Drop) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!drop->mimeData()->hasUrls()) return false;
+    QStringList paths;
+    for (const QUrl& url : drop->mimeData()->urls())
+      if (url.isLocalFile()) paths << url.toLocalFile();
+    drop->acceptProposedAction();
+    runcommandfiles(paths);
+    return true;
+  }
+  return false;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == qApp) {
+    if (event->type() == QEvent::ApplicationPaletteChange) settings_->followsystemcolours();
+    return false;
+  }
+  // Keys and drops of the main window and its text area only; the
+  // application's filter also sees every other window's events.
+  if (watched != this && watched != editor_ && watched != editor_->viewport()) return false;
+  switch (event->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress: {
+      // The accelerators come before the text area's own keys.
+      auto* key = static_cast<QKeyEvent*>(event);
+      const int id = accelerator(QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
+      if (id == 0) break;
+      event->accept();
+      if (event->type() == QEvent::KeyPress) runcommand(id);
+      return true;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      if (dropevent(event)) return true;
+      break;
+    default:
+      break;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace lorvane

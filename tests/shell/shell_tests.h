@@ -1,0 +1,59 @@
+#pragma once
+#include <QObject>
+
+class MenusTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void menuBarHoldsTheFourPopups();
+  void acceleratorTableIsComplete();
+  void keysReachTheCommandTable();
+  void unknownIdsBeepAndOptionsOpenTheirDialog();
+  void popupsAreEnabledWhenTheyOpen();
+  void textKeepsItsMarginsWhenResized();
+};
+
+class DocumentTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void sizeLimit();
+  void openingAMissingPathCreatesIt();
+  void lineEndsRoundTrip();
+  void saveAsOwnPathCutsOldContent();
+  void zeroByteEndsTheText();
+  void questionsGuardUnsavedChanges();
+  void fileIsHeldWhileItIsTheDocument();
+};
+
+class CloseTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void yesSavesAndCloses();
+  void noClosesWithoutSaving();
+  void cancelKeepsTheWindow();
+  void closingAfterRunsAsksAboutTheReport();
+};
+
+class DisplayTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void fontKeepsMargins();
+  void textColourOverride();
+  void backgroundOverride();
+  void standardFormat();
+};
+
+class ProgressTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void stepArithmetic();
+  void barIsDrawnAtEachStep();
+};
+
+class CommandFileTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void droppedFileRunsAndEndsTheProgram();
+  void runShowsTheReport();
+  void errorStopClosesAfterTheRun();
+  void startupStatuses();
+};
