@@ -1,5 +1,6 @@
 #include "aflp/bands.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -65,21 +66,28 @@ void lecbits(BitMatrix& bits, int n, int m, const std::string& path) {
 BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode, BandStore store) {
   BandData d;
   const std::string scratchpath = path + ".provi";
+  // The input is opened first, so that a path that names no file (or a
+  // folder) is reported as such and not as a scratch file that cannot be made.
+  FilePtr in(std::fopen(path.c_str(), "rb"));
+  struct stat st {};
+  if (!in || ::fstat(::fileno(in.get()), &st) != 0 || S_ISDIR(st.st_mode))
+    errorstop("Error: can't open input file " + path + " (readbands)");
+  LineReader reader(in.get());
+
   OutputFile scratch;
   if (mode == ReadMode::Simple) {
     scratch = ouvecr(scratchpath, 'b');
     d.scratch = ScratchFile(scratchpath);
   }
 
-  FilePtr in(std::fopen(path.c_str(), "rb"));
-  if (!in) errorstop("Error: can't open input file " + path + " (readbands)");
-  LineReader reader(in.get());
-
   std::string line;
   reader.read(line, 256);
   if (!headercounts(line, d.n, d.m) || d.n < 1 || d.m < 1)
     errorstop("Error: the first line of " + path +
               " must give the number of strains and the number of bands, both 1 or more (readbands)");
+  // The scratch copy is a binary matrix file: its trailer holds each count in six digits.
+  if (d.n > 999999 || d.m > 999999)
+    errorstop("Error: the first line of " + path + " announces more than 999999 strains or bands (readbands)");
   const int n = d.n, m = d.m;
 
   // Line capacity: m codes, a name, up to 8 further characters and the line end.

@@ -295,6 +295,10 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
     }
     waitwritten();
   }
+  // Both outputs complete before either replaces a file of its name.
+  if (!jaccard && !correctedfile.close())
+    errorstop("Error: can't write output file " + correctedpath + " (calcboot)");
+  if (!distancefile.close()) errorstop("Error: can't write output file " + distancepath + " (calcboot)");
   if (!jaccard && !correctedfile.commit())
     errorstop("Error: can't write output file " + correctedpath + " (calcboot)");
   if (!distancefile.commit()) errorstop("Error: can't write output file " + distancepath + " (calcboot)");

@@ -285,14 +285,21 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
     announce(n);
   }
 
+  // Every output is written and closed before any of them replaces a file of
+  // its name, so a run that fails keeps the earlier set whole.
+  auto failed = [binary](const std::string& name) {
+    errorstop(binary ? std::string("Error: can't write matrix (ecrmat)")
+                     : "Error: can't write output file " + name + " (calcdist)");
+  };
   for (Output& o : outputs) {
     if (binary) {
       const std::string trailer = dimstrailer(n, n);
       o.file.bytes(trailer.data(), trailer.size());
     }
-    if (!o.file.commit())
-      errorstop(binary ? "Error: can't write matrix (ecrmat)"
-                       : "Error: can't write output file " + o.path + " (calcdist)");
+    if (!o.file.close()) failed(o.path);
+  }
+  for (Output& o : outputs) {
+    if (!o.file.commit()) failed(o.path);
     filedone(o.path);
   }
 

@@ -58,9 +58,10 @@ void readdims(const std::string& path, int& l, int& c) {
   c = b;
 }
 
-void ecrmat(const RealTable& t, const std::string& path) {
+void writemat(const RealTable& t, CFile& out) {
   const int l = t.rows(), c = t.cols();
-  OutputFile out = ouvecr(path, 'b');
+  // The trailer is found by its place: six digits per count, no more.
+  if (l > 999999 || c > 999999) errorstop("Error: more than 999999 rows or columns (ecrmat)");
   std::vector<char> line(static_cast<std::size_t>(c) * 4);
   for (int i = 1; i <= l; ++i) {
     const double* r = t.row(i);
@@ -70,6 +71,12 @@ void ecrmat(const RealTable& t, const std::string& path) {
   }
   const std::string trailer = dimstrailer(l, c);
   out.bytes(trailer.data(), trailer.size());
+  if (out.failed()) errorstop("Error: can't write matrix (ecrmat)");
+}
+
+void ecrmat(const RealTable& t, const std::string& path) {
+  OutputFile out = ouvecr(path, 'b');
+  writemat(t, out);
   if (!out.commit()) errorstop("Error: can't write matrix (ecrmat)");
 }
 

@@ -30,8 +30,12 @@ void writedims(const std::string& path, int l, int c);
 // file cannot be opened or holds no number there.
 void readdims(const std::string& path, int& l, int& c);
 
-// Write the whole table as a binary matrix file, trailer included.
+// Write the whole table as a binary matrix file, trailer included. Error
+// stop for more than 999999 rows or columns, which the trailer cannot hold.
 void ecrmat(const RealTable& t, const std::string& path);
+// Write the whole table, trailer included, to an open binary output (error
+// stop as ecrmat).
+void writemat(const RealTable& t, CFile& out);
 // Fill an allocated table from the body of a binary matrix file.
 void lecmat(RealTable& t, const std::string& path);
 

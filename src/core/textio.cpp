@@ -56,7 +56,8 @@ bool CFile::close() {
   std::FILE* f = f_.release();
   const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
   const bool closed = std::fclose(f) == 0;
-  return flushed && closed && !failed_;
+  if (!flushed || !closed) failed_ = true;
+  return !failed_;
 }
 
 namespace {

@@ -30,7 +30,8 @@ class CFile {
   void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void bytes(const void* data, std::size_t size);
   bool failed() const { return failed_; }
-  // Close; false when the stream had a failed write or the close failed.
+  // Close; false when the stream had a failed write or the close failed
+  // (then or at an earlier close: failed() stays true).
   bool close();
 
  private:

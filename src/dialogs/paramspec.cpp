@@ -31,9 +31,12 @@ SplitSpecification splitspec(std::string_view spec, int n) {
   for (int i = 1; i <= n; ++i) {
     const auto slot = static_cast<std::size_t>(i);
     if (!tokens.next("[", s.labels[slot])) break;
-    if (!tokens.next("]", s.descriptors[slot])) {
+    const bool closed = tokens.next("]", s.descriptors[slot]) && work[tokens.position() - 1] == ']';
+    if (!closed || s.labels[slot].find(']') != std::string::npos ||
+        s.descriptors[slot].find('[') != std::string::npos) {
       s.found = i - 1;
       s.labels[slot].clear();
+      s.descriptors[slot].clear();
       return s;
     }
     Tokenizer lines(s.labels[slot]);

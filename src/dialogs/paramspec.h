@@ -18,7 +18,10 @@ struct SplitSpecification {
   int found = 0;
 };
 
-// Split a specification into n labels and descriptors (n at most 10).
+// Split a specification into n labels and descriptors (n at most 10). A
+// pair with a bracket out of place (a "]" in the label, a "[" in the
+// descriptor, or a descriptor without its "]") ends the split: `found`
+// counts the well-formed pairs before it.
 SplitSpecification splitspec(std::string_view spec, int n);
 
 struct Descriptor {
@@ -54,6 +57,9 @@ class Tokenizer {
   explicit Tokenizer(std::string_view text) : text_(text) {}
   // The next token, or false when none is left.
   bool next(std::string_view delimiters, std::string& token);
+  // Where the next search starts: just past the delimiter that ended the
+  // last token, or the end of the text.
+  std::size_t position() const { return pos_; }
 
  private:
   std::string_view text_;

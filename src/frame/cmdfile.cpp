@@ -99,7 +99,7 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
 CommandFileResult dropfiles(Frame& frame, const std::vector<std::string>& paths) {
   CommandFileResult result;
   for (const std::string& p : paths) {
-    result = runcommandfile(frame, p.substr(0, 79));
+    result = runcommandfile(frame, p);
     if (result.status == CommandFileResult::Status::Completed) break;
   }
   return result;

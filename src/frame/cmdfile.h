@@ -24,8 +24,9 @@ struct CommandFileResult {
 // Run a command file. On Completed the temporary report is already gone.
 CommandFileResult runcommandfile(Frame& frame, const std::string& path);
 
-// Files dropped on the window: each run as a command file (its path cut to
-// 79 characters), until one is worked through. Returns the last result.
+// Files dropped on the window: each run as a command file, whole path
+// (a path cut short could name another file), until one is worked through.
+// Returns the last result.
 CommandFileResult dropfiles(Frame& frame, const std::vector<std::string>& paths);
 
 // One-line description of a result for the user.

@@ -1,5 +1,7 @@
 #include "frame/frame.h"
 
+#include <new>
+
 #include "core/messages.h"
 
 namespace lorvane {
@@ -33,13 +35,22 @@ void Frame::runoption(int option) {
   try {
     handler(*this, option);
   } catch (const ErrorStop& e) {
-    lastrunfailed_ = true;
-    reporterrorstop(ws_, e.what());
-    // What the run wrote to the report so far still reaches the report file.
-    try {
-      refreshreport();
-    } catch (const ErrorStop&) {
-    }
+    failrun(e.what());
+  } catch (const std::bad_alloc&) {
+    // Memory a computation asked for beyond its tables.
+    failrun("Error: insufficient memory (runoption)");
+  } catch (const std::exception& e) {
+    failrun(std::string("Error: ") + e.what() + " (runoption)");
+  }
+}
+
+void Frame::failrun(const std::string& message) {
+  lastrunfailed_ = true;
+  reporterrorstop(ws_, message);
+  // What the run wrote to the report so far still reaches the report file.
+  try {
+    refreshreport();
+  } catch (const std::exception&) {
   }
 }
 

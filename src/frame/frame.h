@@ -69,7 +69,8 @@ class Frame {
   OptionHandler handler;
   void buildoptionsmenu(const std::string& titles, int count);  // `optionsmenu`
   // Run an option from the answers in the store. An error stop met on the
-  // way is reported (error box, close request) and ends the run.
+  // way, or any other exception (memory), is reported (error box, close
+  // request) and ends the run.
   void runoption(int option);
   bool lastrunfailed() const { return lastrunfailed_; }
 
@@ -105,6 +106,9 @@ class Frame {
 
  private:
   void opentemporaryreport();
+  // End a run that met a fault: the error box, the close request and the
+  // report refreshed with what the run wrote.
+  void failrun(const std::string& message);
   void findfolders();
   // From the base folder, to the folder of the preference file: the one the
   // pointer file names, or the user data folder.

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QStringDecoder>
@@ -190,6 +192,13 @@ void TextDocument::docwrite() {
     return;
   }
   const QByteArray bytes = encode();
+  // The file is rewritten in place: room for the whole text is taken first,
+  // so that a full disk stops the save before the file is touched instead of
+  // halfway through it. File systems without that request go on as before.
+  if (!bytes.isEmpty() && ::fallocate(file_.fd(), 0, 0, static_cast<off_t>(bytes.size())) != 0) {
+    step(errno == EOPNOTSUPP || errno == ENOSYS);
+    if (error_) return;
+  }
   step(::lseek(file_.fd(), 0, SEEK_SET) == 0);
   if (error_) return;
   qsizetype done = 0;

@@ -321,9 +321,14 @@ TEST(CommandFile, DroppedFilesRunInOrderUntilOneIsWorkedThrough) {
   writefile(c.dir / "bad.cmd", "n\nxyz\n");
   writefile(c.dir / "good.cmd", "n\n" + c.block(1, ""));
   writefile(c.dir / "never.cmd", "n\n" + c.block(1, "", "2"));
-  const auto r = dropfiles(c.frame, {c.dir / "bad.cmd", c.dir / "good.cmd", c.dir / "never.cmd"});
+  // A long path is taken whole: cut at 79 characters it would name another file.
+  const std::string deep = c.dir / (std::string(80, 'd') + ".cmd");
+  writefile(deep, "n\n" + c.block(1, "", "3"));
+  writefile(deep.substr(0, 79), "n\n" + c.block(1, "", "2"));
+  const auto r = dropfiles(c.frame, {c.dir / "bad.cmd", deep, c.dir / "good.cmd", c.dir / "never.cmd"});
   EXPECT_EQ(r.status, CommandFileResult::Status::Completed);
-  EXPECT_TRUE(exists(c.bands + ".matJ"));
+  EXPECT_TRUE(exists(c.bands + ".matNL"));
+  EXPECT_FALSE(exists(c.bands + ".matJ"));
   EXPECT_FALSE(exists(c.bands + ".matD"));
 }
 

@@ -1,11 +1,16 @@
 // The document commands on temporary files.
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextDocument>
 
 #include "harness.h"
 #include "shell/document.h"
@@ -175,4 +180,32 @@ void DocumentTest::fileIsHeldWhileItIsTheDocument() {
   QCOMPARE(otherprocess(), 1);
   p.window().document().releasefile();
   QCOMPARE(otherprocess(), 2);
+}
+
+// A save that meets a full disk fails and leaves the file as it was (the
+// disk is a small tmpfs on a private mount; root only).
+void DocumentTest::saveOnAFullDiskKeepsTheFile() {
+  Program p;
+  const std::string folder = p.spath("full");
+  ::mkdir(folder.c_str(), 0777);
+  if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") != 0)
+    QSKIP("no private tmpfs here (needs root)");
+  const QString path = p.path("full/doc.txt");
+  writefile(path, "old content\r\n");
+  TextDocument& doc = p.window().document();
+  doc.docload(path.toStdString());
+  struct statvfs fsinfo {};
+  QCOMPARE(::statvfs(folder.c_str(), &fsinfo), 0);
+  writefile(p.path("full/filler"), QByteArray(static_cast<qsizetype>(fsinfo.f_bavail * fsinfo.f_bsize), 'x'));
+  p.window().editor().setPlainText(QString(20000, u'n'));
+  p.window().editor().document()->setModified(true);
+  p.window().runcommand(1004);
+  const bool failed = doc.failed();
+  const QByteArray kept = readfile(path);
+  doc.releasefile();
+  ::umount2(folder.c_str(), MNT_DETACH);
+  QVERIFY(failed);
+  QCOMPARE(kept, QByteArray("old content\r\n"));
+  QVERIFY(doc.modified());
 }

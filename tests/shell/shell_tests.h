@@ -22,6 +22,7 @@ class DocumentTest : public QObject {
   void zeroByteEndsTheText();
   void questionsGuardUnsavedChanges();
   void fileIsHeldWhileItIsTheDocument();
+  void saveOnAFullDiskKeepsTheFile();
 };
 
 class CloseTest : public QObject {

@@ -148,16 +148,22 @@ void ParamDialog::setpressed(int row) {
   }
 }
 
-std::optional<std::string> ParamDialog::openfile(const std::string& type) {
-  frame_.dialogfilter = filtertext(type, current_.min);
+// The shared file dialog record: its filter, folder and last file name.
+FileDialogRequest ParamDialog::filerequest(FileDialogRequest::Kind kind) const {
   FileDialogRequest request;
-  request.kind = FileDialogRequest::Kind::Open;
+  request.kind = kind;
   if (const auto pairs = filterpairs(frame_.dialogfilter); !pairs.empty()) {
     request.filterDescription = pairs.front().description;
     request.filterPattern = pairs.front().pattern;
   }
   request.initialFolder = frame_.dialogfolder;
   request.fileName = frame_.dialogfilename;
+  return request;
+}
+
+std::optional<std::string> ParamDialog::openfile(const std::string& type) {
+  frame_.dialogfilter = filtertext(type, current_.min);
+  const FileDialogRequest request = filerequest(FileDialogRequest::Kind::Open);
   auto chosen = ws_.fileDialog(request);
   if (chosen) frame_.dialogfilename = *chosen;
   return chosen;
@@ -187,14 +193,7 @@ void ParamDialog::choosetextfile(int row) {
 
 void ParamDialog::choosenewfile(int row) {
   frame_.dialogfilename = ws_.documentPath();
-  FileDialogRequest request;
-  request.kind = FileDialogRequest::Kind::Save;
-  if (const auto pairs = filterpairs(frame_.dialogfilter); !pairs.empty()) {
-    request.filterDescription = pairs.front().description;
-    request.filterPattern = pairs.front().pattern;
-  }
-  request.initialFolder = frame_.dialogfolder;
-  request.fileName = frame_.dialogfilename;
+  const FileDialogRequest request = filerequest(FileDialogRequest::Kind::Save);
   if (const auto chosen = ws_.fileDialog(request)) {
     frame_.dialogfilename = *chosen;
     if (edit(row)) edit(row)->setText(qtext(*chosen));

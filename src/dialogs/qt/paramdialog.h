@@ -62,6 +62,7 @@ class ParamDialog : public QDialog {
   }
   void buildrows();
   // An open dialog with the filter of a "bin" or "text" row; the chosen path.
+  FileDialogRequest filerequest(FileDialogRequest::Kind kind) const;
   std::optional<std::string> openfile(const std::string& type);
   void toforeground();
 

@@ -1,0 +1,376 @@
+// lorvane-cli against bad inputs and faults, one test per row of
+// docs/bad-input.md: the message on standard error, the exit status, earlier
+// outputs of the same names kept, and no scratch, temporary or partial file
+// left behind.
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/textio.h"
+#include "frame/startup.h"
+#include "testutil.h"
+
+namespace lorvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kStrains =
+    "6 24\n"
+    "Ecoli-K12 110100101101001011010110\n"
+    "Ecoli-B   110100101100001011010111\n"
+    "Salm-LT2  100110101001101010010101\n"
+    "Salm-Ty2  100110101001101010011101\n"
+    "Kleb-pn   011011010110010101101010\n"
+    "Shig-fl   110100101101001011000110\n";
+const char* const kEarlier = "earlier result\r\n";
+const char* const kOutputs[] = {".matJ", ".matJP", ".nxy"};
+
+std::string strainlines(int count) {
+  std::string s = kStrains;
+  s = s.substr(s.find('\n') + 1);
+  std::string lines;
+  for (std::size_t at = 0; count-- > 0; at = s.find('\n', at) + 1) lines += s.substr(at, s.find('\n', at) - at + 1);
+  return lines;
+}
+
+// A simple (Jaccard) and a bootstrap run on one input, as command-file blocks.
+std::string simpleblock(const std::string& input) { return "1\n6\n" + input + "\n6\n\n1\n0\n0\n"; }
+std::string bootblock(const std::string& input) { return "2\n6\n" + input + "\n6\n\n2\n1\n3\n"; }
+
+class CliTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (auto it = mounts.rbegin(); it != mounts.rend(); ++it) ::umount2(it->c_str(), MNT_DETACH);
+  }
+
+  static void put(const std::string& path, std::string_view content) { ASSERT_TRUE(writewhole(path, content)); }
+  static std::string read(const std::string& path) {
+    std::string s;
+    readwhole(path, s);
+    return s;
+  }
+
+  // lorvane-cli with the arguments, in the test folder (the user data
+  // folder is the test folder's "xdg").
+  test::Run cli(const std::string& args) { return test::runprogram("LORVANE_SEED=7 '" LORVANE_CLI "' " + args, tmp.path()); }
+  // Run a command file of the given text, kept outside the data folders.
+  test::Run run(const std::string& text) {
+    put(dir + "run.cmd", text);
+    test::Run r = cli("-f '" + dir + "run.cmd'");
+    fs::remove(dir + "run.cmd");
+    return r;
+  }
+
+  // Earlier results beside an input, as a finished run would have left them.
+  static void earlier(const std::string& input) {
+    for (const char* ext : kOutputs) put(input + ext, kEarlier);
+    put(input + ".matD", kEarlier);
+  }
+  static void expectearlierkept(const std::string& input) {
+    for (const char* ext : kOutputs) EXPECT_EQ(read(input + ext), kEarlier) << input + ext;
+    EXPECT_EQ(read(input + ".matD"), kEarlier);
+  }
+  // No scratch copy, temporary report or output under its temporary name
+  // anywhere under the test folder (the run's report file may stay).
+  void expectclean() {
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+      const std::string name = e.path().filename().string();
+      EXPECT_FALSE(name.ends_with(".provi")) << e.path();
+      EXPECT_FALSE(name.starts_with("VLK.temp-")) << e.path();
+      const auto dot = name.rfind('.');
+      EXPECT_FALSE(dot != std::string::npos && name.size() - dot == 7 &&
+                   (name.find(".mat") < dot || name.find(".nxy") < dot || name.find(".provi") < dot))
+          << "temporary output " << e.path();
+    }
+  }
+
+  // A private mount of the test process (and the programs it starts): a
+  // tmpfs of the given size, or the folder made read-only. False when the
+  // system does not allow it (not root, no namespaces).
+  bool privatemounts() {
+    static const bool ok = ::unshare(CLONE_NEWNS) == 0 &&
+                           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    return ok;
+  }
+  bool mounttmpfs(const std::string& folder, const std::string& size) {
+    fs::create_directories(folder);
+    if (!privatemounts() || ::mount("tmpfs", folder.c_str(), "tmpfs", 0, ("size=" + size).c_str()) != 0) return false;
+    mounts.push_back(folder);
+    return true;
+  }
+  bool makereadonly(const std::string& folder) {
+    if (!privatemounts() || ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0) return false;
+    mounts.push_back(folder);
+    return ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+  }
+
+  test::TempDir tmp;
+  const std::string dir = tmp.path() + "/";
+  std::vector<std::string> mounts;
+};
+
+// ---- Band-pattern files: each is run by the simple and by the bootstrap
+// computation, beside earlier results of both.
+
+struct InputCase {
+  const char* name;
+  std::string content;
+  const char* message;  // "%s" stands for the input path
+};
+
+void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
+
+std::string expand(const char* message, const std::string& path) {
+  std::string m = message;
+  if (const auto at = m.find("%s"); at != std::string::npos) m.replace(at, 2, path);
+  return m;
+}
+
+const char* const kHeaderFault =
+    "Error: the first line of %s must give the number of strains and the number of bands, both 1 or more "
+    "(readbands)";
+const char* const kTooMany = "Error: the first line of %s announces more than 999999 strains or bands (readbands)";
+
+class BadInputFile : public CliTest, public ::testing::WithParamInterface<InputCase> {};
+
+TEST_P(BadInputFile, EndsTheRunWithItsMessageAndKeepsEarlierResults) {
+  const InputCase& c = GetParam();
+  const std::string input = dir + "strains.txt";
+  put(input, c.content);
+  earlier(input);
+  for (const std::string& block : {simpleblock(input), bootblock(input)}) {
+    const test::Run r = run("bad\n" + block);
+    EXPECT_EQ(r.status, kExitRunFailed) << r.err;
+    EXPECT_NE(r.err.find(expand(c.message, input) + "\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("stopped: a run ended with an error"), std::string::npos) << r.err;
+    expectearlierkept(input);
+    expectclean();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BadInputFile,
+    ::testing::Values(
+        InputCase{"Empty", "", kHeaderFault},
+        InputCase{"Binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x01\0\xff\xfe", 20) + "\n", kHeaderFault},
+        InputCase{"HeaderLetters", "six 24\n" + strainlines(6), kHeaderFault},
+        InputCase{"HeaderOneCount", "6\n" + strainlines(6), kHeaderFault},
+        InputCase{"NegativeStrains", "-6 24\n" + strainlines(6), kHeaderFault},
+        InputCase{"ZeroStrains", "0 24\n" + strainlines(6), kHeaderFault},
+        InputCase{"ZeroBands", "6 0\n" + strainlines(6), kHeaderFault},
+        InputCase{"HugeStrains", "999999999 24\n" + strainlines(6), kTooMany},
+        InputCase{"HugeBands", "6 999999999\n" + strainlines(6), kTooMany},
+        InputCase{"NulInHeader", std::string("6\0 24\n", 6) + strainlines(6), kHeaderFault},
+        InputCase{"MegabyteHeaderLine", std::string(1 << 20, '7') + " 24\n" + strainlines(6), kHeaderFault},
+        InputCase{"FewerStrainLines", "8 24\n" + strainlines(6), "Error : End of file"}),
+    [](const ::testing::TestParamInfo<InputCase>& row) { return std::string(row.param.name); });
+
+TEST_F(CliTest, MissingInputFolderOrFolderInPlaceOfFileIsReportedAsInput) {
+  const std::string missing = dir + "none.txt", nofolder = dir + "nofolder/strains.txt", folder = dir + "folder";
+  fs::create_directories(folder);
+  earlier(missing);
+  for (const std::string& input : {missing, nofolder, folder})
+    for (const std::string& block : {simpleblock(input), bootblock(input)}) {
+      const test::Run r = run("bad\n" + block);
+      EXPECT_EQ(r.status, kExitRunFailed);
+      EXPECT_NE(r.err.find("Error: can't open input file " + input + " (readbands)\n"), std::string::npos) << r.err;
+    }
+  expectearlierkept(missing);
+  expectclean();
+}
+
+// Inputs the format reads in a defined way: the runs complete.
+TEST_F(CliTest, MegabyteStrainLineAndNulBytesAreReadAsTheFormatSays) {
+  // A line longer than a strain line is read in pieces, each the next strain's line.
+  const std::string longline = dir + "long.txt";
+  put(longline, "3 24\nLong      " + std::string(1 << 20, '1') + "\n" + strainlines(2));
+  const std::string nul = dir + "nul.txt";
+  put(nul, "2 24\n" + std::string("Ecoli\0K12 110100101101001011010110\n", 35) + strainlines(2).substr(35));
+  const test::Run r = run("ok\n" + simpleblock(longline) + "----------\n" + simpleblock(nul));
+  EXPECT_EQ(r.status, kExitWorkedThrough) << r.err;
+  EXPECT_EQ(read(longline + ".matJ").substr(0, 3), "3\r\n");
+  EXPECT_NE(read(longline + ".matJ").find("\r\n1111111111"), std::string::npos);
+  // A NUL ends the strain name; its band codes read as absent.
+  EXPECT_NE(read(nul + ".nxy").find("\r\nEcoli   13 "), std::string::npos) << read(nul + ".nxy");
+  EXPECT_EQ(read(nul + ".nxy").find('\0'), std::string::npos);
+  expectclean();
+}
+
+TEST_F(CliTest, NonAsciiPathWithBlanksWorks) {
+  const std::string folder = dir + "St\xC3\xA4mme \xC3\xBC/";
+  fs::create_directories(folder);
+  const std::string input = folder + "st\xC3\xA9 1.txt";
+  put(input, kStrains);
+  const test::Run r = run("ok\n" + simpleblock(input));
+  EXPECT_EQ(r.status, kExitWorkedThrough) << r.err;
+  EXPECT_EQ(read(input + ".matJ").substr(0, 3), "6\r\n");
+  expectclean();
+}
+
+// A command-file line holds at most 255 characters and the input path is cut
+// there as well: a longer path cannot be named. Its line is read in pieces,
+// so the answers slide and the run stops on the second answer.
+TEST_F(CliTest, PathLongerThan255CharactersEndsTheRunAndWritesNothing) {
+  const std::string folder = dir + std::string(120, 'a') + "/" + std::string(120, 'b') + "/";
+  fs::create_directories(folder);
+  const std::string input = folder + "strains.txt";
+  ASSERT_GT(input.size(), 255u);
+  put(input, kStrains);
+  earlier(input);
+  const test::Run r = run("long\n" + simpleblock(input));
+  EXPECT_EQ(r.status, kExitRunFailed);
+  EXPECT_NE(r.err.find("Error: the length of recognition sites must be 1 or more (calcdist)\n"), std::string::npos)
+      << r.err;
+  expectearlierkept(input);
+
+  const test::Run f = cli("-f " + folder + "run.cmd");
+  EXPECT_EQ(f.status, kExitCommandFileUnreadable);
+  EXPECT_NE(f.err.find("Error: can't find command file " + (folder + "run.cmd").substr(0, 255) + " (runcommandfile)"),
+            std::string::npos)
+      << f.err;
+  expectclean();
+}
+
+// ---- Output faults, on private mounts.
+
+TEST_F(CliTest, ReadOnlyOutputFolderEndsTheRunAndKeepsEarlierResults) {
+  const std::string folder = dir + "ro/";
+  fs::create_directories(folder);
+  const std::string input = folder + "strains.txt";
+  put(input, kStrains);
+  earlier(input);
+  if (!makereadonly(folder)) GTEST_SKIP() << "no private read-only mount here (needs root)";
+  for (const std::string& block : {simpleblock(input), bootblock(input)}) {
+    const test::Run r = run("ro\n" + block);
+    EXPECT_EQ(r.status, kExitRunFailed);
+    EXPECT_NE(r.err.find("Error: can't open binary output file (ouvecr)\n"), std::string::npos) << r.err;
+    expectearlierkept(input);
+  }
+  expectclean();
+}
+
+// A full disk: with no room at all the scratch copy cannot be written; with
+// room for the scratch copy only, the outputs cannot; with room for one
+// output more, the second output fails and the first, though complete, does
+// not replace its earlier file.
+TEST_F(CliTest, DiskFullEndsTheRunAndKeepsEarlierResults) {
+  const std::string folder = dir + "full/";
+  if (!mounttmpfs(folder, "64k")) GTEST_SKIP() << "no private tmpfs here (needs root)";
+  const std::string input = folder + "strains.txt";
+  put(input, kStrains);
+  earlier(input);
+  struct statvfs fsinfo {};
+  ASSERT_EQ(::statvfs(folder.c_str(), &fsinfo), 0);
+  const std::size_t page = fsinfo.f_bsize;
+  auto leave = [&](std::size_t room) {
+    fs::remove(folder + "filler");
+    ASSERT_EQ(::statvfs(folder.c_str(), &fsinfo), 0);
+    put(folder + "filler", std::string(fsinfo.f_bavail * page - room, 'x'));
+  };
+  for (const std::size_t room : {std::size_t{0}, page, 2 * page}) {
+    leave(room);
+    const test::Run r = run("full\n" + simpleblock(input));
+    EXPECT_EQ(r.status, kExitRunFailed);
+    const std::string message = room == 0      ? "Error: can't write scalar (writescal)\n"
+                                : room == page ? "Error: can't write output file " + input + ".matJ (calcdist)\n"
+                                               : "Error: can't write output file " + input + ".matJP (calcdist)\n";
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    expectearlierkept(input);
+    expectclean();
+  }
+  leave(page);
+  const test::Run b = run("full\n" + bootblock(input));
+  EXPECT_EQ(b.status, kExitRunFailed);
+  EXPECT_NE(b.err.find("Error: can't write output file " + input), std::string::npos) << b.err;
+  expectearlierkept(input);
+  expectclean();
+}
+
+// ---- Command files: every format fault stops the file before the block
+// that has it; nothing of that block is run or written.
+
+struct CommandCase {
+  const char* name;
+  std::string text;  // "@" stands for the input path
+  int status;
+  const char* message;  // "%s" stands for the command file's path
+};
+
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
+
+class BadCommandFile : public CliTest, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(BadCommandFile, StopsWithItsStatusAndMessage) {
+  const CommandCase& c = GetParam();
+  const std::string input = dir + "strains.txt";
+  put(input, kStrains);
+  earlier(input);
+  std::string text = c.text;
+  for (auto at = text.find('@'); at != std::string::npos; at = text.find('@')) text.replace(at, 1, input);
+  const test::Run r = run(text);
+  EXPECT_EQ(r.status, c.status) << r.err;
+  EXPECT_NE(r.err.find(expand(c.message, dir + "run.cmd")), std::string::npos) << r.err;
+  expectearlierkept(input);
+  expectclean();
+}
+
+const std::string kBlock = "1\n6\n@\n6\n\n1\n0\n0\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BadCommandFile,
+    ::testing::Values(
+        CommandCase{"Empty", "", kExitCommandFileUnreadable, "Command file %s is empty: expected a name line"},
+        CommandCase{"NameLineOnly", "name\n", kExitCommandFileStopped,
+                    "Command file %s stopped at line 2: expected an option number"},
+        CommandCase{"OptionNotANumber", "name\nabc\n6\n", kExitCommandFileStopped,
+                    "stopped at line 2: expected an option number from 1 to 20, not \"abc\""},
+        CommandCase{"OptionZero", "name\n0\n6\n", kExitCommandFileStopped, "not \"0\""},
+        CommandCase{"OptionAbove20", "name\n21\n6\n", kExitCommandFileStopped, "not \"21\""},
+        CommandCase{"OptionNegative", "name\n-1\n6\n", kExitCommandFileStopped, "not \"-1\""},
+        CommandCase{"NoCountLine", "name\n1\n", kExitCommandFileStopped,
+                    "stopped at line 3: expected the parameter count of option 1"},
+        CommandCase{"WrongCount", "name\n1\n5\n@\n6\n\n1\n0\n", kExitCommandFileStopped,
+                    "stopped at line 3: expected the parameter count 6 of option 1, not \"5\""},
+        CommandCase{"TooFewAnswers", "name\n1\n6\n@\n6\n", kExitCommandFileStopped,
+                    "stopped at line 6: expected answer 3 of 6 of option 1"},
+        CommandCase{"FaultInSecondBlock", "name\n2\n6\n@\n6\n\n1\n0\n\n----------\n1\n7\n", kExitCommandFileStopped,
+                    "stopped at line 12: expected the parameter count 6 of option 1, not \"7\""},
+        CommandCase{"SeparatorWithTrailingBlankEndsTheFile", "name\n3\n0\n---------- \n" + kBlock,
+                    kExitWorkedThrough, ""},
+        CommandCase{"FailedRunStopsTheFile", "name\n1\n6\n@.none\n6\n\n1\n0\n0\n----------\n" + kBlock,
+                    kExitRunFailed, "Command file %s stopped: a run ended with an error"}),
+    [](const ::testing::TestParamInfo<CommandCase>& row) { return std::string(row.param.name); });
+
+TEST_F(CliTest, MissingOrFolderCommandFileIsNotFound) {
+  fs::create_directories(dir + "folder.cmd");
+  for (const std::string& path : {dir + "none.cmd", dir + "folder.cmd"}) {
+    const test::Run r = cli("-f '" + path + "'");
+    EXPECT_EQ(r.status, kExitCommandFileUnreadable);
+    EXPECT_EQ(r.err, "Error: can't find command file " + path + " (runcommandfile)\n");
+  }
+  expectclean();
+}
+
+// Faults after the last block: the blocks before have run and their results
+// replaced the earlier ones.
+TEST_F(CliTest, SeparatorAtTheEndRunsTheBlocksThenStops) {
+  const std::string input = dir + "strains.txt";
+  put(input, kStrains);
+  earlier(input);
+  std::string text = "name\n" + kBlock + "----------\n";
+  text.replace(text.find('@'), 1, input);
+  const test::Run r = run(text);
+  EXPECT_EQ(r.status, kExitCommandFileStopped);
+  EXPECT_NE(r.err.find("stopped at line 11: expected an option number"), std::string::npos) << r.err;
+  EXPECT_EQ(read(input + ".matJ").substr(0, 3), "6\r\n");
+  expectclean();
+}
+
+}  // namespace
+}  // namespace lorvane
