@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the release build,
-# then the address + undefined-behaviour sanitizer build; then builds the
-# libFuzzer programs with clang and runs each once over its corpus.
+# Installs what is missing, builds, and runs every test: the release build;
+# the libFuzzer programs, built with clang and run once over their corpora;
+# then the address + undefined-behaviour sanitizer build, whose ctest summary
+# closes the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 export QT_QPA_PLATFORM=offscreen
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir build --output-on-failure --parallel "$(nproc)"
-bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLORVANE_SANITIZE=ON
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)"
 bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DLORVANE_FUZZ=ON -DLORVANE_TESTS=OFF -DLORVANE_DESKTOP=OFF
 for target in bands cmdfile matrix paramspec; do
   build-fuzz/fuzz/fuzz_$target -runs=0 "$PWD/fuzz/corpus/$target"
 done
+bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLORVANE_SANITIZE=ON
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)"
