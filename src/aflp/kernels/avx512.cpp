@@ -2,8 +2,10 @@
 // instruction (this source is compiled with -mavx512f -mavx512vpopcntdq).
 // GCC 12's AVX-512 headers fill unused operands from uninitialised
 // variables, which its own warnings then report.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #include "aflp/kernels/kernels.h"
