@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -60,6 +61,18 @@ void lecbits(BitMatrix& bits, int n, int m, const std::string& path) {
     }
   }
 }
+
+// The 4 bytes a band code is stored as in the scratch file: its value as a
+// little-endian single-precision real.
+const std::array<std::uint32_t, 256> kCodeBytes = [] {
+  std::array<std::uint32_t, 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    char b[4];
+    putfloat(b, static_cast<float>(bandvalue(static_cast<char>(c))));
+    std::memcpy(&t[static_cast<std::size_t>(c)], b, 4);
+  }
+  return t;
+}();
 
 }  // namespace
 
@@ -125,11 +138,15 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode, Band
     if (length > 0 && line[length - 1] == '\n') --length;
     d.names[i] = ctext(std::string_view(line).substr(0, length < 10 ? length : 10));
     if (mode == ReadMode::Simple) ctx.report.print("Souche %d : %s\n", i, d.names[i].c_str());
-    for (int k = 1; k <= m; ++k) {
-      const std::size_t at = static_cast<std::size_t>(9 + k);
-      const int v = at < length ? bandvalue(line[at]) : 0;
-      putfloat(&values[static_cast<std::size_t>(k - 1) * 4], static_cast<float>(v));
+    // Codes present on the line, then absent ones for a short line.
+    const std::size_t given = length > 10 ? std::min(length - 10, static_cast<std::size_t>(m)) : 0;
+    const char* codes = line.data() + 10;
+    char* to = values.data();
+    for (std::size_t k = 0; k < given; ++k) {
+      const std::uint32_t v = kCodeBytes[static_cast<unsigned char>(codes[k])];
+      std::memcpy(to + 4 * k, &v, 4);
     }
+    std::memset(to + 4 * given, 0, 4 * (static_cast<std::size_t>(m) - given));
     scratch.bytes(values.data(), values.size());
     if (scratch.failed()) errorstop("Error: can't write scalar (writescal)");
   }

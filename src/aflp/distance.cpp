@@ -229,11 +229,23 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
               RowBuffer& distancerow = outputs[0].rows[set][static_cast<std::size_t>(slot)];
               RowBuffer& similarityrow = outputs[1].rows[set][static_cast<std::size_t>(slot)];
               RowBuffer& sharedrow = outputs[2].rows[set][static_cast<std::size_t>(slot)];
-              for (int j = i + 1; j <= n; ++j) {
-                const PairFigures f = formulas(counter.at(row, j - 1), present[static_cast<std::size_t>(j)], bi);
-                distancerow.real(f.distance);
-                similarityrow.real(f.similarity);
-                sharedrow.count(f.shared);
+              constexpr int kChunk = 256;
+              for (int j0 = i + 1; j0 <= n; j0 += kChunk) {
+                const int j1 = std::min(n, j0 + kChunk - 1);
+                const auto fields = static_cast<std::size_t>(j1 - j0 + 1);
+                char* dp = distancerow.fieldcursor(fields);
+                char* sp = similarityrow.fieldcursor(fields);
+                char* cp = sharedrow.fieldcursor(fields);
+                for (int j = j0; j <= j1; ++j) {
+                  const PairFigures f =
+                      formulas(counter.at(row, j - 1), present[static_cast<std::size_t>(j)], bi);
+                  dp += fixed3field(dp, static_cast<float>(f.distance));
+                  sp += fixed3field(sp, static_cast<float>(f.similarity));
+                  cp += fixed0field(cp, static_cast<float>(f.shared));
+                }
+                distancerow.commit(dp);
+                similarityrow.commit(sp);
+                sharedrow.commit(cp);
               }
               distancerow.lineend();
               similarityrow.lineend();

@@ -41,6 +41,12 @@ class RowBuffer {
     putfloat(room(4), static_cast<float>(v));
     size_ += 4;
   }
+  // Room for `fields` text fields, written through the returned cursor and
+  // ended with commit(cursor). Keeping the cursor in a local lets the
+  // compiler hold it in a register: stores through a char pointer could
+  // otherwise alias the size and force it through memory on every field.
+  char* fieldcursor(std::size_t fields) { return room(fields * kMaxFixedField); }
+  void commit(const char* cursor) { size_ = static_cast<std::size_t>(cursor - data_.data()); }
   void reserve(std::size_t bytes) {
     if (data_.size() < bytes) data_.resize(bytes);
   }

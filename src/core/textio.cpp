@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -136,11 +137,32 @@ bool LineReader::read(std::string& line, std::size_t capacity) {
   line.clear();
   if (capacity < 2) return false;
   while (line.size() + 1 < capacity) {
-    int c = get();
-    if (c == EOF) break;
-    if (c == '\r' && peek() == '\n') c = get();
-    line.push_back(static_cast<char>(c));
-    if (c == '\n') break;
+    if (pos_ == end_) {
+      end_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+      pos_ = 0;
+      if (end_ == 0) break;
+    }
+    // Runs without a CR are taken whole, up to the newline or the capacity.
+    const char* start = buf_.data() + pos_;
+    const std::size_t scan = std::min(end_ - pos_, capacity - 1 - line.size());
+    const auto* nl = static_cast<const char*>(std::memchr(start, '\n', scan));
+    const std::size_t upto = nl ? static_cast<std::size_t>(nl - start) + 1 : scan;
+    const auto* cr = static_cast<const char*>(std::memchr(start, '\r', upto));
+    if (!cr) {
+      line.append(start, upto);
+      pos_ += upto;
+      if (nl) break;
+      continue;
+    }
+    // A CR: one line end with a newline right after it, a character otherwise.
+    line.append(start, static_cast<std::size_t>(cr - start));
+    pos_ += static_cast<std::size_t>(cr - start) + 1;
+    if (peek() == '\n') {
+      get();
+      line.push_back('\n');
+      break;
+    }
+    line.push_back('\r');
   }
   return !line.empty();
 }

@@ -153,5 +153,24 @@ TEST(LineReader, TakesCrLfAsOneLineEndAndCutsLongLinesIntoPieces) {
   EXPECT_FALSE(r.read(line, 5));
 }
 
+TEST(LineReader, CrLfAcrossTheReadBufferAndTheCapacity) {
+  TempDir dir;
+  // The CR is the last byte of the first 64 KiB block, its LF the first of the next.
+  writefile(dir / "in", std::string(65535, 'a') + "\r\nb\rc\nab\r\nxy");
+  FilePtr f(std::fopen((dir / "in").c_str(), "rb"));
+  LineReader r(f.get());
+  std::string line;
+  ASSERT_TRUE(r.read(line, 1 << 20));
+  EXPECT_EQ(line, std::string(65535, 'a') + "\n");
+  ASSERT_TRUE(r.read(line, 256));
+  EXPECT_EQ(line, "b\rc\n");
+  ASSERT_TRUE(r.read(line, 3));  // two characters fill it; the line end comes next
+  EXPECT_EQ(line, "ab");
+  ASSERT_TRUE(r.read(line, 3));
+  EXPECT_EQ(line, "\n");
+  ASSERT_TRUE(r.read(line, 3));
+  EXPECT_EQ(line, "xy");
+}
+
 }  // namespace
 }  // namespace lorvane
