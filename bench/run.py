@@ -105,7 +105,10 @@ def anchor_numpy_bootstrap(path, repetitions):
 
 def measure(argv, env=None):
     """Wall seconds and peak resident memory (MB) of one process, the latter
-    from /usr/bin/time (the maximum resident set of the process itself)."""
+    from /usr/bin/time (the maximum resident set of the process itself).
+    Dirty pages of earlier runs are written back first, outside the timing,
+    so that no program pays for another's writing."""
+    os.sync()
     start = time.perf_counter()
     proc = subprocess.run(["/usr/bin/time", "-f", "%M"] + argv, env=env, stdout=subprocess.DEVNULL,
                           stderr=subprocess.PIPE)
