@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <future>
 #include <new>
 #include <vector>
 
@@ -130,9 +132,34 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode, Band
     d.scratch = ScratchFile(scratchpath);
   }
 
-  std::vector<char> values(static_cast<std::size_t>(m) * 4);
+  // The scratch rows are written by a second thread, a chunk of rows at a
+  // time, while the next lines are read.
+  const std::size_t rowbytes = static_cast<std::size_t>(m) * 4;
+  const std::size_t chunkrows = std::max<std::size_t>(1, (std::size_t{4} << 20) / rowbytes);
+  std::vector<char> chunks[2];
+  for (auto& c : chunks) c.resize(std::min(chunkrows, static_cast<std::size_t>(n)) * rowbytes);
+  std::size_t filled = 0;
+  int set = 0;
+  std::future<bool> writing;
+  auto waitwritten = [&] {
+    if (writing.valid() && !writing.get()) errorstop("Error: can't write scalar (writescal)");
+  };
+  auto flush = [&] {
+    waitwritten();
+    const char* data = chunks[set].data();
+    const std::size_t bytes = filled * rowbytes;
+    writing = std::async(std::launch::async, [&scratch, data, bytes] {
+      scratch.bytes(data, bytes);
+      return !scratch.failed();
+    });
+    set ^= 1;
+    filled = 0;
+  };
   for (int i = 1; i <= n; ++i) {
-    if (!reader.read(line, capacity)) errorstop("Error : End of file");
+    if (!reader.read(line, capacity)) {
+      waitwritten();
+      errorstop("Error : End of file");
+    }
     // The codes end where the line does: a short line's missing codes are absent.
     std::size_t length = line.size();
     if (length > 0 && line[length - 1] == '\n') --length;
@@ -141,15 +168,16 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode, Band
     // Codes present on the line, then absent ones for a short line.
     const std::size_t given = length > 10 ? std::min(length - 10, static_cast<std::size_t>(m)) : 0;
     const char* codes = line.data() + 10;
-    char* to = values.data();
+    char* to = chunks[set].data() + filled * rowbytes;
     for (std::size_t k = 0; k < given; ++k) {
       const std::uint32_t v = kCodeBytes[static_cast<unsigned char>(codes[k])];
       std::memcpy(to + 4 * k, &v, 4);
     }
     std::memset(to + 4 * given, 0, 4 * (static_cast<std::size_t>(m) - given));
-    scratch.bytes(values.data(), values.size());
-    if (scratch.failed()) errorstop("Error: can't write scalar (writescal)");
+    if (++filled == chunkrows) flush();
   }
+  if (filled > 0) flush();
+  waitwritten();
   in.reset();
   if (!scratch.commit()) errorstop("Error: can't write scalar (writescal)");
   writedims(scratchpath, n, m);
