@@ -15,7 +15,6 @@
 #include "aflp/distance.h"
 #include "aflp/formulas.h"
 #include "aflp/random.h"
-#include "aflp/triangle.h"
 #include "core/datafile.h"
 #include "core/messages.h"
 
@@ -67,7 +66,6 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   OutputFile distancefile = ouvecr(distancepath, 'a');
 
   const int threads = computethreads();
-  auto site = [r](double s) { return r == 1 ? 1.0 - s : sitedistance(s, r); };
 
   // One replicate: its column multiplicities as bit planes (plane t holds
   // bit t of each column's count) and the bands of each strain.
@@ -132,9 +130,9 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
         }
         std::size_t dn = 0, cn = 0;
         if (jaccard) {
-          dn = fixed3field(dfield, static_cast<float>(finiteor999(site(jaccardform(a, b, c, k)))));
+          dn = fixed3field(dfield, static_cast<float>(finiteor999(sitedistance(jaccardform(a, b, c, k), r))));
         } else {
-          const double dist = finiteor999(site(diceform(a, b, c, k)));
+          const double dist = finiteor999(sitedistance(diceform(a, b, c, k), r));
           dn = fixed3field(dfield, static_cast<float>(dist));
           cn = fixed3field(cfield, static_cast<float>(dist < 0.75 ? finiteor999(jukescantorcorrection(dist))
                                                                   : kNoValue));

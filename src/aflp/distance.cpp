@@ -47,10 +47,10 @@ class PairFormulas {
     f.shared = a;
     if (jaccard_) {
       f.similarity = jaccardform(a, b, c, k_);
-      f.distance = finiteor999(site(f.similarity));
+      f.distance = finiteor999(sitedistance(f.similarity, r_));
     } else if (dice_) {
       f.similarity = diceform(a, b, c, k_);
-      f.distance = finiteor999(site(f.similarity));
+      f.distance = finiteor999(sitedistance(f.similarity, r_));
       if (corrected_) {
         if (f.distance < 0.75) {
           f.corrected = finiteor999(jukescantorcorrection(f.distance));
@@ -67,8 +67,6 @@ class PairFormulas {
   }
 
  private:
-  // 1 - S^(1/r); S^1 is S itself.
-  double site(double s) const { return r_ == 1 ? 1.0 - s : sitedistance(s, r_); }
   bool jaccard_, dice_, neili_, corrected_;
   int r_;
   double k_;

@@ -23,8 +23,8 @@ inline double diceform(double a, double b, double c, double k) {
   return den > 0 ? a / den : 0.0;
 }
 
-// 1 - S^(1/r).
-inline double sitedistance(double s, int r) { return 1.0 - std::pow(s, 1.0 / r); }
+// 1 - S^(1/r). S^1 is S itself, without the cost of the power function.
+inline double sitedistance(double s, int r) { return r == 1 ? 1.0 - s : 1.0 - std::pow(s, 1.0 / r); }
 
 // -0.75 ln(1 - (4/3) d), for d below 0.75.
 inline double jukescantorcorrection(double d) { return -0.75 * std::log(1.0 - (4.0 / 3.0) * d); }
