@@ -2,12 +2,12 @@
 // without their trailer or with counts the trailer cannot hold, and
 // parameter specifications with unbalanced brackets.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <functional>
 #include <string>
 
+#include "testutil.h"
 #include "aflp/module.h"
 #include "core/datafile.h"
 #include "core/messages.h"
@@ -21,21 +21,9 @@ namespace fs = std::filesystem;
 
 class MatrixFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "lorvane-mat-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir = pattern + "/";
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  static std::string errorof(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const ErrorStop& e) {
-      return e.what();
-    }
-    return "";
-  }
-  std::string dir;
+  static std::string errorof(const std::function<void()>& f) { return test::errorstopof(f); }
+  test::TempDir temp;
+  std::string dir = temp.path() + "/";
 };
 
 TEST_F(MatrixFile, WithoutTrailerGivesNoCountsAndAShortBodyFailsToRead) {

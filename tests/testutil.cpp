@@ -12,6 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/messages.h"
 #include "core/textio.h"
 #include "frame/frame.h"
 
@@ -57,6 +58,15 @@ TempDir::~TempDir() {
   else
     ::unsetenv("XDG_DATA_HOME");
   removetree(path_);
+}
+
+std::string errorstopof(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const ErrorStop& e) {
+    return e.what();
+  }
+  return "";
 }
 
 std::string readfile(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 // Shared test helpers: a scratch folder per test, whole-file reads and
 // writes, and a window system that records what the engine showed.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ class TempDir {
   std::string previousxdg_;
   bool hadxdg_ = false;
 };
+
+// The message of the error stop the call raised; empty when it raised none.
+std::string errorstopof(const std::function<void()>& call);
 
 std::string readfile(const std::string& path);
 void writefile(const std::string& path, const std::string& content);

@@ -14,14 +14,6 @@ using test::readfile;
 using test::TempDir;
 using test::writefile;
 
-std::string errorof(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ErrorStop& e) {
-    return e.what();
-  }
-  return "";
-}
 
 TEST(Table, CarriesItsDimensionsAndStartsAtZero) {
   RealTable t = taballoc(3, 2);
@@ -37,8 +29,8 @@ TEST(Table, CarriesItsDimensionsAndStartsAtZero) {
 }
 
 TEST(Table, MoreThanMemoryHoldsIsAMemoryErrorNotACrash) {
-  EXPECT_EQ(errorof([] { taballoc(999999999, 999999999); }), "Error: insufficient memory (taballoc)");
-  EXPECT_EQ(errorof([] { taballoc(-1, 3); }), "Error: insufficient memory (taballoc)");
+  EXPECT_EQ(test::errorstopof([] { taballoc(999999999, 999999999); }), "Error: insufficient memory (taballoc)");
+  EXPECT_EQ(test::errorstopof([] { taballoc(-1, 3); }), "Error: insufficient memory (taballoc)");
 }
 
 TEST(BinaryMatrix, TwoByThreeTableIsTheDocumentedFortyTwoBytes) {
@@ -104,16 +96,16 @@ TEST(BinaryMatrix, ReadingPastTheBodyFailsAndSmallerTablesTakeTheFirstValues) {
   lecmat(small, dir / "m");
   EXPECT_EQ(small(1, 3), 3.0);
   RealTable big = taballoc(3, 3);
-  EXPECT_EQ(errorof([&] { lecmat(big, dir / "m"); }), "Error: can't read matrix (lecmat)");
-  EXPECT_EQ(errorof([&] { lecmat(big, dir / "none"); }), "Error: can't open binary input file (ouvlec)");
+  EXPECT_EQ(test::errorstopof([&] { lecmat(big, dir / "m"); }), "Error: can't read matrix (lecmat)");
+  EXPECT_EQ(test::errorstopof([&] { lecmat(big, dir / "none"); }), "Error: can't open binary input file (ouvlec)");
 }
 
 TEST(OpenModes, WrongLettersAndUnwritablePathsAreReported) {
   TempDir dir;
-  EXPECT_EQ(errorof([&] { ouvecr(dir / "x", 'x'); }), "Error: wrong open mode (ouvecr)");
-  EXPECT_EQ(errorof([&] { ouvlec(dir / "x", 'q'); }), "Error: wrong open mode (ouvlec)");
-  EXPECT_EQ(errorof([&] { ouvecr(dir / "no/such/file", 'a'); }), "Error: can't open ascii output file (ouvecr)");
-  EXPECT_EQ(errorof([&] { ouvecr(dir / "no/such/file", 'b'); }), "Error: can't open binary output file (ouvecr)");
+  EXPECT_EQ(test::errorstopof([&] { ouvecr(dir / "x", 'x'); }), "Error: wrong open mode (ouvecr)");
+  EXPECT_EQ(test::errorstopof([&] { ouvlec(dir / "x", 'q'); }), "Error: wrong open mode (ouvlec)");
+  EXPECT_EQ(test::errorstopof([&] { ouvecr(dir / "no/such/file", 'a'); }), "Error: can't open ascii output file (ouvecr)");
+  EXPECT_EQ(test::errorstopof([&] { ouvecr(dir / "no/such/file", 'b'); }), "Error: can't open binary output file (ouvecr)");
 }
 
 TEST(OutputFile, AppearsOnlyWhenCompleteAndTextEndsInCrLf) {

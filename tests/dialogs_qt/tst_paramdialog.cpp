@@ -7,13 +7,12 @@
 #include <QTimer>
 #include <QtTest>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 
 #include "aflp/module.h"
 #include "core/datafile.h"
+#include "core/textio.h"
 #include "dialogs/qt/paramdialog.h"
 #include "dialogs/qt/valueprompt.h"
 #include "fakewindowsystem.h"
@@ -45,15 +44,12 @@ void whenmodal(std::function<void(QWidget*)> act) {
 }
 
 std::string readfile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::string content;
+  lorvane::readwhole(path, content);
+  return content;
 }
 
-void writefile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+void writefile(const std::string& path, const std::string& text) { lorvane::writewhole(path, text); }
 
 // Specifications for the filters and the Set actions.
 constexpr const char* kFilterSpecification =
