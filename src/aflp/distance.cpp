@@ -219,7 +219,7 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
               rb.clear();
               if (!binary) {
                 rb.append(d.names[i]);
-                rb.spaces(static_cast<std::size_t>(i - 1) * 6);
+                rb.gap(static_cast<std::size_t>(i - 1) * 6);  // the blank lower triangle
                 if (o.figure == Figure::Shared) rb.count(bi);
               }
             }
@@ -279,10 +279,7 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
         checkwritten();
         for (Output& o : outputs)
           writing.push_back(std::async(std::launch::async, [&o, set, rows = r1 - r0] {
-            for (int slot = 0; slot < rows; ++slot) {
-              const RowBuffer& rb = o.rows[set][static_cast<std::size_t>(slot)];
-              o.file.bytes(rb.data(), rb.size());
-            }
+            writerows(o.file, o.rows[set].data(), static_cast<std::size_t>(rows));
           }));
         if (corrected)
           for (int row = r0; row < r1; ++row)

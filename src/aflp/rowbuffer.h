@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string_view>
-#include <vector>
+
+#include "core/textio.h"
 
 #include "core/datafile.h"
 #include "core/fixedformat.h"
@@ -13,10 +15,14 @@ namespace lorvane {
 
 class RowBuffer {
  public:
-  void clear() { size_ = 0; }
+  void clear() {
+    size_ = 0;
+    gapat_ = gap_ = 0;
+  }
+  // Bytes held, the gap's blanks not counted.
   std::size_t size() const { return size_; }
-  const char* data() const { return data_.data(); }
-  std::string_view view() const { return {data_.data(), size_}; }
+  const char* data() const { return data_.get(); }
+  std::string_view view() const { return {data_.get(), size_}; }
 
   void append(std::string_view s) {
     std::copy(s.begin(), s.end(), room(s.size()));
@@ -31,6 +37,14 @@ class RowBuffer {
     std::fill_n(room(count), count, ' ');
     size_ += count;
   }
+  // `count` blanks at the current end that are not stored: written from a
+  // shared run of blanks (see writerows). One gap per row.
+  void gap(std::size_t count) {
+    gapat_ = size_;
+    gap_ = count;
+  }
+  std::size_t gapat() const { return gapat_; }
+  std::size_t gapsize() const { return gap_; }
   // "\n" as the text files end their lines.
   void lineend() { append("\r\n"); }
   // "%5.3f " and "%5.0f " of the value narrowed to single precision.
@@ -46,18 +60,30 @@ class RowBuffer {
   // compiler hold it in a register: stores through a char pointer could
   // otherwise alias the size and force it through memory on every field.
   char* fieldcursor(std::size_t fields) { return room(fields * kMaxFixedField); }
-  void commit(const char* cursor) { size_ = static_cast<std::size_t>(cursor - data_.data()); }
+  void commit(const char* cursor) { size_ = static_cast<std::size_t>(cursor - data_.get()); }
   void reserve(std::size_t bytes) {
-    if (data_.size() < bytes) data_.resize(bytes);
+    if (capacity_ < bytes) grow(bytes);
   }
 
  private:
   char* room(std::size_t more) {
-    if (size_ + more > data_.size()) data_.resize(std::max(data_.size() * 2, size_ + more + 256));
-    return data_.data() + size_;
+    if (size_ + more > capacity_) grow(std::max(capacity_ * 2, size_ + more + 256));
+    return data_.get() + size_;
   }
-  std::vector<char> data_;
-  std::size_t size_ = 0;
+  // Only the bytes held are copied; new room is left as it is.
+  void grow(std::size_t capacity) {
+    auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ > 0) std::memcpy(bigger.get(), data_.get(), size_);
+    data_ = std::move(bigger);
+    capacity_ = capacity;
+  }
+  std::unique_ptr<char[]> data_;
+  std::size_t capacity_ = 0, size_ = 0;
+  std::size_t gapat_ = 0, gap_ = 0;
 };
+
+// Write the rows in order, each with its gap of blanks, in as few writes as
+// the system allows.
+void writerows(CFile& file, const RowBuffer* rows, std::size_t count);
 
 }  // namespace lorvane

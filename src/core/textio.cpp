@@ -1,9 +1,12 @@
 #include "core/textio.h"
 
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +20,34 @@ void FileCloser::operator()(std::FILE* f) const noexcept {
 void CFile::bytes(const void* data, std::size_t size) {
   if (!f_ || size == 0) return;
   if (std::fwrite(data, 1, size, f_.get()) != size) failed_ = true;
+}
+
+void CFile::gather(iovec* parts, std::size_t count) {
+  if (!f_ || count == 0) return;
+  if (std::fflush(f_.get()) != 0) {
+    failed_ = true;
+    return;
+  }
+  const int fd = ::fileno(f_.get());
+  std::size_t at = 0;
+  while (at < count && parts[at].iov_len == 0) ++at;
+  while (at < count) {
+    const int batch = static_cast<int>(std::min<std::size_t>(count - at, IOV_MAX));
+    const ssize_t written = ::writev(fd, parts + at, batch);
+    if (written <= 0) {
+      if (written < 0 && errno == EINTR) continue;
+      failed_ = true;
+      return;
+    }
+    // Skip what went out, then start again inside a part written in part.
+    auto left = static_cast<std::size_t>(written);
+    while (at < count && left >= parts[at].iov_len) left -= parts[at++].iov_len;
+    if (left > 0) {
+      parts[at].iov_base = static_cast<char*>(parts[at].iov_base) + left;
+      parts[at].iov_len -= left;
+    }
+    while (at < count && parts[at].iov_len == 0) ++at;
+  }
 }
 
 void CFile::text(std::string_view s) {

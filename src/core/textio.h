@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+struct iovec;
+
 namespace lorvane {
 
 struct FileCloser {
@@ -29,6 +31,10 @@ class CFile {
   // Formatted text, as the formatted print gives it, then as text().
   void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void bytes(const void* data, std::size_t size);
+  // The parts in order, after everything written before, in as few system
+  // writes as it takes (large outputs, written without another copy). The
+  // parts are used up: their bases and lengths are changed.
+  void gather(iovec* parts, std::size_t count);
   bool failed() const { return failed_; }
   // Close; false when the stream had a failed write or the close failed
   // (then or at an earlier close: failed() stays true).
