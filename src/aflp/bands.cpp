@@ -3,8 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <future>
 #include <new>
@@ -49,17 +54,37 @@ bool headercounts(const std::string& header, int& n, int& m) {
   return true;
 }
 
+// Bits of the values above 0 among `count` (at most 64) little-endian reals.
+std::uint64_t presenceword(const char* values, int count) {
+  std::uint64_t word = 0;
+  int k = 0;
+#if defined(__SSE2__)
+  if constexpr (std::endian::native == std::endian::little) {
+    const __m128 zero = _mm_setzero_ps();
+    for (; k + 4 <= count; k += 4) {
+      const __m128 v = _mm_loadu_ps(reinterpret_cast<const float*>(values + 4 * k));
+      word |= static_cast<std::uint64_t>(_mm_movemask_ps(_mm_cmpgt_ps(v, zero))) << k;
+    }
+  }
+#endif
+  for (; k < count; ++k) word |= static_cast<std::uint64_t>(getfloat(values + 4 * k) > 0) << k;
+  return word;
+}
+
 // Read the body of the scratch file back as presence bits (value above 0).
 void lecbits(BitMatrix& bits, int n, int m, const std::string& path) {
   CFile in = ouvlec(path, 'b');
-  std::vector<char> line(static_cast<std::size_t>(m) * 4);
-  for (int i = 0; i < n; ++i) {
-    if (std::fread(line.data(), 1, line.size(), in.get()) != line.size())
-      errorstop("Error: can't read matrix (lecmat)");
-    std::uint64_t* row = bits.row(i);
-    for (int k = 0; k < m; ++k) {  // without branches: the bands are random
-      const std::uint64_t present = getfloat(&line[static_cast<std::size_t>(k) * 4]) > 0;
-      row[k / 64] |= present << (k % 64);
+  const std::size_t rowbytes = static_cast<std::size_t>(m) * 4;
+  const std::size_t chunkrows = std::max<std::size_t>(1, (std::size_t{1} << 20) / rowbytes);
+  auto chunk = std::make_unique_for_overwrite<char[]>(chunkrows * rowbytes);
+  for (int i0 = 0; i0 < n; i0 += static_cast<int>(chunkrows)) {
+    const int rows = std::min(n - i0, static_cast<int>(chunkrows));
+    const std::size_t bytes = static_cast<std::size_t>(rows) * rowbytes;
+    if (std::fread(chunk.get(), 1, bytes, in.get()) != bytes) errorstop("Error: can't read matrix (lecmat)");
+    for (int r = 0; r < rows; ++r) {
+      const char* values = chunk.get() + static_cast<std::size_t>(r) * rowbytes;
+      std::uint64_t* row = bits.row(i0 + r);
+      for (int k = 0; k < m; k += 64) row[k / 64] = presenceword(values + 4 * static_cast<std::size_t>(k), std::min(64, m - k));
     }
   }
 }

@@ -35,19 +35,35 @@ inline std::size_t pad(char* out, const char* text, std::size_t length) {
   return at;
 }
 
-// "000" to "999", three characters each.
-inline constexpr auto kThreeDigitTable = [] {
+// The six characters of every common field, 0 to 9999 thousandths
+// ("0.000 " to "9.999 ") or units ("    0 " to " 9999 "), each in 8 bytes
+// so that a field is one 8-byte copy.
+template <int Decimals>
+inline constexpr auto kFieldTable = [] {
   struct Table {
-    char text[3000];
+    char text[10000 * 8];
   } t{};
-  for (int v = 0; v < 1000; ++v) {
-    t.text[3 * v] = static_cast<char>('0' + v / 100);
-    t.text[3 * v + 1] = static_cast<char>('0' + v / 10 % 10);
-    t.text[3 * v + 2] = static_cast<char>('0' + v % 10);
+  for (int v = 0; v < 10000; ++v) {
+    char* p = t.text + 8 * v;
+    const char d[4] = {static_cast<char>('0' + v / 1000), static_cast<char>('0' + v / 100 % 10),
+                       static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10)};
+    if (Decimals == 3) {
+      p[0] = d[0];
+      p[1] = '.';
+      p[2] = d[1];
+      p[3] = d[2];
+      p[4] = d[3];
+    } else {
+      p[0] = ' ';
+      p[1] = v >= 1000 ? d[0] : ' ';
+      p[2] = v >= 100 ? d[1] : ' ';
+      p[3] = v >= 10 ? d[2] : ' ';
+      p[4] = d[3];
+    }
+    p[5] = ' ';
   }
   return t;
 }();
-inline constexpr const char* kThreeDigits = kThreeDigitTable.text;
 
 template <int Decimals>
 std::size_t slowfield(char* out, double x) {
@@ -66,7 +82,8 @@ std::size_t slowfield(char* out, double x) {
 }  // namespace fixedformat_detail
 
 // Longest field the functions below write (to_chars of FLT_MAX with three
-// decimals, sign and blank).
+// decimals, sign and blank), and the room they need at `out`: a common field
+// is written as 8 bytes, of which 6 count.
 inline constexpr std::size_t kMaxFixedField = 48;
 
 // Writes the field as snprintf(out, .., "%5.3f " or "%5.0f ", (double)v)
@@ -79,25 +96,8 @@ inline std::size_t fixedfield(char* out, float v) {
   const double magnitude = std::fabs(scaled);
   if (!(magnitude < 4.0e9)) return fixedformat_detail::slowfield<Decimals>(out, x);
   auto digits = static_cast<std::uint32_t>(fixedformat_detail::roundeven(magnitude));
-  if (digits < 10000 && !std::signbit(x)) {  // the common case: exactly five characters
-    const char* three = fixedformat_detail::kThreeDigits + 3 * (digits % 1000);
-    char* p = out;
-    if constexpr (Decimals == 3) {
-      *p++ = static_cast<char>('0' + digits / 1000);
-      *p++ = '.';
-    } else {
-      *p++ = ' ';
-      *p++ = digits >= 1000 ? static_cast<char>('0' + digits / 1000) : ' ';
-      *p++ = digits >= 100 ? three[0] : ' ';
-      *p++ = digits >= 10 ? three[1] : ' ';
-      *p++ = three[2];
-      *p = ' ';
-      return 6;
-    }
-    *p++ = three[0];
-    *p++ = three[1];
-    *p++ = three[2];
-    *p = ' ';
+  if (digits < 10000 && !std::signbit(x)) {  // the common case: exactly six characters
+    std::memcpy(out, fixedformat_detail::kFieldTable<Decimals>.text + 8 * digits, 8);
     return 6;
   }
   char text[24];
