@@ -65,7 +65,7 @@ void setrowblock(int rows) { fixedrowblock = rows < 0 ? 0 : (rows + 3) / 4 * 4; 
 
 int rowblock(int n) {
   if (fixedrowblock > 0) return fixedrowblock;
-  const int rows = (1 << 19) / (n > 0 ? n : 1);
+  const int rows = (1 << 18) / (n > 0 ? n : 1);
   return std::clamp(rows / 4 * 4, 4, 1024);
 }
 

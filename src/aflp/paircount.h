@@ -47,7 +47,7 @@ const PairKernel& pairkernel();
 // 1 or more, otherwise every processor.
 int computethreads();
 
-// Rows of the outputs computed and written together: about half a million
+// Rows of the outputs computed and written together: about a quarter million
 // cells per block, a multiple of 4; setrowblock(rows) fixes it (0 = that
 // automatic choice), for tests that need several blocks on small inputs.
 int rowblock(int n);

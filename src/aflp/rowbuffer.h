@@ -13,7 +13,8 @@
 
 namespace lorvane {
 
-class RowBuffer {
+// Aligned to a cache line: rows of one block are filled by different threads.
+class alignas(64) RowBuffer {
  public:
   void clear() {
     size_ = 0;
