@@ -205,6 +205,42 @@ TEST(BandReader, NamesKeepTheirBlanksAndOnlyDigitsAboveZeroArePresent) {
   EXPECT_EQ(h.out(".nxy"), "2\r\nStrain7       3     3 \r\nOther               9 \r\n");
 }
 
+TEST(BandReader, EveryByteReadsAsItsDigitInBothStores) {
+  // Long lines read many codes at a time: every byte value but the line
+  // ends, at every position, on lines of 300 codes (and a short one).
+  std::string bands = "4 300\n";
+  std::vector<std::string> codes;
+  for (int i = 0; i < 4; ++i) {
+    std::string line;
+    for (int k = 0; k < (i == 3 ? 137 : 300); ++k) {
+      const int c = (k * 7 + i * 101 + k / 13) % 256;
+      line.push_back(c == '\n' || c == '\r' || c == 0 ? '1' : static_cast<char>(c));
+    }
+    codes.push_back(line);
+    bands += "Strain" + std::to_string(i) + "   " + line + "\n";  // a 10-character name
+  }
+  TempDir dir;
+  writefile(dir / "bands.txt", bands);
+  for (BandStore store : {BandStore::Table, BandStore::Bits}) {
+    test::RecordingWindowSystem ws;
+    CFile report(std::fopen((dir / "report").c_str(), "wb"));
+    RunContext ctx{ws, report};
+    BandData d = readbands(ctx, dir / "bands.txt", ReadMode::Bootstrap, store);
+    ASSERT_EQ(d.n, 4);
+    for (int i = 1; i <= 4; ++i)
+      for (int k = 1; k <= 300; ++k) {
+        const auto at = static_cast<std::size_t>(k - 1);
+        const int value = at < codes[static_cast<std::size_t>(i - 1)].size()
+                              ? bandvalue(codes[static_cast<std::size_t>(i - 1)][at])
+                              : 0;
+        if (store == BandStore::Table)
+          ASSERT_EQ(d.presence(i, k), value) << "strain " << i << " band " << k;
+        else
+          ASSERT_EQ(d.bits.test(i - 1, k - 1), value > 0) << "strain " << i << " band " << k;
+      }
+  }
+}
+
 TEST(BandReader, LineLengthsFollowTheReadCapacity) {
   // A line with 9 characters after its codes spills its line end into the
   // next strain; a short line's missing codes are absent, even after a
