@@ -6,6 +6,7 @@
 #include "core/messages.h"
 #include "core/table.h"
 #include "core/textio.h"
+#include "aflp/rowbuffer.h"
 
 namespace lorvane {
 namespace {
@@ -124,6 +125,29 @@ TEST(OutputFile, AppearsOnlyWhenCompleteAndTextEndsInCrLf) {
   out.text("a\nb\n");
   ASSERT_TRUE(out.commit());
   EXPECT_EQ(readfile(dir / "out.txt"), "a\r\nb\r\n");
+}
+
+TEST(OutputFile, GatheredRowsFollowBufferedTextWithTheirGapsOfBlanks) {
+  // Rows as the distance tables write them: text, a gap of blanks that is
+  // not stored, more text. 1,500 rows make more parts than one system write
+  // takes; one gap is longer than the shared run of blanks.
+  TempDir dir;
+  std::vector<RowBuffer> rows(1500);
+  std::string expected = "1500\r\n";
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const std::size_t gap = r == 7 ? 200000 : r % 5;
+    const std::string head = "row" + std::to_string(r), tail = r % 3 == 0 ? "" : "x\r\n";
+    rows[r].append(head);
+    rows[r].gap(gap);
+    rows[r].append(tail);
+    expected += head + std::string(gap, ' ') + tail;
+  }
+  OutputFile out = OutputFile::open(dir / "rows.txt");
+  out.print("%zu\n", rows.size());
+  writerows(out, rows.data(), rows.size());
+  out.bytes("end", 3);
+  ASSERT_TRUE(out.commit());
+  EXPECT_EQ(readfile(dir / "rows.txt"), expected + "end");
 }
 
 TEST(LineReader, TakesCrLfAsOneLineEndAndCutsLongLinesIntoPieces) {
