@@ -1,7 +1,14 @@
 // lorvane-cli as a script would use it: exit statuses, messages and files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include "testutil.h"
 
@@ -97,6 +104,72 @@ TEST(Cli, ErrorStopEndsWithStatusOneAndKeepsEarlierResults) {
   const auto first = report.find("Lorvane: Reading input file");
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(report.find("Lorvane: Reading input file", first + 1), std::string::npos);
+}
+
+TEST(Cli, ASignalStopsTheRunRemovingItsUnfinishedFiles) {
+  // A bootstrap long enough to be caught running: 20 strains of 200,000
+  // bands, a million replicates.
+  Cli c;
+  std::string bands = "20 200000\n";
+  for (int i = 0; i < 20; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "S%-9d", i);
+    bands.append(name);
+    for (int k = 0; k < 200000; ++k) bands.push_back((k * 13 + i * 7) % 10 < 3 ? '1' : '0');
+    bands.push_back('\n');
+  }
+  const std::string input = c.dir / "big.txt";
+  writefile(input, bands);
+  writefile(input + ".matD", "earlier");
+  writefile(c.dir / "boot.cmd", "n\n2\n6\n" + input + "\n1\n\n2\n\n1000000\n");
+
+  const std::string out = c.dir / "out.txt", err = c.dir / "err.txt";
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(o, 1);
+    ::dup2(e, 2);
+    ::execl(LORVANE_CLI, LORVANE_CLI, "-f", "boot.cmd", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Wait until the run writes its outputs (their temporary files exist).
+  auto running = [&] {
+    for (const auto& name : listfolder(c.dir.path()))
+      if (name.starts_with("big.txt.matD.")) return true;
+    return false;
+  };
+  const auto start = std::chrono::steady_clock::now();
+  while (!running() && std::chrono::steady_clock::now() - start < std::chrono::seconds(30))
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(running());
+  ::kill(pid, SIGINT);
+  int raw = 0;
+  pid_t ended = 0;
+  const auto signalled = std::chrono::steady_clock::now();
+  while ((ended = ::waitpid(pid, &raw, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() - signalled < std::chrono::seconds(30))
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (ended == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &raw, 0);
+    FAIL() << "the run did not stop";
+  }
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 128 + SIGINT);
+  const std::string messages = readfile(err);
+  EXPECT_NE(messages.find("Error: interrupted by signal " + std::to_string(SIGINT) + "\n"), std::string::npos)
+      << messages;
+  EXPECT_NE(messages.find("boot.cmd stopped: interrupted by signal"), std::string::npos) << messages;
+  EXPECT_EQ(readfile(input + ".matD"), "earlier");
+  EXPECT_EQ(listfolder(c.dir.path()),
+            (std::vector<std::string>{"big.txt", "big.txt.matD", "boot.cmd", "err.txt", "my bands.txt", "out.txt", "xdg"}));
+  // The report was finished: only the report file is left in the data folder.
+  const auto reports = c.reports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].starts_with("l-n-"));
+  EXPECT_NE(readfile(c.data() + "/" + reports[0]).find("Brisane: Computing bootstraps"), std::string::npos);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "aflp/module.h"
+#include "core/interrupt.h"
 #include "core/terminal.h"
 #include "core/windowsystem.h"
 #include "frame/cmdfile.h"
@@ -32,7 +33,10 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 the command file was worked through; 1 a run ended with an\n"
     "error; 2 the command file stopped early on a format fault; 3 the command\n"
-    "file cannot be found, opened or is empty; 64 usage.\n"
+    "file cannot be found, opened or is empty; 64 usage; 128 + n a signal n\n"
+    "(SIGINT, SIGTERM, SIGHUP) stopped the run, which removed its unfinished\n"
+    "files and left earlier outputs as they were (a second signal ends the\n"
+    "program at once).\n"
     "When standard error is a terminal, long computations show a progress bar\n"
     "there (title, step count, elapsed time).\n"
     "Environment: LORVANE_SEED=n seeds the bootstrap generator with n;\n"
@@ -46,6 +50,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? kExitUsage : kExitWorkedThrough;
   }
+  catchinterrupts();
   const std::string startfolder = currentfolder();
   const CommandLine cl = parsecommandline(commandlinetext(argc, argv));
 
@@ -81,6 +86,8 @@ int main(int argc, char** argv) {
       return kExitCommandFileStopped;
     case CommandFileResult::Status::Failed:
       return kExitRunFailed;
+    case CommandFileResult::Status::Interrupted:
+      return exitinterrupted(interruptsignal());
     default:
       return kExitCommandFileUnreadable;
   }

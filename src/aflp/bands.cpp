@@ -18,6 +18,7 @@
 
 #include "core/convert.h"
 #include "core/datafile.h"
+#include "core/interrupt.h"
 #include "core/messages.h"
 
 namespace lorvane {
@@ -211,6 +212,7 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode, Band
     filled = 0;
   };
   for (int i = 1; i <= n; ++i) {
+    checkinterrupt();
     if (!reader.read(line, capacity)) {
       waitwritten();
       errorstop("Error : End of file");

@@ -265,6 +265,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
       const int block = rowblock(n);
       std::vector<RowBuffer> dls(static_cast<std::size_t>(block)), cls(static_cast<std::size_t>(block));
       for (int r0 = 0; r0 < n; r0 += block) {
+        checkinterrupt();  // a replicate of many strains takes a while
         const int r1 = std::min(n, r0 + block);
         if (rep.nplanes > 0) counter.count(r0, r1, r0, n, true);
         try {

@@ -1,4 +1,5 @@
 #pragma once
+#include "core/interrupt.h"
 #include "core/textio.h"
 #include "core/windowsystem.h"
 
@@ -18,7 +19,11 @@ class ProgressWindow {
   ~ProgressWindow() { ws_.progressClose(); }
   ProgressWindow(const ProgressWindow&) = delete;
   ProgressWindow& operator=(const ProgressWindow&) = delete;
-  void step(int step, int total) { ws_.progressStep(step, total); }
+  // A step of the computation: where a run that was asked to stop does so.
+  void step(int step, int total) {
+    checkinterrupt();
+    ws_.progressStep(step, total);
+  }
 
  private:
   WindowSystem& ws_;

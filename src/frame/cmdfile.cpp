@@ -1,6 +1,7 @@
 #include "frame/cmdfile.h"
 
 #include "core/convert.h"
+#include "core/interrupt.h"
 #include "core/textio.h"
 
 namespace lorvane {
@@ -31,6 +32,11 @@ std::string withoutnewline(std::string s) {
 }
 
 const char* const kSeparator = "----------\n";
+
+CommandFileResult interrupted(int line) {
+  return {CommandFileResult::Status::Interrupted, line,
+          "interrupted by signal " + std::to_string(interruptsignal())};
+}
 
 }  // namespace
 
@@ -82,11 +88,13 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
       more = line == kSeparator;
       if (!more && lines.next(line)) more = line == kSeparator;
     }
+    if (interruptsignal() != 0) return interrupted(lines.number());
     frame.currentoption = option;
     frame.beginreport();
     frame.runoption(option);
     if (frame.lastrunfailed() || frame.ws().closing()) {
       frame.currentoption = 0;
+      if (interruptsignal() != 0) return interrupted(lines.number());
       return {Status::Failed, lines.number(), "a run that ends without an error"};
     }
     if (!more) break;
@@ -100,7 +108,9 @@ CommandFileResult dropfiles(Frame& frame, const std::vector<std::string>& paths)
   CommandFileResult result;
   for (const std::string& p : paths) {
     result = runcommandfile(frame, p);
-    if (result.status == CommandFileResult::Status::Completed) break;
+    if (result.status == CommandFileResult::Status::Completed ||
+        result.status == CommandFileResult::Status::Interrupted)
+      break;
   }
   return result;
 }
@@ -119,6 +129,8 @@ std::string describe(const CommandFileResult& result, const std::string& path) {
       return "Command file " + path + " is empty: expected a name line";
     case Status::Failed:
       return "Command file " + path + " stopped: a run ended with an error";
+    case Status::Interrupted:
+      return "Command file " + path + " stopped: " + result.problem;
   }
   return {};
 }

@@ -15,6 +15,7 @@ struct CommandFileResult {
     CannotOpen,  // the file could not be opened
     Empty,       // no name line
     Failed,      // a run met an error stop; the runner went no further
+    Interrupted, // a signal asked to stop (see core/interrupt.h); no further run began
   };
   Status status = Status::Completed;
   int line = 0;          // the line where the runner stopped

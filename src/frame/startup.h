@@ -26,5 +26,8 @@ inline constexpr int kExitRunFailed = 1;
 inline constexpr int kExitCommandFileStopped = 2;
 inline constexpr int kExitCommandFileUnreadable = 3;
 inline constexpr int kExitUsage = 64;
+// Stopped by a signal: 128 + its number, as the shells report a program the
+// signal ended.
+inline int exitinterrupted(int signal) { return 128 + signal; }
 
 }  // namespace lorvane

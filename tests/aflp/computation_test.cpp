@@ -2,14 +2,17 @@
 // out by hand and against the exact bytes of their output files.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 
 #include "../testutil.h"
 #include "aflp/bands.h"
 #include "aflp/bootstrap.h"
 #include "aflp/distance.h"
+#include "aflp/paircount.h"
 #include "aflp/random.h"
 #include "core/datafile.h"
+#include "core/interrupt.h"
 #include "core/messages.h"
 
 namespace lorvane {
@@ -278,6 +281,64 @@ TEST(BandReader, FaultsStopTheRunWithAClearMessageAndNoScratchFile) {
   Harness huge;
   huge.simple("999999999 999999999\nA         1\n", 1, 1.0f, 1);
   EXPECT_NE(huge.error.find("announces more than 999999 strains or bands"), std::string::npos) << huge.error;
+}
+
+// Asks the run to stop at a given progress step, as a signal would.
+class StopAtStep : public test::RecordingWindowSystem {
+ public:
+  explicit StopAtStep(int at) : at_(at) {}
+  void progressStep(int step, int total) override {
+    RecordingWindowSystem::progressStep(step, total);
+    if (step == at_) setinterrupt(SIGINT);
+  }
+
+ private:
+  int at_;
+};
+
+TEST(Interrupt, AStopMidRunEndsItAsAnErrorAndLeavesOnlyEarlierFiles) {
+  std::string bands = "40 90\n";
+  for (int i = 0; i < 40; ++i) {
+    std::string codes;
+    for (int k = 0; k < 90; ++k) codes.push_back((i * 31 + k * 7) % 5 < 2 ? '1' : '0');
+    char name[16];
+    std::snprintf(name, sizeof name, "S%-9d", i + 10);
+    bands.append(name).append(codes).append("\n");
+  }
+  setrowblock(4);  // several blocks, so that the stop comes with writes under way
+  for (const bool bootstrap : {false, true}) {
+    TempDir dir;
+    const std::string input = dir / "bands.txt";
+    writefile(input, bands);
+    writefile(input + ".matD", "earlier");
+    StopAtStep ws(bootstrap ? 3 : 12);
+    CFile report(std::fopen((dir / "report").c_str(), "wb"));
+    RunContext ctx{ws, report};
+    const std::string error = test::errorstopof([&] {
+      if (bootstrap)
+        calcboot(ctx, input, 1, 1.0f, 2, 1, 20);
+      else
+        calcdist(ctx, input, 1, 1.0f, 2, 1, 0);
+    });
+    setinterrupt(0);
+    EXPECT_EQ(error, "Error: interrupted by signal " + std::to_string(SIGINT)) << bootstrap;
+    EXPECT_EQ(ws.progress.back(), "close");
+    EXPECT_EQ(readfile(input + ".matD"), "earlier");
+    EXPECT_EQ(test::listfolder(dir.path()), (std::vector<std::string>{"bands.txt", "bands.txt.matD", "report"}));
+  }
+  setrowblock(0);
+
+  // Asked before the run: it stops while reading, before any output exists.
+  TempDir dir;
+  writefile(dir / "bands.txt", bands);
+  test::RecordingWindowSystem ws;
+  CFile report(std::fopen((dir / "report").c_str(), "wb"));
+  RunContext ctx{ws, report};
+  setinterrupt(SIGHUP);
+  const std::string error = test::errorstopof([&] { calcdist(ctx, dir / "bands.txt", 1, 1.0f, 1, 0, 0); });
+  setinterrupt(0);
+  EXPECT_EQ(error, "Error: interrupted by signal " + std::to_string(SIGHUP));
+  EXPECT_EQ(test::listfolder(dir.path()), (std::vector<std::string>{"bands.txt", "report"}));
 }
 
 TEST(Generator, FifteenBitSequenceAndColumnDraws) {

@@ -2,6 +2,8 @@
 // command files.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <optional>
 
 #include "../testutil.h"
+#include "core/interrupt.h"
 #include "aflp/module.h"
 #include "frame/cmdfile.h"
 #include "frame/frame.h"
@@ -314,6 +317,22 @@ TEST(CommandFile, AnErrorStopEndsTheRunAndTheFileKeepingTheReport) {
   EXPECT_EQ(readfile(c.bands + ".matJ"), "earlier");
   EXPECT_FALSE(exists(c.bands + ".matD"));  // the next block never ran
   EXPECT_NE(c.report().find("Simple computation"), std::string::npos);
+}
+
+TEST(CommandFile, AStopAskedForBeginsNoFurtherRun) {
+  CommandFiles c;
+  setinterrupt(SIGTERM);
+  const auto r = c.run("n\n" + c.block(1, ""));
+  setinterrupt(0);
+  EXPECT_EQ(r.status, CommandFileResult::Status::Interrupted);
+  EXPECT_EQ(describe(r, "x.cmd"), "Command file x.cmd stopped: interrupted by signal " + std::to_string(SIGTERM));
+  EXPECT_FALSE(exists(c.bands + ".matJ"));
+  // Dropped files: none after the interrupted one runs.
+  setinterrupt(SIGINT);
+  writefile(c.dir / "a.cmd", "n\n" + c.block(1, ""));
+  EXPECT_EQ(dropfiles(c.frame, {c.dir / "a.cmd", c.dir / "a.cmd"}).status, CommandFileResult::Status::Interrupted);
+  setinterrupt(0);
+  EXPECT_FALSE(exists(c.bands + ".matJ"));
 }
 
 TEST(CommandFile, DroppedFilesRunInOrderUntilOneIsWorkedThrough) {
