@@ -24,6 +24,14 @@ void CFile::bytes(const void* data, std::size_t size) {
 
 void CFile::gather(iovec* parts, std::size_t count) {
   if (!f_ || count == 0) return;
+  // A little goes through the stream's buffer, as bytes() would: small
+  // files then reach the disk at their close, one after the other.
+  std::size_t total = 0;
+  for (std::size_t k = 0; k < count; ++k) total += parts[k].iov_len;
+  if (total < kGatherDirect) {
+    for (std::size_t k = 0; k < count; ++k) bytes(parts[k].iov_base, parts[k].iov_len);
+    return;
+  }
   if (std::fflush(f_.get()) != 0) {
     failed_ = true;
     return;

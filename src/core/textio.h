@@ -33,8 +33,10 @@ class CFile {
   void bytes(const void* data, std::size_t size);
   // The parts in order, after everything written before, in as few system
   // writes as it takes (large outputs, written without another copy). The
-  // parts are used up: their bases and lengths are changed.
+  // parts are used up: their bases and lengths are changed. Less than
+  // kGatherDirect bytes in all go through the stream's buffer instead.
   void gather(iovec* parts, std::size_t count);
+  static constexpr std::size_t kGatherDirect = std::size_t{1} << 16;
   bool failed() const { return failed_; }
   // Close; false when the stream had a failed write or the close failed
   // (then or at an earlier close: failed() stays true).
