@@ -86,7 +86,8 @@ void lecbits(BitMatrix& bits, int n, int m, const std::string& path) {
     for (int r = 0; r < rows; ++r) {
       const char* values = chunk.get() + static_cast<std::size_t>(r) * rowbytes;
       std::uint64_t* row = bits.row(i0 + r);
-      for (int k = 0; k < m; k += 64) row[k / 64] = presenceword(values + 4 * static_cast<std::size_t>(k), std::min(64, m - k));
+      for (int k = 0; k < m; k += 64)
+        row[k / 64] = presenceword(values + 4 * static_cast<std::size_t>(k), std::min(64, m - k));
     }
   }
 }

@@ -6,10 +6,9 @@
 #include <memory>
 #include <string_view>
 
-#include "core/textio.h"
-
 #include "core/datafile.h"
 #include "core/fixedformat.h"
+#include "core/textio.h"
 
 namespace lorvane {
 
