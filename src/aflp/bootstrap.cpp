@@ -74,7 +74,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
     BitMatrix planes;
     int nplanes = 0;
     std::vector<int> present;
-    RowBuffer distance, corrected;  // whole triangles (small files)
+    RowBuffer distance, corrected;  // whole triangles, count line first (small files)
   };
   auto weigh = [&](Replicate& rep) {
     const int most = w > 0 ? *std::max_element(rep.drawn.begin(), rep.drawn.end()) : 0;
@@ -109,10 +109,10 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
     for (int row = r0; row < r1; ++row) {
       const int i = row + 1;
       dl.append(d.names[i]);
-      dl.spaces(static_cast<std::size_t>(i - 1) * 6);
+      dl.gap(static_cast<std::size_t>(i - 1) * 6);  // the blank lower triangle
       if (cl) {
         cl->append(d.names[i]);
-        cl->spaces(static_cast<std::size_t>(i - 1) * 6);
+        cl->gap(static_cast<std::size_t>(i - 1) * 6);
       }
       const int c = rep.present[static_cast<std::size_t>(i)];
       for (int j = i + 1; j <= n; ++j) {
@@ -177,6 +177,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   // Large ones: one replicate at a time, its rows spread over the threads.
   const long long cells = static_cast<long long>(n) * (n - 1) / 2;
   const int batch = replicatebatch(cells);
+  const std::string countline = std::to_string(n) + "\r\n";  // as the formatted "%d\n" is written
   // Two sets of replicates: one computed while the other is written.
   std::vector<Replicate> sets[2] = {std::vector<Replicate>(static_cast<std::size_t>(batch)),
                                     std::vector<Replicate>(batch > 1 ? static_cast<std::size_t>(batch) : 0)};
@@ -223,6 +224,8 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
             if (rep.nplanes > 0) counter.count(0, n, 0, n, true);
             rep.distance.clear();
             rep.corrected.clear();
+            rep.distance.append(countline);
+            rep.corrected.append(countline);
             buildrows(rep, counter, 0, n, rep.distance, jaccard ? nullptr : &rep.corrected);
           });
         } catch (const std::bad_alloc&) {
@@ -235,17 +238,13 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
         }
         writing[0] = std::async(std::launch::async, [&, count, &reps = reps] {
           for (int b = 0; b < count; ++b) {
-            const Replicate& rep = reps[static_cast<std::size_t>(b)];
-            distancefile.print("%d\n", n);
-            distancefile.bytes(rep.distance.data(), rep.distance.size());
+            writerows(distancefile, &reps[static_cast<std::size_t>(b)].distance, 1);
           }
         });
         if (!jaccard)
           writing[1] = std::async(std::launch::async, [&, count, &reps = reps] {
             for (int b = 0; b < count; ++b) {
-              const Replicate& rep = reps[static_cast<std::size_t>(b)];
-              correctedfile.print("%d\n", n);
-              correctedfile.bytes(rep.corrected.data(), rep.corrected.size());
+              writerows(correctedfile, &reps[static_cast<std::size_t>(b)].corrected, 1);
             }
           });
         continue;
@@ -280,15 +279,8 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
         } catch (const std::bad_alloc&) {
           errorstop("Error: insufficient memory (calcboot)");
         }
-        for (int row = r0; row < r1; ++row) {
-          const RowBuffer& dl = dls[static_cast<std::size_t>(row - r0)];
-          distancefile.bytes(dl.data(), dl.size());
-        }
-        if (!jaccard)
-          for (int row = r0; row < r1; ++row) {
-            const RowBuffer& cl = cls[static_cast<std::size_t>(row - r0)];
-            correctedfile.bytes(cl.data(), cl.size());
-          }
+        writerows(distancefile, dls.data(), static_cast<std::size_t>(r1 - r0));
+        if (!jaccard) writerows(correctedfile, cls.data(), static_cast<std::size_t>(r1 - r0));
         written();
       }
     }

@@ -23,13 +23,17 @@ void writerows(CFile& file, const RowBuffer* rows, std::size_t count) {
   };
   for (std::size_t r = 0; r < count; ++r) {
     const RowBuffer& row = rows[r];
-    add(row.data(), row.gapat());
-    for (std::size_t left = row.gapsize(); left > 0;) {
-      const std::size_t take = std::min(left, kBlanks.size());
-      add(kBlanks.data(), take);
-      left -= take;
+    std::size_t from = 0;
+    for (const RowBuffer::Gap& gap : row.gaps()) {
+      add(row.data() + from, gap.at - from);
+      for (std::size_t left = gap.count; left > 0;) {
+        const std::size_t take = std::min(left, kBlanks.size());
+        add(kBlanks.data(), take);
+        left -= take;
+      }
+      from = gap.at;
     }
-    add(row.data() + row.gapat(), row.size() - row.gapat());
+    add(row.data() + from, row.size() - from);
   }
   file.gather(parts.data(), parts.size());
 }

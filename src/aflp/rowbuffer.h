@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "core/datafile.h"
 #include "core/fixedformat.h"
@@ -17,12 +18,11 @@ class alignas(64) RowBuffer {
  public:
   void clear() {
     size_ = 0;
-    gapat_ = gap_ = 0;
+    gaps_.clear();
   }
-  // Bytes held, the gap's blanks not counted.
+  // Bytes held, the gaps' blanks not counted.
   std::size_t size() const { return size_; }
   const char* data() const { return data_.get(); }
-  std::string_view view() const { return {data_.get(), size_}; }
 
   void append(std::string_view s) {
     std::copy(s.begin(), s.end(), room(s.size()));
@@ -38,13 +38,14 @@ class alignas(64) RowBuffer {
     size_ += count;
   }
   // `count` blanks at the current end that are not stored: written from a
-  // shared run of blanks (see writerows). One gap per row.
+  // shared run of blanks (see writerows).
   void gap(std::size_t count) {
-    gapat_ = size_;
-    gap_ = count;
+    if (count > 0) gaps_.push_back({size_, count});
   }
-  std::size_t gapat() const { return gapat_; }
-  std::size_t gapsize() const { return gap_; }
+  struct Gap {
+    std::size_t at, count;  // `count` blanks before byte `at`
+  };
+  const std::vector<Gap>& gaps() const { return gaps_; }
   // "\n" as the text files end their lines.
   void lineend() { append("\r\n"); }
   // "%5.3f " and "%5.0f " of the value narrowed to single precision.
@@ -79,7 +80,7 @@ class alignas(64) RowBuffer {
   }
   std::unique_ptr<char[]> data_;
   std::size_t capacity_ = 0, size_ = 0;
-  std::size_t gapat_ = 0, gap_ = 0;
+  std::vector<Gap> gaps_;
 };
 
 // Write the rows in order, each with its gap of blanks, in as few writes as

@@ -129,7 +129,7 @@ TEST(OutputFile, AppearsOnlyWhenCompleteAndTextEndsInCrLf) {
 
 TEST(OutputFile, GatheredRowsFollowBufferedTextWithTheirGapsOfBlanks) {
   // Rows as the distance tables write them: text, a gap of blanks that is
-  // not stored, more text. 1,500 rows make more parts than one system write
+  // not stored, more text (and more gaps). 1,500 rows make more parts than one system write
   // takes; one gap is longer than the shared run of blanks.
   TempDir dir;
   std::vector<RowBuffer> rows(1500);
@@ -141,6 +141,11 @@ TEST(OutputFile, GatheredRowsFollowBufferedTextWithTheirGapsOfBlanks) {
     rows[r].gap(gap);
     rows[r].append(tail);
     expected += head + std::string(gap, ' ') + tail;
+    if (r % 4 == 1) {  // whole triangles hold a gap per row
+      rows[r].gap(r);
+      rows[r].append("|");
+      expected += std::string(r, ' ') + "|";
+    }
   }
   OutputFile out = OutputFile::open(dir / "rows.txt");
   out.print("%zu\n", rows.size());
