@@ -12,6 +12,7 @@
 
 #include "aflp/bitmatrix.h"
 #include "aflp/paircount.h"
+#include "core/computesettings.h"
 
 namespace {
 
@@ -73,8 +74,9 @@ void barepopcount(benchmark::State& state, const PairKernel* kernel, int n, int 
 // The upper triangle of a W2-sized table by row blocks over every thread.
 void upperthreads(benchmark::State& state, int n, int m) {
   const BitMatrix x = strains(n, m);
-  lorvane::PairCounter counter(x, nullptr, 0);
-  const int block = lorvane::rowblock(n);
+  const lorvane::ComputeSettings settings;
+  lorvane::PairCounter counter(x, nullptr, 0, lorvane::pairkernel(settings.kernel), settings.threadcount());
+  const int block = settings.rowsperblock(n);
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     for (int r0 = 0; r0 < n; r0 += block) counter.count(r0, std::min(n, r0 + block), r0, n, true);
@@ -83,7 +85,7 @@ void upperthreads(benchmark::State& state, int n, int m) {
   const double pairwords = static_cast<double>(n) * (n - 1) / 2 * static_cast<double>(x.words());
   state.counters["pair-words/s"] =
       benchmark::Counter(pairwords * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  state.counters["threads"] = lorvane::computethreads();
+  state.counters["threads"] = settings.threadcount();
 }
 
 const int registered = [] {

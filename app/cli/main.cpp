@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -60,6 +61,8 @@ int main(int argc, char** argv) {
   else
     ws = std::make_unique<HeadlessWindowSystem>();
   Frame frame(*ws);
+  frame.settings =
+      computesettings(std::getenv("LORVANE_THREADS"), std::getenv("LORVANE_SEED"), std::getenv("LORVANE_KERNEL"));
   if (!cl.basefolder.empty()) frame.basefolder = absolutepath(cl.basefolder, startfolder);
   registermodule(frame);
   if (cl.optiontoopen != 0)

@@ -3,6 +3,8 @@
 // on the window.
 #include <QApplication>
 
+#include <cstdlib>
+
 #include "frame/frame.h"
 #include "frame/startup.h"
 #include "shell/desktop.h"
@@ -19,6 +21,8 @@ int main(int argc, char** argv) {
 
   QtPrompter prompter;
   Desktop desktop(prompter);
+  desktop.frame().settings =
+      computesettings(std::getenv("LORVANE_THREADS"), std::getenv("LORVANE_SEED"), std::getenv("LORVANE_KERNEL"));
   prompter.setOwner(&desktop.window());
   showandwait(desktop.window());
   if (const auto status = desktop.start(cl, startfolder)) return *status;

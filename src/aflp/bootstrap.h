@@ -1,6 +1,12 @@
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "aflp/bands.h"
+#include "aflp/pairtable.h"
+#include "aflp/random.h"
 #include "core/runcontext.h"
 
 namespace lorvane {
@@ -10,6 +16,35 @@ namespace lorvane {
 // ".matD", with the Jukes-Cantor corrected table in ".matDJC" (index not 1).
 void calcboot(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor,
               int repetitions);
+
+// Takes table k: 0 the reference, 1 .. R the replicates. The table is
+// overwritten by the next one once the function returns.
+using ReplicateTableFunction = std::function<void(int k, const SquareTable& table)>;
+
+// The bootstrap in memory, in double precision: first (k = 0) the table of
+// the figure (Figure::Distance, or Figure::Corrected with the Dice index and
+// the correction) over all the bands of `bands` (read with BandStore::Bits),
+// then the tables of R replicates. Replicate k draws exactly the columns of
+// replicate k of calcboot with the same seed (ctx.settings) and options
+// (DistanceOptions::bootstrap). A pair without a finite value is NaN in its
+// table (SquareTable::firstmissing finds it). No report line, no progress.
+void bootstraptables(RunContext& ctx, const BandData& bands, const DistanceOptions& options, Figure figure,
+                     int repetitions, const ReplicateTableFunction& each);
+
+// Columns drawn per replicate: m x K truncated (error stop beyond an int).
+int replicatewidth(int m, double k);
+
+// The columns of the replicates, drawn from one generator in replicate and
+// column order: drawn[q] is how often column q + 1 was drawn.
+class ReplicateDraws {
+ public:
+  ReplicateDraws(int m, int w, std::uint32_t seed) : m_(m), w_(w), rng_(seed) {}
+  void next(std::vector<int>& drawn);
+
+ private:
+  int m_, w_;
+  Rng15 rng_;
+};
 
 // Column (1..m) drawn from a generator value v (0..32767): 1 + (v c m),
 // with c the single-precision value nearest 1/32767.

@@ -2,14 +2,9 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "aflp/kernels/kernels.h"
-
-#include <thread>
-
 #include "aflp/workers.h"
 
 namespace lorvane {
@@ -28,53 +23,20 @@ const std::vector<PairKernel>& availablekernels() {
   return kernels;
 }
 
-const PairKernel& pairkernel() {
-  static const PairKernel& chosen = []() -> const PairKernel& {
-    const auto& all = availablekernels();
-    if (const char* name = std::getenv("LORVANE_KERNEL"))
-      for (const auto& k : all)
-        if (std::strcmp(k.name, name) == 0) return k;
-    return all.back();
-  }();
-  return chosen;
+const PairKernel& pairkernel(const std::string& name) {
+  const auto& all = availablekernels();
+  for (const auto& k : all)
+    if (name == k.name) return k;
+  return all.back();
 }
 
-int computethreads() {
-  if (const char* text = std::getenv("LORVANE_THREADS")) {
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (end != text && *end == '\0' && v >= 1) return static_cast<int>(std::min(v, 1024L));
-  }
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores > 0 ? static_cast<int>(std::min(cores, 1024u)) : 1;
-}
-
-namespace {
-int fixedrowblock = 0;
-int fixedbatch = 0;
-}  // namespace
-
-void setreplicatebatch(int count) { fixedbatch = count < 0 ? 0 : count; }
-
-int replicatebatch(long long cells) {
-  if (fixedbatch > 0) return fixedbatch;
-  return static_cast<int>(std::clamp((1LL << 19) / std::max(cells, 1LL), 1LL, 64LL));
-}
-
-void setrowblock(int rows) { fixedrowblock = rows < 0 ? 0 : (rows + 3) / 4 * 4; }
-
-int rowblock(int n) {
-  if (fixedrowblock > 0) return fixedrowblock;
-  const int rows = (1 << 18) / (n > 0 ? n : 1);
-  return std::clamp(rows / 4 * 4, 4, 1024);
-}
-
-PairCounter::PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes, int threads)
+PairCounter::PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes, const PairKernel& kernel,
+                         int threads)
     : x_(x),
       planes_(planes && nplanes > 0 ? planes->data() : nullptr),
       nplanes_(planes ? nplanes : 0),
-      kernel_(pairkernel()),
-      threads_(threads > 0 ? threads : computethreads()) {
+      kernel_(kernel),
+      threads_(threads > 0 ? threads : 1) {
   if (kernel_.countcolumns) columns_ = transposecolumns(x);
 }
 

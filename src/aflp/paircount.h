@@ -3,6 +3,7 @@
 // kernel the processor runs, and threads over blocks of rows.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "aflp/bitmatrix.h"
@@ -40,30 +41,14 @@ std::vector<std::uint64_t> transposecolumns(const BitMatrix& x);
 
 // Every kernel this build has that the processor can run, the widest last.
 const std::vector<PairKernel>& availablekernels();
-// The widest of them (LORVANE_KERNEL=name picks another one by its name).
-const PairKernel& pairkernel();
-
-// Threads for the computations: LORVANE_THREADS when it holds a number of
-// 1 or more, otherwise every processor.
-int computethreads();
-
-// Rows of the outputs computed and written together: about a quarter million
-// cells per block, a multiple of 4; setrowblock(rows) fixes it (0 = that
-// automatic choice), for tests that need several blocks on small inputs.
-int rowblock(int n);
-void setrowblock(int rows);
-// Bootstrap replicates computed side by side when a replicate has `cells`
-// pairs (up to 64 small ones, 1 when they are large);
-// setreplicatebatch(count) fixes it (0 = automatic).
-int replicatebatch(long long cells);
-void setreplicatebatch(int count);
+// The kernel of that name, or the widest when no kernel has it.
+const PairKernel& pairkernel(const std::string& name);
 
 // Counts of a band of rows against a band of columns, spread over threads.
 class PairCounter {
  public:
-  // planes: nplanes rows of multiplicity bits (bit planes), or none;
-  // threads 0: computethreads().
-  PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes, int threads = 0);
+  // planes: nplanes rows of multiplicity bits (bit planes), or none.
+  PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes, const PairKernel& kernel, int threads);
   // Other planes for the next counts.
   void setplanes(const BitMatrix* planes, int nplanes) {
     planes_ = planes && nplanes > 0 ? planes->data() : nullptr;

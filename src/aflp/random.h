@@ -3,7 +3,6 @@
 // (mod 2^32), value = bits 16 to 30 of the state, 0 to 32767. The same seed
 // gives the same replicates on every platform.
 #include <cstdint>
-#include <optional>
 
 namespace lorvane {
 
@@ -18,11 +17,5 @@ class Rng15 {
  private:
   std::uint32_t state_;
 };
-
-// The seed of a bootstrap run: LORVANE_SEED when it holds a decimal number,
-// otherwise the millisecond clock.
-std::uint32_t bootstrapseed();
-// The seed given by LORVANE_SEED, if any.
-std::optional<std::uint32_t> environmentseed();
 
 }  // namespace lorvane

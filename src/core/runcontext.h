@@ -1,4 +1,5 @@
 #pragma once
+#include "core/computesettings.h"
 #include "core/interrupt.h"
 #include "core/textio.h"
 #include "core/windowsystem.h"
@@ -6,10 +7,12 @@
 namespace lorvane {
 
 // What a computation needs from the frame: the window system for its boxes
-// and progress window, and the open temporary report for its report lines.
+// and progress window, the open temporary report for its report lines, and
+// the settings of the machine's use.
 struct RunContext {
   WindowSystem& ws;
   CFile& report;
+  ComputeSettings settings = {};
 };
 
 // The progress window for the life of a scope: closed on every way out.

@@ -85,7 +85,9 @@ class Frame {
   void droptemporaryreport();
   bool temporaryreportopen() const { return static_cast<bool>(tempreport_); }
   CFile& report() { return tempreport_; }
-  RunContext context() { return RunContext{ws_, tempreport_}; }
+  RunContext context() { return RunContext{ws_, tempreport_, settings}; }
+  // How the computations use the machine, handed to every run.
+  ComputeSettings settings;
 
   const std::string& reportpath() const { return reportpath_; }
   const std::string& temporaryreportpath() const { return temppath_; }

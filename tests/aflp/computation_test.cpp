@@ -29,10 +29,11 @@ struct Harness {
   test::RecordingWindowSystem ws;
   std::string input = dir / "bands.txt";
   std::string error;
+  ComputeSettings settings;
 
   std::string run(const std::function<void(RunContext&)>& computation) {
     CFile report(std::fopen((dir / "report").c_str(), "wb"));
-    RunContext ctx{ws, report};
+    RunContext ctx{ws, report, settings};
     try {
       computation(ctx);
     } catch (const ErrorStop& e) {
@@ -305,7 +306,8 @@ TEST(Interrupt, AStopMidRunEndsItAsAnErrorAndLeavesOnlyEarlierFiles) {
     std::snprintf(name, sizeof name, "S%-9d", i + 10);
     bands.append(name).append(codes).append("\n");
   }
-  setrowblock(4);  // several blocks, so that the stop comes with writes under way
+  ComputeSettings blocks;
+  blocks.rowblock = 4;  // several blocks, so that the stop comes with writes under way
   for (const bool bootstrap : {false, true}) {
     TempDir dir;
     const std::string input = dir / "bands.txt";
@@ -313,7 +315,7 @@ TEST(Interrupt, AStopMidRunEndsItAsAnErrorAndLeavesOnlyEarlierFiles) {
     writefile(input + ".matD", "earlier");
     StopAtStep ws(bootstrap ? 3 : 12);
     CFile report(std::fopen((dir / "report").c_str(), "wb"));
-    RunContext ctx{ws, report};
+    RunContext ctx{ws, report, blocks};
     const std::string error = test::errorstopof([&] {
       if (bootstrap)
         calcboot(ctx, input, 1, 1.0f, 2, 1, 20);
@@ -326,7 +328,6 @@ TEST(Interrupt, AStopMidRunEndsItAsAnErrorAndLeavesOnlyEarlierFiles) {
     EXPECT_EQ(readfile(input + ".matD"), "earlier");
     EXPECT_EQ(test::listfolder(dir.path()), (std::vector<std::string>{"bands.txt", "bands.txt.matD", "report"}));
   }
-  setrowblock(0);
 
   // Asked before the run: it stops while reading, before any output exists.
   TempDir dir;
@@ -355,8 +356,10 @@ TEST(Generator, FifteenBitSequenceAndColumnDraws) {
 
 class Bootstrap : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("LORVANE_SEED", "1234", 1); }
-  void TearDown() override { ::unsetenv("LORVANE_SEED"); }
+  // Runs seeded with 1234.
+  struct Harness : lorvane::Harness {
+    Harness() { settings.seed = 1234; }
+  };
   const std::string bands =
       "4 10\nA         1101001011\nB         1100001011\nC         0010110100\nD         1111111111\n";
 };
@@ -380,8 +383,8 @@ TEST_F(Bootstrap, SameSeedSameReplicatesAndOneBlockPerReplicate) {
                                ".matD\r\nOutput file for Jukes-Cantor correction: " + first.input + ".matDJC\r\n"));
   EXPECT_FALSE(exists(first.input + ".provi"));
 
-  ::setenv("LORVANE_SEED", "99", 1);
   Harness other;
+  other.settings.seed = 99;
   other.boot(bands, 1, 1.0f, 2, 3);
   EXPECT_NE(other.out(".matD"), first.out(".matD"));
 }

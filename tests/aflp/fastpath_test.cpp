@@ -58,16 +58,12 @@ class FastPath : public ::testing::Test {
     dir_ = fs::temp_directory_path() / ("lorvane-fastpath-" + std::to_string(::getpid()));
     fs::create_directories(dir_);
     input_ = (dir_ / "bands.txt").string();
-    ::setenv("LORVANE_THREADS", "3", 1);  // more threads than blocks at times
-    ::setenv("LORVANE_SEED", "4242", 1);
+    settings_.threads = 3;  // more threads than blocks at times
+    settings_.seed = 4242;
   }
-  void TearDown() override {
-    fs::remove_all(dir_);
-    setrowblock(0);
-    setreplicatebatch(0);
-    ::unsetenv("LORVANE_THREADS");
-    ::unsetenv("LORVANE_SEED");
-  }
+  void TearDown() override { fs::remove_all(dir_); }
+  void setrowblock(int rows) { settings_.rowblock = rows; }
+  void setreplicatebatch(int count) { settings_.replicatebatch = count; }
 
   // n strains of m bands, about `density` present; every fifth strain (and
   // the first when `bandlessfirst`) without bands; codes 1 to 9 for present,
@@ -105,7 +101,7 @@ class FastPath : public ::testing::Test {
     {
       CFile report(std::fopen(reportpath.c_str(), "wb"));
       RecordingWindowSystem ws(report);
-      RunContext ctx{ws, report};
+      RunContext ctx{ws, report, settings_};
       try {
         compute(ctx);
       } catch (const ErrorStop& e) {
@@ -154,6 +150,7 @@ class FastPath : public ::testing::Test {
 
   fs::path dir_;
   std::string input_;
+  ComputeSettings settings_;
 };
 
 TEST_F(FastPath, SimpleComputationMatchesOnEveryIndexAndForm) {

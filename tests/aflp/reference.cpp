@@ -143,7 +143,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   OutputFile correctedfile;
   if (!jaccard) correctedfile = ouvecr(correctedpath, 'a');
   OutputFile distancefile = ouvecr(distancepath, 'a');
-  Rng15 rng(bootstrapseed());
+  Rng15 rng(ctx.settings.seedvalue());
   {
     ProgressWindow progress(ctx.ws, "Computing bootstraps");
     for (int t = 1; t <= repetitions; ++t) {

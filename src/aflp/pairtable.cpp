@@ -1,0 +1,319 @@
+// Tables of pair figures: the formulas of a pair, the sources of shared-band
+// counts, the row-block driver that spreads the rows of a block over the
+// worker threads, the notices of the pair loop and the in-memory table.
+#include "aflp/pairtable.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <new>
+
+#include "aflp/formulas.h"
+#include "aflp/workers.h"
+#include "core/interrupt.h"
+#include "core/messages.h"
+
+namespace lorvane {
+
+DistanceOptions DistanceOptions::simple(int r, float k, int index, int jukescantor, int package) {
+  DistanceOptions o;
+  o.index = index == 1 ? DistanceIndex::Jaccard
+            : index == 2 ? DistanceIndex::Dice
+            : index == 3 ? DistanceIndex::NeiLi
+                         : DistanceIndex::Other;
+  o.k = k;
+  o.r = r;
+  o.correction = o.index == DistanceIndex::Dice && jukescantor == 1;
+  o.form = package == 1 ? OutputForm::Binary : OutputForm::Text;
+  return o;
+}
+
+DistanceOptions DistanceOptions::bootstrap(int r, float k, int index) {
+  DistanceOptions o;
+  o.index = index == 1 ? DistanceIndex::Jaccard : DistanceIndex::Dice;
+  o.k = k;
+  o.r = r;
+  o.correction = o.index == DistanceIndex::Dice;
+  return o;
+}
+
+double PairFigures::value(Figure f) const {
+  switch (f) {
+    case Figure::Distance: return distance;
+    case Figure::Similarity: return similarity;
+    case Figure::Shared: return shared;
+    case Figure::Corrected: return corrected;
+    case Figure::NeiLi: return neili;
+  }
+  return 0;
+}
+
+namespace {
+constexpr unsigned bit(Figure f) { return 1u << static_cast<int>(f); }
+
+// A finite value, or 999 with the figure marked as missing.
+double kept(PairFigures& p, Figure f, double v) {
+  if (std::isfinite(v)) return v;
+  p.missing |= bit(f);
+  return kNoValue;
+}
+}  // namespace
+
+PairFigures PairFormulas::operator()(std::int64_t shared, int b, int c) const {
+  PairFigures f{};
+  const int a = shared == 0 ? 1 : static_cast<int>(shared);
+  f.shared = a;
+  switch (o_.index) {
+    case DistanceIndex::Jaccard:
+      f.similarity = jaccardform(a, b, c, o_.k);
+      f.distance = kept(f, Figure::Distance, sitedistance(f.similarity, o_.r));
+      break;
+    case DistanceIndex::Dice:
+      f.similarity = diceform(a, b, c, o_.k);
+      f.distance = kept(f, Figure::Distance, sitedistance(f.similarity, o_.r));
+      if (!o_.correction) break;
+      if (f.distance < 0.75) {
+        f.corrected = kept(f, Figure::Corrected, jukescantorcorrection(f.distance));
+      } else {
+        f.corrected = kNoValue;
+        f.missing |= bit(Figure::Corrected);
+        f.nocorrection = true;
+      }
+      break;
+    case DistanceIndex::NeiLi:
+      f.similarity = diceform(a, b, c, o_.k);
+      f.neili = neili(f.similarity, o_.r);
+      if (f.neili == kNoValue) f.missing |= bit(Figure::NeiLi);
+      break;
+    case DistanceIndex::Other:
+      break;
+  }
+  return f;
+}
+
+PairSource::PairSource(const BitMatrix& bits, const ComputeSettings& settings, int threads)
+    : bits_(bits),
+      ceiling_(bits.bits()),
+      bands_(static_cast<std::size_t>(bits.rows()) + 1, 0),
+      counter_(bits, nullptr, 0, pairkernel(settings.kernel), threads) {
+  for (int i = 1; i <= bits.rows(); ++i)
+    bands_[static_cast<std::size_t>(i)] = static_cast<int>(sharedcount(bits, i - 1, i - 1, nullptr, 0));
+}
+
+void PairSource::weigh(const std::vector<int>& drawn) {
+  // Plane t holds bit t of each column's draws.
+  const int most = drawn.empty() ? 0 : *std::max_element(drawn.begin(), drawn.end());
+  nplanes_ = static_cast<int>(std::bit_width(static_cast<unsigned>(most)));
+  const long long columns = bits_.bits();
+  if (planes_.empty() || planes_.rows() < std::max(nplanes_, 1)) planes_ = BitMatrix(std::max(nplanes_, 1), columns);
+  planes_.clear();
+  long long total = 0;
+  for (long long q = 0; q < columns; ++q) {
+    const int times = drawn[static_cast<std::size_t>(q)];
+    total += times;
+    for (int b = 0; b < nplanes_; ++b)
+      if ((times >> b) & 1) planes_.set(b, q);
+  }
+  empty_ = nplanes_ == 0;
+  ceiling_ = total;
+  counter_.setplanes(&planes_, nplanes_);
+  for (int i = 1; i <= strains(); ++i)
+    bands_[static_cast<std::size_t>(i)] =
+        empty_ ? 0 : static_cast<int>(sharedcount(bits_, i - 1, i - 1, &planes_, nplanes_));
+}
+
+void PairSource::count(int r0, int r1, RowSpan span) {
+  if (empty_) return;
+  if (span == RowSpan::Upper)
+    counter_.count(r0, r1, r0, strains(), true);
+  else
+    counter_.count(r0, r1, 0, strains(), false);
+}
+
+std::int64_t PairSource::sharedpair(int i, int j) const {
+  if (empty_) return 0;
+  return sharedcount(bits_, i - 1, j - 1, nplanes_ > 0 ? &planes_ : nullptr, nplanes_);
+}
+
+PairNotices::PairNotices(RunContext& ctx, const PairSource& source, const PairFormulas* corrections,
+                         ProgressWindow* progress)
+    : ctx_(ctx),
+      source_(source),
+      corrections_(corrections),
+      progress_(progress),
+      pending_(corrections ? static_cast<std::size_t>(source.strains()) + 1 : 0) {
+  for (int i = 1; i <= source.strains(); ++i)
+    if (source.bands(i) == 0) bandless_.push_back(i);
+}
+
+void PairNotices::upto(int strain) {
+  const int n = source_.strains();
+  for (; next_ <= strain; ++next_) {
+    const int i = next_;
+    if (progress_) progress_->step(i, n);
+    const int b = source_.bands(i);
+    std::vector<int>* late = corrections_ ? &pending_[static_cast<std::size_t>(i)] : nullptr;
+    // Two ascending lists of j < i merged (the flags come in row order): the warnings (every j when strain
+    // i has no band, the strains without bands otherwise) and the messages.
+    std::size_t z = 0, p = 0;
+    const std::size_t zend = b == 0 ? static_cast<std::size_t>(i - 1) : bandless_.size();
+    for (;;) {
+      int jz = n + 1, jp = n + 1;
+      if (z < zend) jz = b == 0 ? static_cast<int>(z) + 1 : bandless_[z];
+      if (jz >= i) jz = n + 1;
+      if (late && p < late->size()) jp = (*late)[p];
+      const int j = std::min(jz, jp);
+      if (j > n) break;
+      if (j == jz) {
+        ctx_.report.print("nsou1 = %d, nsou2 = %d, b = %d, c = %d\n", i, j, b, source_.bands(j));
+        ++z;
+      }
+      if (j == jp) {
+        const PairFigures f = (*corrections_)(source_.sharedpair(i, j), b, source_.bands(j));
+        char message[96];
+        std::snprintf(message, sizeof message, "Erreur : dist[%d][%d] = %5.4f ", i, j, f.distance);
+        infobox(ctx_.ws, message);
+        ++p;
+      }
+    }
+    if (late) std::vector<int>().swap(*late);
+  }
+}
+
+// Figures already worked out, by (a, b + c): they depend on these two only,
+// since with K in single precision K c + K b is exact in double precision
+// for the small counts the memo is kept for. The first thread to work one
+// out stores it. The entries are zero bytes from calloc: only the pages of
+// the pairs met take memory.
+struct PairTable::Memo {
+  struct Entry {
+    PairFigures figures;
+    std::uint8_t state;  // 0 empty, 1 being stored, 2 ready
+  };
+  struct Free {
+    void operator()(Entry* p) const noexcept { std::free(p); }
+  };
+  long long rows = 0, cols = 0;
+  std::unique_ptr<Entry[], Free> entries;
+};
+
+PairTable::PairTable(const DistanceOptions& options, long long ceiling, const char* operation)
+    : formulas_(options), operation_(operation) {
+  const long long rows = ceiling + 1, cols = 2 * ceiling + 1;
+  if (ceiling < 0 || rows * cols > (1LL << 20)) return;
+  auto* p = static_cast<Memo::Entry*>(std::calloc(static_cast<std::size_t>(rows * cols), sizeof(Memo::Entry)));
+  if (!p) return;  // the pairs are then worked out one by one
+  memo_ = std::make_shared<Memo>();
+  memo_->rows = rows;
+  memo_->cols = cols;
+  memo_->entries.reset(p);
+}
+
+// Flattened: the formulas are inlined into the loop over the pairs.
+[[gnu::flatten]] void PairTable::figures(const PairSource& s, int row, int bi, int j0, int j1, PairFigures* out) const {
+  Memo* memo = memo_.get();
+  for (int j = j0; j <= j1; ++j) {
+    const std::int64_t shared = s.shared(row, j - 1);
+    const int bj = s.bands(j);
+    PairFigures& f = out[j - j0];
+    const long long a = shared == 0 ? 1 : shared, sum = static_cast<long long>(bj) + bi;
+    if (!memo || a >= memo->rows || sum >= memo->cols) {
+      f = formulas_(shared, bj, bi);
+      continue;
+    }
+    Memo::Entry& e = memo->entries[static_cast<std::size_t>(a * memo->cols + sum)];
+    std::atomic_ref<std::uint8_t> state(e.state);
+    if (state.load(std::memory_order_acquire) == 2) {
+      f = e.figures;
+      continue;
+    }
+    f = formulas_(shared, bj, bi);
+    std::uint8_t empty = 0;
+    if (state.compare_exchange_strong(empty, 1, std::memory_order_acq_rel)) {
+      e.figures = f;
+      state.store(2, std::memory_order_release);
+    }
+  }
+}
+
+void PairTable::row(const PairSource& s, int row, int slot, RowSpan span, std::span<PairConsumer* const> consumers,
+                    std::vector<int>* flags) const {
+  constexpr int kChunk = 256;
+  const int i = row + 1, n = s.strains(), bi = s.bands(i);
+  PairFigures f[kChunk];
+  for (PairConsumer* c : consumers) c->beginrow(slot, i, bi);
+  if (flags) flags->clear();
+  auto pass = [&](int from, int to) {
+    for (int j0 = from; j0 <= to; j0 += kChunk) {
+      const int j1 = std::min(to, j0 + kChunk - 1);
+      figures(s, row, bi, j0, j1, f);
+      if (flags)
+        for (int j = std::max(j0, i + 1); j <= j1; ++j)
+          if (f[j - j0].nocorrection) flags->push_back(j);
+      for (PairConsumer* c : consumers) c->fields(slot, j0, f, j1 - j0 + 1);
+    }
+  };
+  if (span == RowSpan::Whole) {
+    pass(1, i - 1);
+    for (PairConsumer* c : consumers) c->diagonal(slot, bi);
+  }
+  pass(i + 1, n);
+  for (PairConsumer* c : consumers) c->endrow(slot);
+}
+
+void PairTable::run(PairSource& source, const TableShape& shape, std::span<PairConsumer* const> consumers,
+                    PairNotices* notices) const {
+  const int n = source.strains(), block = std::max(shape.rowblock, 1);
+  for (PairConsumer* c : consumers) c->begintable(n, block);
+  std::vector<std::vector<int>> flags(notices && notices->wantsflags() ? static_cast<std::size_t>(block) : 0);
+  for (int r0 = 0; r0 < n; r0 += block) {
+    checkinterrupt();
+    const int r1 = std::min(n, r0 + block);
+    source.count(r0, r1, shape.span);
+    try {
+      parallelfor(r1 - r0, shape.threads, [&](int at) {
+        row(source, r0 + at, at, shape.span, consumers,
+            flags.empty() ? nullptr : &flags[static_cast<std::size_t>(at)]);
+      });
+    } catch (const std::bad_alloc&) {
+      errorstop(std::string("Error: insufficient memory (") + operation_ + ")");
+    }
+    for (PairConsumer* c : consumers) c->endblock(r0, r1);
+    if (!notices) continue;
+    for (int at = 0; at < static_cast<int>(flags.size()) && r0 + at < r1; ++at)
+      for (int j : flags[static_cast<std::size_t>(at)]) notices->flag(r0 + at + 1, j);
+    notices->upto(std::min(n, r1 + 1));
+  }
+  for (PairConsumer* c : consumers) c->endtable();
+}
+
+std::pair<int, int> SquareTable::firstmissing() const {
+  for (int i = 2; i <= n; ++i)
+    for (int j = 1; j < i; ++j)
+      if (std::isnan(at(i, j))) return {i, j};
+  return {0, 0};
+}
+
+void MemoryTable::begintable(int n, int rowblock) {
+  t_.n = n;
+  t_.values.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 0.0);
+  rows_.assign(static_cast<std::size_t>(rowblock), 0);
+}
+
+void MemoryTable::beginrow(int slot, int i, int /*bands*/) { rows_[static_cast<std::size_t>(slot)] = i; }
+
+void MemoryTable::fields(int slot, int j0, const PairFigures* f, int count) {
+  const auto n = static_cast<std::size_t>(t_.n);
+  const auto i = static_cast<std::size_t>(rows_[static_cast<std::size_t>(slot)]);
+  for (int k = 0; k < count; ++k) {
+    const auto j = static_cast<std::size_t>(j0 + k);
+    const double v = f[k].has(figure_) ? f[k].value(figure_) : std::numeric_limits<double>::quiet_NaN();
+    t_.values[(i - 1) * n + (j - 1)] = v;
+    t_.values[(j - 1) * n + (i - 1)] = v;
+  }
+}
+
+}  // namespace lorvane

@@ -1,0 +1,196 @@
+#pragma once
+// Tables of pair figures, computed by blocks of rows: the one road of every
+// computation from band bits to distance tables. A PairSource gives the
+// shared-band counts of the pairs (plain bits, or the bit planes of a
+// bootstrap replicate); PairTable::run computes a block of rows on the
+// worker threads with one PairFormulas and hands each finished block to its
+// consumers in row order (triangle text, binary square, table in memory).
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "aflp/bitmatrix.h"
+#include "aflp/paircount.h"
+#include "core/runcontext.h"
+
+namespace lorvane {
+
+enum class DistanceIndex { Jaccard = 1, Dice = 2, NeiLi = 3, Other = 0 };  // Other: no table
+enum class OutputForm { Text, Binary };
+
+// What a run computes and writes.
+struct DistanceOptions {
+  DistanceIndex index = DistanceIndex::Jaccard;
+  double k = 1.0;           // the weight of the unshared bands, from its single-precision answer
+  int r = 1;                // the length of the recognition sites
+  bool correction = false;  // the Jukes-Cantor correction of the Dice distance
+  OutputForm form = OutputForm::Text;
+
+  // The answers of the simple computation: index 1, 2, 3 or another value;
+  // only the value 1 switches the correction (Dice only) and the binary form on.
+  static DistanceOptions simple(int r, float k, int index, int jukescantor, int package);
+  // The answers of the bootstrap: index 1 Jaccard, any other value Dice
+  // with the correction; text only.
+  static DistanceOptions bootstrap(int r, float k, int index);
+};
+
+enum class Figure { Distance, Similarity, Shared, Corrected, NeiLi };
+
+// The figures of one pair. `missing` has bit 1 << Figure for each figure
+// without a finite value (stored as 999, as the files receive it). Trivial
+// (PairFigures{} is all zero): arrays of them are not filled for nothing.
+struct PairFigures {
+  double distance, similarity, shared, corrected, neili;
+  unsigned missing;  // not a character type: its stores alias nothing else
+  bool nocorrection;  // a Dice distance of 0.75 or more: the correction has no value
+
+  double value(Figure f) const;
+  bool has(Figure f) const { return !(missing >> static_cast<int>(f) & 1u); }
+};
+
+// The formulas of every pair: shared bands (0 is taken as 1) and the bands
+// b and c of the two strains give the figures of the index.
+class PairFormulas {
+ public:
+  explicit PairFormulas(const DistanceOptions& options) : o_(options) {}
+  PairFigures operator()(std::int64_t shared, int b, int c) const;
+  const DistanceOptions& options() const { return o_; }
+
+ private:
+  DistanceOptions o_;
+};
+
+enum class RowSpan { Upper, Whole };  // pairs j > i, or every j with the diagonal
+
+// Shared-band counts of the pairs of strains: of the plain bits, or of the
+// columns of a bootstrap replicate (each drawn column counted as often as it
+// was drawn).
+class PairSource {
+ public:
+  PairSource(const BitMatrix& bits, const ComputeSettings& settings, int threads);
+  // Weigh the columns by their draws: drawn[q] is how often column q + 1 was drawn.
+  void weigh(const std::vector<int>& drawn);
+  int strains() const { return bits_.rows(); }
+  // Bands of strain i (1-based), counted with their weights.
+  int bands(int i) const { return bands_[static_cast<std::size_t>(i)]; }
+  const std::vector<int>& bands() const { return bands_; }
+  // The largest count a pair can have (the memo of the formulas is sized by it).
+  long long ceiling() const { return ceiling_; }
+  // Counts for rows [r0, r1) (0-based) against the columns the span needs.
+  void count(int r0, int r1, RowSpan span);
+  std::int64_t shared(int row, int col) const { return empty_ ? 0 : counter_.at(row, col); }
+  // The count of one pair, strains i and j (1-based), recounted.
+  std::int64_t sharedpair(int i, int j) const;
+
+ private:
+  const BitMatrix& bits_;
+  BitMatrix planes_;
+  int nplanes_ = 0;
+  bool empty_ = false;  // a replicate without columns: every count is 0
+  long long ceiling_ = 0;
+  std::vector<int> bands_;
+  PairCounter counter_;
+};
+
+// Takes the rows of a table as the driver computes them. The row calls come
+// from the worker threads, one thread per slot (the row's place in its
+// block); the others from the driver's thread, in row order.
+class PairConsumer {
+ public:
+  virtual ~PairConsumer() = default;
+  virtual void begintable(int /*n*/, int /*rowblock*/) {}
+  virtual void beginrow(int slot, int i, int bands) = 0;
+  // Pairs (i, j0) .. (i, j0 + count - 1), j0 1-based.
+  virtual void fields(int slot, int j0, const PairFigures* f, int count) = 0;
+  virtual void diagonal(int /*slot*/, int /*bands*/) {}  // whole rows only
+  virtual void endrow(int /*slot*/) {}
+  virtual void endblock(int /*r0*/, int /*r1*/) {}  // rows [r0, r1), 0-based, are complete
+  virtual void endtable() {}
+};
+
+// The report lines and messages of the pair loop, exactly in its order (i
+// ascending, then j < i): the warning line of a pair with a strain without
+// bands, and (simple computation) the message of a pair whose distance has no
+// Jukes-Cantor correction; with a progress window, step i of n before
+// strain i's.
+class PairNotices {
+ public:
+  PairNotices(RunContext& ctx, const PairSource& source, const PairFormulas* corrections,
+              ProgressWindow* progress);
+  // Pair (j, i), j > i, has no corrected value: its message comes with strain j.
+  void flag(int i, int j) { pending_[static_cast<std::size_t>(j)].push_back(i); }
+  bool wantsflags() const { return corrections_ != nullptr; }
+  // Everything of strains up to `strain`.
+  void upto(int strain);
+
+ private:
+  RunContext& ctx_;
+  const PairSource& source_;
+  const PairFormulas* corrections_;
+  ProgressWindow* progress_;
+  std::vector<int> bandless_;
+  std::vector<std::vector<int>> pending_;
+  int next_ = 1;
+};
+
+// How a table is computed: rows or whole rows, threads, rows per block.
+struct TableShape {
+  RowSpan span = RowSpan::Upper;
+  int threads = 1;
+  int rowblock = 4;
+};
+
+// The row-block driver. Each block's counts, then its rows on the worker
+// threads, then the consumers' endblock in order, then the notices of the
+// strains whose pairs are all done. `operation` names the run in the memory
+// error stop. One PairTable may run several sources at once (the memo of the
+// formulas is shared).
+class PairTable {
+ public:
+  PairTable(const DistanceOptions& options, long long ceiling, const char* operation);
+  const PairFormulas& formulas() const { return formulas_; }
+  void run(PairSource& source, const TableShape& shape, std::span<PairConsumer* const> consumers,
+           PairNotices* notices = nullptr) const;
+
+ private:
+  struct Memo;
+  void row(const PairSource& source, int row, int slot, RowSpan span, std::span<PairConsumer* const> consumers,
+           std::vector<int>* flags) const;
+  void figures(const PairSource& source, int row, int bi, int j0, int j1, PairFigures* out) const;
+  PairFormulas formulas_;
+  std::shared_ptr<Memo> memo_;
+  const char* operation_;
+};
+
+// A full symmetric table in memory, double precision: cell (i, j), 1-based,
+// at values[(i - 1) * n + (j - 1)]; 0 on the diagonal; NaN for a pair whose
+// figure has no finite value.
+struct SquareTable {
+  int n = 0;
+  std::vector<double> values;
+  double at(int i, int j) const {
+    return values[static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(n) + static_cast<std::size_t>(j - 1)];
+  }
+  // The first pair (i, j), i > j, in the pair loop's order without a finite
+  // value; {0, 0} when every pair has one.
+  std::pair<int, int> firstmissing() const;
+};
+
+// The in-memory consumer: one figure of every pair into a SquareTable.
+class MemoryTable : public PairConsumer {
+ public:
+  MemoryTable(Figure figure, SquareTable& table) : figure_(figure), t_(table) {}
+  void begintable(int n, int rowblock) override;
+  void beginrow(int slot, int i, int bands) override;
+  void fields(int slot, int j0, const PairFigures* f, int count) override;
+
+ private:
+  Figure figure_;
+  SquareTable& t_;
+  std::vector<int> rows_;  // the strain of each slot
+};
+
+}  // namespace lorvane

@@ -1,0 +1,73 @@
+// The in-memory road of the pair tables: the reference and replicate tables
+// of the bootstrap in memory must be the tables the files hold, replicate
+// for replicate with the same seed, and a pair without a value must show.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "../testutil.h"
+#include "aflp/bootstrap.h"
+#include "aflp/distance.h"
+#include "core/messages.h"
+
+namespace lorvane {
+namespace {
+
+// The triangle text of a table as the files hold it (999 where it has no value).
+std::string triangle(const SquareTable& t, const CharTable& names) {
+  std::string text = std::to_string(t.n) + "\r\n";
+  for (int i = 1; i <= t.n; ++i) {
+    text += names[i] + std::string(static_cast<std::size_t>(i - 1) * 6, ' ');
+    for (int j = i + 1; j <= t.n; ++j) {
+      char field[64];
+      const double v = std::isnan(t.at(i, j)) ? 999.0 : t.at(i, j);
+      std::snprintf(field, sizeof field, "%5.3f ", static_cast<double>(static_cast<float>(v)));
+      text += field;
+    }
+    text += "\r\n";
+  }
+  return text;
+}
+
+TEST(MemoryTables, BootstrapTablesInMemoryAreTheFilesReplicateForReplicate) {
+  test::TempDir dir;
+  const std::string input = dir / "bands.txt";
+  // Strain E has few bands: some replicates give it a Dice distance of 0.75 or more.
+  test::writefile(input,
+                  "5 12\nA         110100101101\nB         110000101100\nC         001011010011\n"
+                  "D         111111111111\nE         000000000001\n");
+  test::RecordingWindowSystem ws;
+  CFile report(std::fopen((dir / "report").c_str(), "wb"));
+  for (const int index : {1, 2}) {
+    SCOPED_TRACE(index);
+    RunContext ctx{ws, report};
+    ctx.settings.seed = 77;
+    ctx.settings.rowblock = 4;  // two blocks of rows
+    const std::string extension = index == 1 ? ".matJ" : ".matD";
+    calcboot(ctx, input, 1, 0.8f, index, 0, 4);
+    const std::string replicates = test::readfile(input + extension);
+    const std::string corrections = index == 1 ? "" : test::readfile(input + ".matDJC");
+    calcdist(ctx, input, 1, 0.8f, index, 0, 0);
+    const BandData d = readbands(ctx, input, ReadMode::Bootstrap, BandStore::Bits);
+    const DistanceOptions o = DistanceOptions::bootstrap(1, 0.8f, index);
+    std::string distances, corrected, reference;
+    bool missing = false;
+    bootstraptables(ctx, d, o, Figure::Distance, 4, [&](int k, const SquareTable& t) {
+      (k == 0 ? reference : distances) += triangle(t, d.names);
+    });
+    if (index == 2)
+      bootstraptables(ctx, d, o, Figure::Corrected, 4, [&](int k, const SquareTable& t) {
+        if (k > 0) corrected += triangle(t, d.names);
+        missing |= t.firstmissing() != std::pair{0, 0};
+      });
+    EXPECT_EQ(reference, test::readfile(input + extension));
+    EXPECT_EQ(distances, replicates);
+    EXPECT_EQ(corrected, corrections);
+    EXPECT_EQ(missing, index == 2);  // the file shows such a pair as 999.000
+    EXPECT_EQ(corrections.find("999.000") != std::string::npos, index == 2);
+  }
+}
+
+}  // namespace
+}  // namespace lorvane
