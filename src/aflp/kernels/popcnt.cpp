@@ -1,9 +1,13 @@
 // The kernel for processors with the 64-bit popcount instruction
 // (this source is compiled with -mpopcnt).
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
 #include "aflp/kernels/kernels.h"
-#include "aflp/kernels/scalar.h"
 
 namespace lorvane::kernels::popcnt {
+#include "aflp/kernels/scalar.h"
 #define TILE4X4 scalartile
 #include "aflp/kernels/tile.h"
 #undef TILE4X4
@@ -14,5 +18,5 @@ void popcntcount(const std::uint64_t* x, std::size_t stride, std::size_t words, 
                  const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld) {
   popcnt::countrectangle(x, stride, words, i0, ni, j0, nj, planes, nplanes, out, ld);
 }
-std::uint64_t popcnttotal(const std::uint64_t* x, std::size_t words) { return scalartotal(x, words); }
+std::uint64_t popcnttotal(const std::uint64_t* x, std::size_t words) { return popcnt::scalartotal(x, words); }
 }  // namespace lorvane::kernels

@@ -1,8 +1,12 @@
 // The kernel for any processor.
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
 #include "aflp/kernels/kernels.h"
-#include "aflp/kernels/scalar.h"
 
 namespace lorvane::kernels::portable {
+#include "aflp/kernels/scalar.h"
 #define TILE4X4 scalartile
 #include "aflp/kernels/tile.h"
 #undef TILE4X4
@@ -13,5 +17,5 @@ void portablecount(const std::uint64_t* x, std::size_t stride, std::size_t words
                    const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld) {
   portable::countrectangle(x, stride, words, i0, ni, j0, nj, planes, nplanes, out, ld);
 }
-std::uint64_t portabletotal(const std::uint64_t* x, std::size_t words) { return scalartotal(x, words); }
+std::uint64_t portabletotal(const std::uint64_t* x, std::size_t words) { return portable::scalartotal(x, words); }
 }  // namespace lorvane::kernels

@@ -1,8 +1,9 @@
 // The 4 x 4 tile with 64-bit popcounts (std::popcount: the instruction when
 // the source is compiled for it, a bit-twiddling sequence otherwise).
-#include <bit>
-#include <cstddef>
-#include <cstdint>
+// Each kernel source includes it inside its own namespace, after <bit>,
+// <cstddef> and <cstdint>: every instruction set gets functions of its own,
+// never one name with two different bodies.
+#pragma once
 
 inline void scalartile(const std::uint64_t* xi, const std::uint64_t* xj, std::size_t stride, std::size_t words,
                        const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld) {

@@ -1,3 +1,4 @@
+#pragma once
 // The 4 x 4 tile loops of the shared-band count, compiled once per
 // instruction set (included by the kernel sources, each in its own
 // namespace, with TILE4X4 defined to the tile function of that set).
