@@ -12,6 +12,7 @@
 #include "core/textio.h"
 #include "core/windowsystem.h"
 #include "fuzzutil.h"
+#include "tables.h"
 
 namespace {
 
@@ -46,12 +47,15 @@ void readonce(const std::string& path, ReadMode mode) {
   RunContext ctx{ws, report};
   try {
     const BandData d = readbands(ctx, path, mode);
-    if (d.n < 1 || d.m < 1 || d.presence.rows() != d.n || d.presence.cols() != d.m)
+    const RealTable presence = readbandvalues(ctx, path);
+    if (d.n < 1 || d.m < 1 || presence.rows() != d.n || presence.cols() != d.m || d.bits.rows() != d.n ||
+        d.bits.bits() != d.m)
       fuzz::finding("tables do not match the header");
     for (int i = 1; i <= d.n; ++i) {
       if (d.names[i].size() > 10) fuzz::finding("strain name longer than 10 characters");
       for (int k = 1; k <= d.m; ++k) {
-        const double v = d.presence(i, k);
+        const double v = presence(i, k);
+        if ((v > 0) != d.bits.test(i - 1, k - 1)) fuzz::finding("presence bit differs from the band value");
         if (!(v >= 0 && v <= 9) || v != static_cast<int>(v)) fuzz::finding("band value outside 0 to 9");
       }
     }

@@ -10,6 +10,7 @@
 #include "core/messages.h"
 #include "core/textio.h"
 #include "fuzzutil.h"
+#include "tables.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "core/datafile.h"
 #include "core/messages.h"
 #include "core/textio.h"
+#include "tables.h"
 #include "dialogs/paramspec.h"
 
 namespace lorvane {

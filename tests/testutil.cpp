@@ -60,6 +60,12 @@ TempDir::~TempDir() {
   removetree(path_);
 }
 
+void RecordingWindowSystem::log(const std::string& what) {
+  if (!report_) return;
+  std::fflush(report_->get());
+  events.push_back(what + " @" + std::to_string(std::ftell(report_->get())));
+}
+
 std::string errorstopof(const std::function<void()>& call) {
   try {
     call();

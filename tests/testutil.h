@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/textio.h"
 #include "core/windowsystem.h"
 
 namespace lorvane::test {
@@ -38,14 +39,33 @@ std::vector<std::string> listfolder(const std::string& path);
 
 class RecordingWindowSystem : public HeadlessWindowSystem {
  public:
-  void infoBox(const std::string& text) override { infos.push_back(text); }
+  RecordingWindowSystem() = default;
+  // Also logs the messages and progress calls in `events`, each with the
+  // length the report had reached ("step 2/5 @120"), so that their order
+  // against the report lines is kept too.
+  explicit RecordingWindowSystem(CFile& report) : report_(&report) {}
+  void infoBox(const std::string& text) override {
+    infos.push_back(text);
+    log("info " + text);
+  }
   void errorBox(const std::string& text) override { errors.push_back(text); }
-  void progressOpen(const std::string& title) override { progress.push_back("open " + title); }
+  void progressOpen(const std::string& title) override {
+    progress.push_back("open " + title);
+    log("open " + title);
+  }
   void progressStep(int step, int total) override {
     progress.push_back(std::to_string(step) + "/" + std::to_string(total));
+    log("step " + progress.back());
   }
-  void progressClose() override { progress.push_back("close"); }
-  std::vector<std::string> infos, errors, progress;
+  void progressClose() override {
+    progress.push_back("close");
+    log("close");
+  }
+  std::vector<std::string> infos, errors, progress, events;
+
+ private:
+  void log(const std::string& what);
+  CFile* report_ = nullptr;
 };
 
 // Result of running a program.

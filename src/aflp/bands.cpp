@@ -74,7 +74,7 @@ void lecbits(BitMatrix& bits, int n, int m, const std::string& path) {
 
 }  // namespace
 
-BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode, BandStore store) {
+BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   BandData d;
   const std::string scratchpath = path + ".provi";
   // The input is opened first, so that a path that names no file (or a
@@ -110,14 +110,10 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode, Band
   } catch (const std::length_error&) {
     errorstop("Error: insufficient memory (vecalloc)");
   }
-  if (store == BandStore::Table) {
-    d.presence = taballoc(n, m);
-  } else {
-    try {
-      d.bits = BitMatrix(n, m);
-    } catch (const std::bad_alloc&) {
-      errorstop("Error: insufficient memory (taballoc)");
-    }
+  try {
+    d.bits = BitMatrix(n, m);
+  } catch (const std::bad_alloc&) {
+    errorstop("Error: insufficient memory (taballoc)");
   }
   d.names = tabcaralloc(n, 11);
 
@@ -176,10 +172,7 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode, Band
   in.reset();
   if (!scratch.commit()) errorstop("Error: can't write scalar (writescal)");
   writedims(scratchpath, n, m);
-  if (store == BandStore::Table)
-    lecmat(d.presence, scratchpath);
-  else
-    lecbits(d.bits, n, m, scratchpath);
+  lecbits(d.bits, n, m, scratchpath);
   if (mode == ReadMode::Bootstrap) d.scratch.remove();
   return d;
 }

@@ -29,8 +29,7 @@ class ScratchFile {
 struct BandData {
   int n = 0;            // strains
   int m = 0;            // bands
-  RealTable presence;   // n x m band values, 0 to 9 (BandStore::Table)
-  BitMatrix bits;       // presence as bits, strain i in row i - 1 (BandStore::Bits)
+  BitMatrix bits;       // presence of each band (value above 0), strain i in row i - 1
   CharTable names;      // strain names, rows 1..n
   ScratchFile scratch;  // kept by the simple computation until its end
 };
@@ -40,16 +39,11 @@ enum class ReadMode {
   Bootstrap,  // no strain lines in the report; scratch removed at once
 };
 
-// Where the scratch file is read back to: the table of band values, or
-// only the presence of each band as bits (a 64th of the memory of one
-// value per band).
-enum class BandStore { Table, Bits };
-
 // The value of one band code: its digit, 0 for every other character.
 inline int bandvalue(char code) { return code >= '0' && code <= '9' ? code - '0' : 0; }
 
-// Read a band-pattern file (error stop on any fault).
-BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode,
-                   BandStore store = BandStore::Table);
+// Read a band-pattern file (error stop on any fault). The scratch file is
+// read back as the presence of each band, as bits.
+BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode);
 
 }  // namespace lorvane

@@ -144,7 +144,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   const DistanceOptions o = DistanceOptions::bootstrap(r, kvalue, index);
   const bool jaccard = o.index == DistanceIndex::Jaccard;
   ctx.report.print("Brisane: Reading input file\n");
-  const BandData d = readbands(ctx, path, ReadMode::Bootstrap, BandStore::Bits);
+  const BandData d = readbands(ctx, path, ReadMode::Bootstrap);
   const int w = replicatewidth(d.m, o.k);
   ctx.report.print("Brisane: Computing bootstraps\n");
 

@@ -23,7 +23,7 @@ using ReplicateTableFunction = std::function<void(int k, const SquareTable& tabl
 
 // The bootstrap in memory, in double precision: first (k = 0) the table of
 // the figure (Figure::Distance, or Figure::Corrected with the Dice index and
-// the correction) over all the bands of `bands` (read with BandStore::Bits),
+// the correction) over all the bands of `bands`,
 // then the tables of R replicates. Replicate k draws exactly the columns of
 // replicate k of calcboot with the same seed (ctx.settings) and options
 // (DistanceOptions::bootstrap). A pair without a finite value is NaN in its

@@ -61,7 +61,7 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
   const DistanceOptions o = DistanceOptions::simple(r, kvalue, index, jukescantor, package);
   const bool binary = o.form == OutputForm::Binary;
   ctx.report.print("Lorvane: Reading input file\n");
-  BandData d = readbands(ctx, path, ReadMode::Simple, BandStore::Bits);  // the scratch file goes with d
+  BandData d = readbands(ctx, path, ReadMode::Simple);  // the scratch file goes with d
   ctx.report.print("Lorvane: Computing distances\n");
 
   const int threads = ctx.settings.threadcount();

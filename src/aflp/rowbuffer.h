@@ -28,15 +28,6 @@ class alignas(64) RowBuffer {
     std::copy(s.begin(), s.end(), room(s.size()));
     size_ += s.size();
   }
-  // A short text held in a 16-byte array (length up to 16): one fixed copy.
-  void appendshort(const char (&text)[16], std::size_t length) {
-    std::memcpy(room(16), text, 16);
-    size_ += length;
-  }
-  void spaces(std::size_t count) {
-    std::fill_n(room(count), count, ' ');
-    size_ += count;
-  }
   // `count` blanks at the current end that are not stored: written from a
   // shared run of blanks (see writerows).
   void gap(std::size_t count) {
@@ -62,9 +53,6 @@ class alignas(64) RowBuffer {
   // otherwise alias the size and force it through memory on every field.
   char* fieldcursor(std::size_t fields) { return room(fields * kMaxFixedField); }
   void commit(const char* cursor) { size_ = static_cast<std::size_t>(cursor - data_.get()); }
-  void reserve(std::size_t bytes) {
-    if (capacity_ < bytes) grow(bytes);
-  }
 
  private:
   char* room(std::size_t more) {

@@ -3,7 +3,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstdio>
-#include <vector>
 
 #include "core/messages.h"
 
@@ -33,13 +32,6 @@ std::string dimstrailer(int l, int c) {
   return std::string(text, static_cast<std::size_t>(n));
 }
 
-void writescal(double value, CFile& out) {
-  char b[4];
-  putfloat(b, static_cast<float>(value));
-  out.bytes(b, 4);
-  if (out.failed()) errorstop("Error: can't write scalar (writescal)");
-}
-
 void writedims(const std::string& path, int l, int c) {
   FilePtr f(std::fopen(path.c_str(), "ab"));
   if (!f) return;
@@ -56,40 +48,6 @@ void readdims(const std::string& path, int& l, int& c) {
   l = a;
   if (std::fscanf(f.get(), "%d", &b) != 1) return;
   c = b;
-}
-
-void writemat(const RealTable& t, CFile& out) {
-  const int l = t.rows(), c = t.cols();
-  // The trailer is found by its place: six digits per count, no more.
-  if (l > 999999 || c > 999999) errorstop("Error: more than 999999 rows or columns (ecrmat)");
-  std::vector<char> line(static_cast<std::size_t>(c) * 4);
-  for (int i = 1; i <= l; ++i) {
-    const double* r = t.row(i);
-    for (int j = 1; j <= c; ++j) putfloat(&line[static_cast<std::size_t>(j - 1) * 4], static_cast<float>(r[j]));
-    out.bytes(line.data(), line.size());
-    if (out.failed()) errorstop("Error: can't write matrix (ecrmat)");
-  }
-  const std::string trailer = dimstrailer(l, c);
-  out.bytes(trailer.data(), trailer.size());
-  if (out.failed()) errorstop("Error: can't write matrix (ecrmat)");
-}
-
-void ecrmat(const RealTable& t, const std::string& path) {
-  OutputFile out = ouvecr(path, 'b');
-  writemat(t, out);
-  if (!out.commit()) errorstop("Error: can't write matrix (ecrmat)");
-}
-
-void lecmat(RealTable& t, const std::string& path) {
-  const int l = t.rows(), c = t.cols();
-  CFile in = ouvlec(path, 'b');
-  std::vector<char> line(static_cast<std::size_t>(c) * 4);
-  for (int i = 1; i <= l; ++i) {
-    if (std::fread(line.data(), 1, line.size(), in.get()) != line.size())
-      errorstop("Error: can't read matrix (lecmat)");
-    double* r = t.row(i);
-    for (int j = 1; j <= c; ++j) r[j] = getfloat(&line[static_cast<std::size_t>(j - 1) * 4]);
-  }
 }
 
 }  // namespace lorvane

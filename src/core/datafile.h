@@ -9,7 +9,6 @@
 #include <cstring>
 #include <string>
 
-#include "core/table.h"
 #include "core/textio.h"
 
 namespace lorvane {
@@ -22,22 +21,11 @@ CFile ouvlec(const std::string& path, char mode);
 
 // The trailer text for l rows and c columns.
 std::string dimstrailer(int l, int c);
-// Append one value as a 4-byte real.
-void writescal(double value, CFile& out);
 // Append the trailer to the (closed) file at the path; silent on failure.
 void writedims(const std::string& path, int l, int c);
 // Read the counts from the trailer; l and c are left as they are when the
 // file cannot be opened or holds no number there.
 void readdims(const std::string& path, int& l, int& c);
-
-// Write the whole table as a binary matrix file, trailer included. Error
-// stop for more than 999999 rows or columns, which the trailer cannot hold.
-void ecrmat(const RealTable& t, const std::string& path);
-// Write the whole table, trailer included, to an open binary output (error
-// stop as ecrmat).
-void writemat(const RealTable& t, CFile& out);
-// Fill an allocated table from the body of a binary matrix file.
-void lecmat(RealTable& t, const std::string& path);
 
 // Little-endian bytes of a single-precision value (inline: the readers and
 // writers call them once per band or cell).

@@ -14,6 +14,7 @@
 #include "core/datafile.h"
 #include "core/interrupt.h"
 #include "core/messages.h"
+#include "tables.h"
 
 namespace lorvane {
 namespace {
@@ -225,11 +226,12 @@ TEST(BandReader, EveryByteReadsAsItsDigitInBothStores) {
   }
   TempDir dir;
   writefile(dir / "bands.txt", bands);
-  for (BandStore store : {BandStore::Table, BandStore::Bits}) {
+  for (const bool values : {true, false}) {  // the values of the scratch file, then the bits
     test::RecordingWindowSystem ws;
     CFile report(std::fopen((dir / "report").c_str(), "wb"));
     RunContext ctx{ws, report};
-    BandData d = readbands(ctx, dir / "bands.txt", ReadMode::Bootstrap, store);
+    BandData d = readbands(ctx, dir / "bands.txt", ReadMode::Bootstrap);
+    const RealTable presence = values ? readbandvalues(ctx, dir / "bands.txt") : RealTable();
     ASSERT_EQ(d.n, 4);
     for (int i = 1; i <= 4; ++i)
       for (int k = 1; k <= 300; ++k) {
@@ -237,8 +239,8 @@ TEST(BandReader, EveryByteReadsAsItsDigitInBothStores) {
         const int value = at < codes[static_cast<std::size_t>(i - 1)].size()
                               ? bandvalue(codes[static_cast<std::size_t>(i - 1)][at])
                               : 0;
-        if (store == BandStore::Table)
-          ASSERT_EQ(d.presence(i, k), value) << "strain " << i << " band " << k;
+        if (values)
+          ASSERT_EQ(presence(i, k), value) << "strain " << i << " band " << k;
         else
           ASSERT_EQ(d.bits.test(i - 1, k - 1), value > 0) << "strain " << i << " band " << k;
       }

@@ -18,33 +18,13 @@
 #include "core/messages.h"
 #include "core/runcontext.h"
 #include "core/textio.h"
+#include "../testutil.h"
 #include "reference.h"
 
 namespace lorvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Records the progress steps and messages, each with the length the report
-// had reached, so their order against the report lines is checked too.
-class RecordingWindowSystem : public HeadlessWindowSystem {
- public:
-  explicit RecordingWindowSystem(CFile& report) : report_(report) {}
-  void infoBox(const std::string& text) override { log("info " + text); }
-  void progressOpen(const std::string& title) override { log("open " + title); }
-  void progressStep(int step, int total) override {
-    log("step " + std::to_string(step) + "/" + std::to_string(total));
-  }
-  void progressClose() override { log("close"); }
-  std::vector<std::string> events;
-
- private:
-  void log(const std::string& what) {
-    std::fflush(report_.get());
-    events.push_back(what + " @" + std::to_string(std::ftell(report_.get())));
-  }
-  CFile& report_;
-};
 
 struct Outcome {
   std::map<std::string, std::string> files;  // output extension -> content
@@ -100,7 +80,7 @@ class FastPath : public ::testing::Test {
     const std::string reportpath = (dir_ / "report.txt").string();
     {
       CFile report(std::fopen(reportpath.c_str(), "wb"));
-      RecordingWindowSystem ws(report);
+      test::RecordingWindowSystem ws(report);
       RunContext ctx{ws, report, settings_};
       try {
         compute(ctx);

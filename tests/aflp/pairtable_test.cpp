@@ -49,7 +49,7 @@ TEST(MemoryTables, BootstrapTablesInMemoryAreTheFilesReplicateForReplicate) {
     const std::string replicates = test::readfile(input + extension);
     const std::string corrections = index == 1 ? "" : test::readfile(input + ".matDJC");
     calcdist(ctx, input, 1, 0.8f, index, 0, 0);
-    const BandData d = readbands(ctx, input, ReadMode::Bootstrap, BandStore::Bits);
+    const BandData d = readbands(ctx, input, ReadMode::Bootstrap);
     const DistanceOptions o = DistanceOptions::bootstrap(1, 0.8f, index);
     std::string distances, corrected, reference;
     bool missing = false;

@@ -9,6 +9,7 @@
 #include "aflp/random.h"
 #include "core/datafile.h"
 #include "core/messages.h"
+#include "tables.h"
 
 namespace lorvane::reference {
 namespace {
@@ -58,6 +59,8 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
   const bool jaccard = index == 1, dice = index == 2, neilitable = index == 3;
   const bool corrected = dice && jukescantor == 1;
   BandData d = readbands(ctx, path, ReadMode::Simple);
+  RealTable presence = taballoc(d.n, d.m);
+  lecmat(presence, d.scratch.path());  // the band values as the scratch file holds them
   const int n = d.n;
   RealTable distance = taballoc(n, n), similarity = taballoc(n, n), shared = taballoc(n, n),
             correctedtable = taballoc(n, n), neilitab = taballoc(n, n);
@@ -67,7 +70,7 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
     for (int i = 1; i <= n; ++i) {
       progress.step(i, n);
       for (int j = 1; j < i; ++j) {
-        Counts s = count(d.presence, i, j);
+        Counts s = count(presence, i, j);
         if (s.b == 0 || s.c == 0) ctx.report.print("nsou1 = %d, nsou2 = %d, b = %d, c = %d\n", i, j, s.b, s.c);
         if (s.a == 0) s.a = 1;
         const double sim = jaccard ? jaccardform(s.a, s.b, s.c, k) : diceform(s.a, s.b, s.c, k);
@@ -89,7 +92,7 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
       }
     }
   }
-  for (int i = 1; i <= n; ++i) shared(i, i) = count(d.presence, i, i).b;
+  for (int i = 1; i <= n; ++i) shared(i, i) = count(presence, i, i).b;
   for (RealTable* t : {&distance, &similarity, &shared, &correctedtable, &neilitab})
     for (int i = 1; i <= n; ++i)
       for (int j = 1; j < i; ++j) (*t)(j, i) = (*t)(i, j);
@@ -134,6 +137,9 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   ctx.report.print("Brisane: Reading input file\n");
   BandData d = readbands(ctx, path, ReadMode::Bootstrap);
   const int n = d.n, m = d.m;
+  RealTable presence = taballoc(n, m);
+  for (int i = 1; i <= n; ++i)
+    for (int q = 1; q <= m; ++q) presence(i, q) = d.bits.test(i - 1, q - 1) ? 1.0 : 0.0;
   const int w = static_cast<int>(static_cast<double>(m) * k);
   const bool jaccard = index == 1;
   RealTable replicate = taballoc(n, w > 0 ? w : 1), distance = taballoc(n, n), corrected = taballoc(n, n);
@@ -157,7 +163,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
           const long long v = v1 * 32768 + rng.next();
           q = 1 + static_cast<int>(v * m / 1073741824LL);
         }
-        for (int i = 1; i <= n; ++i) replicate(i, col) = d.presence(i, q);
+        for (int i = 1; i <= n; ++i) replicate(i, col) = presence(i, q);
       }
       for (int i = 1; i <= n; ++i) {
         for (int j = 1; j < i; ++j) {

@@ -6,6 +6,7 @@
 #include "core/messages.h"
 #include "core/table.h"
 #include "core/textio.h"
+#include "../tables.h"
 #include "aflp/rowbuffer.h"
 
 namespace lorvane {
