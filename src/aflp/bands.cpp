@@ -1,3 +1,6 @@
+// Reading band-pattern files: the header's two counts, the strain names and
+// band codes, the scratch binary copy of the band values, read back as the
+// presence bits the computations count with.
 #include "aflp/bands.h"
 
 #include <sys/stat.h>
@@ -72,60 +75,14 @@ void lecbits(BitMatrix& bits, int n, int m, const std::string& path) {
   }
 }
 
-}  // namespace
-
-BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
-  BandData d;
-  const std::string scratchpath = path + ".provi";
-  // The input is opened first, so that a path that names no file (or a
-  // folder) is reported as such and not as a scratch file that cannot be made.
-  FilePtr in(std::fopen(path.c_str(), "rb"));
-  struct stat st {};
-  if (!in || ::fstat(::fileno(in.get()), &st) != 0 || S_ISDIR(st.st_mode))
-    errorstop("Error: can't open input file " + path + " (readbands)");
-  LineReader reader(in.get());
-
-  OutputFile scratch;
-  if (mode == ReadMode::Simple) {
-    scratch = ouvecr(scratchpath, 'b');
-    d.scratch = ScratchFile(scratchpath);
-  }
-
-  std::string line;
-  reader.read(line, 256);
-  if (!headercounts(line, d.n, d.m) || d.n < 1 || d.m < 1)
-    errorstop("Error: the first line of " + path +
-              " must give the number of strains and the number of bands, both 1 or more (readbands)");
-  // The scratch copy is a binary matrix file: its trailer holds each count in six digits.
-  if (d.n > 999999 || d.m > 999999)
-    errorstop("Error: the first line of " + path + " announces more than 999999 strains or bands (readbands)");
+// The strain lines: names, "Souche" report lines (simple computation) and the
+// band values into the scratch file, written by a second thread a chunk of
+// rows at a time while the next lines are read.
+void readstrains(RunContext& ctx, LineReader& reader, std::string& line, BandData& d, ReadMode mode,
+                 OutputFile& scratch) {
   const int n = d.n, m = d.m;
-
   // Line capacity: m codes, a name, up to 8 further characters and the line end.
   const std::size_t capacity = static_cast<std::size_t>(m) + 20;
-  try {
-    line.reserve(capacity);
-  } catch (const std::bad_alloc&) {
-    errorstop("Error: insufficient memory (vecalloc)");
-  } catch (const std::length_error&) {
-    errorstop("Error: insufficient memory (vecalloc)");
-  }
-  try {
-    d.bits = BitMatrix(n, m);
-  } catch (const std::bad_alloc&) {
-    errorstop("Error: insufficient memory (taballoc)");
-  }
-  d.names = tabcaralloc(n, 11);
-
-  ctx.report.print("Input file: %s\n", path.c_str());
-  ctx.report.print("--- Number of rows: %d, columns: %d\n", n, m);
-  if (mode == ReadMode::Bootstrap) {
-    scratch = ouvecr(scratchpath, 'b');
-    d.scratch = ScratchFile(scratchpath);
-  }
-
-  // The scratch rows are written by a second thread, a chunk of rows at a
-  // time, while the next lines are read.
   const std::size_t rowbytes = static_cast<std::size_t>(m) * 4;
   const std::size_t chunkrows = std::max<std::size_t>(1, (std::size_t{4} << 20) / rowbytes);
   std::unique_ptr<char[]> chunks[2];
@@ -169,6 +126,59 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   }
   if (filled > 0) flush();
   waitwritten();
+}
+
+}  // namespace
+
+BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
+  BandData d;
+  const std::string scratchpath = path + ".provi";
+  // The input is opened first, so that a path that names no file (or a
+  // folder) is reported as such and not as a scratch file that cannot be made.
+  FilePtr in(std::fopen(path.c_str(), "rb"));
+  struct stat st {};
+  if (!in || ::fstat(::fileno(in.get()), &st) != 0 || S_ISDIR(st.st_mode))
+    errorstop("Error: can't open input file " + path + " (readbands)");
+  LineReader reader(in.get());
+
+  OutputFile scratch;
+  if (mode == ReadMode::Simple) {
+    scratch = ouvecr(scratchpath, 'b');
+    d.scratch = ScratchFile(scratchpath);
+  }
+
+  std::string line;
+  reader.read(line, 256);  // the header
+  if (!headercounts(line, d.n, d.m) || d.n < 1 || d.m < 1)
+    errorstop("Error: the first line of " + path +
+              " must give the number of strains and the number of bands, both 1 or more (readbands)");
+  // The scratch copy is a binary matrix file: its trailer holds each count in six digits.
+  if (d.n > 999999 || d.m > 999999)
+    errorstop("Error: the first line of " + path + " announces more than 999999 strains or bands (readbands)");
+  const int n = d.n, m = d.m;
+
+  try {
+    line.reserve(static_cast<std::size_t>(m) + 20);  // the strain lines' capacity
+  } catch (const std::bad_alloc&) {
+    errorstop("Error: insufficient memory (vecalloc)");
+  } catch (const std::length_error&) {
+    errorstop("Error: insufficient memory (vecalloc)");
+  }
+  try {
+    d.bits = BitMatrix(n, m);
+  } catch (const std::bad_alloc&) {
+    errorstop("Error: insufficient memory (taballoc)");
+  }
+  d.names = tabcaralloc(n, 11);
+
+  ctx.report.print("Input file: %s\n", path.c_str());
+  ctx.report.print("--- Number of rows: %d, columns: %d\n", n, m);
+  if (mode == ReadMode::Bootstrap) {
+    scratch = ouvecr(scratchpath, 'b');
+    d.scratch = ScratchFile(scratchpath);
+  }
+
+  readstrains(ctx, reader, line, d, mode, scratch);
   in.reset();
   if (!scratch.commit()) errorstop("Error: can't write scalar (writescal)");
   writedims(scratchpath, n, m);

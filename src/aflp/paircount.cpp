@@ -1,3 +1,5 @@
+// Shared-band counts of pairs of strains: the kernels this processor runs,
+// and the counts of a block of rows against a band of columns over threads.
 #include "aflp/paircount.h"
 
 #include <algorithm>

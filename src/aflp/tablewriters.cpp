@@ -1,3 +1,6 @@
+// The output files of the pair tables: the set written then renamed as a
+// whole, the writer thread of each file, and the triangle text and binary
+// square rows of a table.
 #include "aflp/tablewriters.h"
 
 #include "core/datafile.h"
