@@ -8,11 +8,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 
 #include "aflp/formulas.h"
 #include "aflp/workers.h"
+#include "core/fixedformat.h"
 #include "core/interrupt.h"
 #include "core/messages.h"
 
@@ -183,20 +185,35 @@ void PairNotices::upto(int strain) {
   }
 }
 
+namespace {
+void keeptext(const PairFigures& f, FigureText* text) {
+  for (int k = 0; k < kFigures; ++k) {
+    const auto figure = static_cast<Figure>(k);
+    char field[kMaxFixedField];
+    const float v = static_cast<float>(f.value(figure));
+    const std::size_t length = figure == Figure::Shared ? fixed0field(field, v) : fixed3field(field, v);
+    text[k].length = length <= sizeof text[k].text ? static_cast<std::uint8_t>(length) : 0;
+    if (text[k].length) std::memcpy(text[k].text, field, length);
+  }
+}
+}  // namespace
+
 // Figures already worked out, by (a, b + c): they depend on these two only,
 // since with K in single precision K c + K b is exact in double precision
 // for the small counts the memo is kept for. The first thread to work one
 // out stores it. The entries are zero bytes from calloc: only the pages of
 // the pairs met take memory.
 struct PairTable::Memo {
-  struct Entry {
+  // The text fields first: the text files read only the first cache line.
+  struct alignas(64) Entry {
+    FigureText text[kFigures];
     PairFigures figures;
-    std::uint8_t state;  // 0 empty, 1 being stored, 2 ready
   };
   struct Free {
-    void operator()(Entry* p) const noexcept { std::free(p); }
+    void operator()(void* p) const noexcept { std::free(p); }
   };
   long long rows = 0, cols = 0;
+  std::unique_ptr<std::uint8_t[], Free> states;  // per entry: 0 empty, 1 being stored, 2 ready
   std::unique_ptr<Entry[], Free> entries;
 };
 
@@ -204,36 +221,43 @@ PairTable::PairTable(const DistanceOptions& options, long long ceiling, const ch
     : formulas_(options), operation_(operation) {
   const long long rows = ceiling + 1, cols = 2 * ceiling + 1;
   if (ceiling < 0 || rows * cols > (1LL << 20)) return;
-  auto* p = static_cast<Memo::Entry*>(std::calloc(static_cast<std::size_t>(rows * cols), sizeof(Memo::Entry)));
-  if (!p) return;  // the pairs are then worked out one by one
-  memo_ = std::make_shared<Memo>();
-  memo_->rows = rows;
-  memo_->cols = cols;
-  memo_->entries.reset(p);
+  const auto count = static_cast<std::size_t>(rows * cols);
+  auto memo = std::make_shared<Memo>();
+  memo->rows = rows;
+  memo->cols = cols;
+  memo->states.reset(static_cast<std::uint8_t*>(std::calloc(count, 1)));
+  memo->entries.reset(static_cast<Memo::Entry*>(std::aligned_alloc(64, count * sizeof(Memo::Entry))));
+  if (memo->states && memo->entries) memo_ = std::move(memo);  // otherwise each pair is worked out anew
 }
 
-// Flattened: the formulas are inlined into the loop over the pairs.
-[[gnu::flatten]] void PairTable::figures(const PairSource& s, int row, int bi, int j0, int j1, PairFigures* out) const {
+// Flattened: the formulas are inlined into the loop over the pairs. A
+// pair's figures are the memo's, or worked out into `scratch`.
+[[gnu::flatten]] void PairTable::figures(const PairSource& s, int row, int bi, int j0, int j1, PairFigures* scratch,
+                                         const PairFigures** out) const {
   Memo* memo = memo_.get();
   for (int j = j0; j <= j1; ++j) {
     const std::int64_t shared = s.shared(row, j - 1);
     const int bj = s.bands(j);
-    PairFigures& f = out[j - j0];
+    PairFigures& f = scratch[j - j0];
+    out[j - j0] = &f;
     const long long a = shared == 0 ? 1 : shared, sum = static_cast<long long>(bj) + bi;
     if (!memo || a >= memo->rows || sum >= memo->cols) {
       f = formulas_(shared, bj, bi);
       continue;
     }
-    Memo::Entry& e = memo->entries[static_cast<std::size_t>(a * memo->cols + sum)];
-    std::atomic_ref<std::uint8_t> state(e.state);
+    const auto at = static_cast<std::size_t>(a * memo->cols + sum);
+    Memo::Entry& e = memo->entries[at];
+    std::atomic_ref<std::uint8_t> state(memo->states[at]);
     if (state.load(std::memory_order_acquire) == 2) {
-      f = e.figures;
+      out[j - j0] = &e.figures;
       continue;
     }
     f = formulas_(shared, bj, bi);
     std::uint8_t empty = 0;
     if (state.compare_exchange_strong(empty, 1, std::memory_order_acq_rel)) {
+      keeptext(f, e.text);
       e.figures = f;
+      e.figures.text = e.text;
       state.store(2, std::memory_order_release);
     }
   }
@@ -243,16 +267,17 @@ void PairTable::row(const PairSource& s, int row, int slot, RowSpan span, std::s
                     std::vector<int>* flags) const {
   constexpr int kChunk = 256;
   const int i = row + 1, n = s.strains(), bi = s.bands(i);
-  PairFigures f[kChunk];
+  PairFigures scratch[kChunk];
+  const PairFigures* f[kChunk];
   for (PairConsumer* c : consumers) c->beginrow(slot, i, bi);
   if (flags) flags->clear();
   auto pass = [&](int from, int to) {
     for (int j0 = from; j0 <= to; j0 += kChunk) {
       const int j1 = std::min(to, j0 + kChunk - 1);
-      figures(s, row, bi, j0, j1, f);
+      figures(s, row, bi, j0, j1, scratch, f);
       if (flags)
         for (int j = std::max(j0, i + 1); j <= j1; ++j)
-          if (f[j - j0].nocorrection) flags->push_back(j);
+          if (f[j - j0]->nocorrection) flags->push_back(j);
       for (PairConsumer* c : consumers) c->fields(slot, j0, f, j1 - j0 + 1);
     }
   };
@@ -305,12 +330,12 @@ void MemoryTable::begintable(int n, int rowblock) {
 
 void MemoryTable::beginrow(int slot, int i, int /*bands*/) { rows_[static_cast<std::size_t>(slot)] = i; }
 
-void MemoryTable::fields(int slot, int j0, const PairFigures* f, int count) {
+void MemoryTable::fields(int slot, int j0, const PairFigures* const* f, int count) {
   const auto n = static_cast<std::size_t>(t_.n);
   const auto i = static_cast<std::size_t>(rows_[static_cast<std::size_t>(slot)]);
   for (int k = 0; k < count; ++k) {
     const auto j = static_cast<std::size_t>(j0 + k);
-    const double v = f[k].has(figure_) ? f[k].value(figure_) : std::numeric_limits<double>::quiet_NaN();
+    const double v = f[k]->has(figure_) ? f[k]->value(figure_) : std::numeric_limits<double>::quiet_NaN();
     t_.values[(i - 1) * n + (j - 1)] = v;
     t_.values[(j - 1) * n + (i - 1)] = v;
   }

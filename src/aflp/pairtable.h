@@ -38,6 +38,15 @@ struct DistanceOptions {
 };
 
 enum class Figure { Distance, Similarity, Shared, Corrected, NeiLi };
+inline constexpr int kFigures = 5;
+
+// The text field of a figure as the text files write it ("%5.0f " for the
+// shared bands, "%5.3f " otherwise, of the value narrowed to single
+// precision), kept with the figures worked out once; length 0: not kept.
+struct FigureText {
+  char text[15];
+  std::uint8_t length;
+};
 
 // The figures of one pair. `missing` has bit 1 << Figure for each figure
 // without a finite value (stored as 999, as the files receive it). Trivial
@@ -46,6 +55,7 @@ struct PairFigures {
   double distance, similarity, shared, corrected, neili;
   unsigned missing;  // not a character type: its stores alias nothing else
   bool nocorrection;  // a Dice distance of 0.75 or more: the correction has no value
+  const FigureText* text;  // the kFigures text fields, when kept; null otherwise
 
   double value(Figure f) const;
   bool has(Figure f) const { return !(missing >> static_cast<int>(f) & 1u); }
@@ -103,8 +113,8 @@ class PairConsumer {
   virtual ~PairConsumer() = default;
   virtual void begintable(int /*n*/, int /*rowblock*/) {}
   virtual void beginrow(int slot, int i, int bands) = 0;
-  // Pairs (i, j0) .. (i, j0 + count - 1), j0 1-based.
-  virtual void fields(int slot, int j0, const PairFigures* f, int count) = 0;
+  // Pairs (i, j0) .. (i, j0 + count - 1), j0 1-based: f[k] for pair (i, j0 + k).
+  virtual void fields(int slot, int j0, const PairFigures* const* f, int count) = 0;
   virtual void diagonal(int /*slot*/, int /*bands*/) {}  // whole rows only
   virtual void endrow(int /*slot*/) {}
   virtual void endblock(int /*r0*/, int /*r1*/) {}  // rows [r0, r1), 0-based, are complete
@@ -159,7 +169,8 @@ class PairTable {
   struct Memo;
   void row(const PairSource& source, int row, int slot, RowSpan span, std::span<PairConsumer* const> consumers,
            std::vector<int>* flags) const;
-  void figures(const PairSource& source, int row, int bi, int j0, int j1, PairFigures* out) const;
+  void figures(const PairSource& source, int row, int bi, int j0, int j1, PairFigures* scratch,
+               const PairFigures** out) const;
   PairFormulas formulas_;
   std::shared_ptr<Memo> memo_;
   const char* operation_;
@@ -185,7 +196,7 @@ class MemoryTable : public PairConsumer {
   MemoryTable(Figure figure, SquareTable& table) : figure_(figure), t_(table) {}
   void begintable(int n, int rowblock) override;
   void beginrow(int slot, int i, int bands) override;
-  void fields(int slot, int j0, const PairFigures* f, int count) override;
+  void fields(int slot, int j0, const PairFigures* const* f, int count) override;
 
  private:
   Figure figure_;

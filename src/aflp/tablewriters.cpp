@@ -3,6 +3,8 @@
 // square rows of a table.
 #include "aflp/tablewriters.h"
 
+#include <cstring>
+
 #include "core/datafile.h"
 #include "core/fixedformat.h"
 #include "core/messages.h"
@@ -71,18 +73,25 @@ void TableWriter::beginrow(int slot, int i, int bands) {
   if (figure_ == Figure::Shared) rb.count(bands);
 }
 
-void TableWriter::fields(int slot, int /*j0*/, const PairFigures* f, int count) {
+void TableWriter::fields(int slot, int /*j0*/, const PairFigures* const* f, int count) {
   RowBuffer& rb = buffer(slot);
   const auto member = member_;  // a local: the stores of the fields cannot change it
   if (form_ == OutputForm::Binary) {
-    for (int k = 0; k < count; ++k) rb.binary(f[k].*member);
+    for (int k = 0; k < count; ++k) rb.binary(f[k]->*member);
     return;
   }
-  char* p = rb.fieldcursor(static_cast<std::size_t>(count));
-  if (figure_ == Figure::Shared)
-    for (int k = 0; k < count; ++k) p += fixed0field(p, static_cast<float>(f[k].*member));
-  else
-    for (int k = 0; k < count; ++k) p += fixed3field(p, static_cast<float>(f[k].*member));
+  char* p = rb.fieldcursor(static_cast<std::size_t>(count));  // room for 16 bytes a field
+  const int kept = static_cast<int>(figure_);
+  const bool shared = figure_ == Figure::Shared;
+  for (int k = 0; k < count; ++k) {
+    if (const FigureText* t = f[k]->text; t && t[kept].length) {  // formatted when it was worked out
+      std::memcpy(p, t[kept].text, 16);
+      p += t[kept].length;
+    } else {
+      const auto v = static_cast<float>(f[k]->*member);
+      p += shared ? fixed0field(p, v) : fixed3field(p, v);
+    }
+  }
   rb.commit(p);
 }
 

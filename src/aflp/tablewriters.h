@@ -69,7 +69,7 @@ class TableWriter : public PairConsumer {
   TableWriter(Output& out, Figure figure, OutputForm form, const CharTable& names, Mode mode);
   void begintable(int n, int rowblock) override;
   void beginrow(int slot, int i, int bands) override;
-  void fields(int slot, int j0, const PairFigures* f, int count) override;
+  void fields(int slot, int j0, const PairFigures* const* f, int count) override;
   void diagonal(int slot, int bands) override;
   void endrow(int slot) override;
   void endblock(int r0, int r1) override;
