@@ -52,7 +52,7 @@ struct BootstrapRun {
   RunContext& ctx;
   const BandData& d;
   const PairTable& table;
-  std::vector<std::pair<Output*, Figure>> files;  // in the order they were opened
+  std::vector<std::pair<Output*, Figure>> files;  // the distance file, then the corrected one
   int threads;
 
   std::vector<std::unique_ptr<TableWriter>> writers(TableWriter::Mode mode) const {
