@@ -63,7 +63,7 @@ TempDir::~TempDir() {
 void RecordingWindowSystem::log(const std::string& what) {
   if (!report_) return;
   std::fflush(report_->get());
-  events.push_back(what + " @" + std::to_string(std::ftell(report_->get())));
+  timeline.push_back(what + " @" + std::to_string(std::ftell(report_->get())));
 }
 
 std::string errorstopof(const std::function<void()>& call) {

@@ -40,7 +40,7 @@ std::vector<std::string> listfolder(const std::string& path);
 class RecordingWindowSystem : public HeadlessWindowSystem {
  public:
   RecordingWindowSystem() = default;
-  // Also logs the messages and progress calls in `events`, each with the
+  // Also logs the messages and progress calls in `timeline`, each with the
   // length the report had reached ("step 2/5 @120"), so that their order
   // against the report lines is kept too.
   explicit RecordingWindowSystem(CFile& report) : report_(&report) {}
@@ -61,7 +61,7 @@ class RecordingWindowSystem : public HeadlessWindowSystem {
     progress.push_back("close");
     log("close");
   }
-  std::vector<std::string> infos, errors, progress, events;
+  std::vector<std::string> infos, errors, progress, timeline;
 
  private:
   void log(const std::string& what);

@@ -87,7 +87,7 @@ class FastPath : public ::testing::Test {
       } catch (const ErrorStop& e) {
         ADD_FAILURE() << e.what();
       }
-      result.events = ws.events;
+      result.events = ws.timeline;
     }
     readwhole(reportpath, result.report);
     fs::remove(reportpath);
