@@ -192,7 +192,8 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
     written();
   };
 
-  Rng15 rng(bootstrapseed());
+  const std::uint32_t seed = bootstrapseed();
+  Rng15 rng(seed);
   {
     ProgressWindow progress(ctx.ws, "Computing bootstraps");
     for (int t0 = 1, set = 0; t0 <= repetitions; t0 += batch, set ^= 1) {
@@ -299,6 +300,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   ctx.report.print(jaccard ? "\nDistance = Jaccard\n" : "\nDistance = Dice\n");
   ctx.report.print("Output file: %s\n", distancepath.c_str());
   if (!jaccard) ctx.report.print("Output file for Jukes-Cantor correction: %s\n", correctedpath.c_str());
+  ctx.report.print("Random number seed: %u\n", seed);
 }
 
 }  // namespace lorvane

@@ -143,7 +143,8 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   OutputFile correctedfile;
   if (!jaccard) correctedfile = ouvecr(correctedpath, 'a');
   OutputFile distancefile = ouvecr(distancepath, 'a');
-  Rng15 rng(bootstrapseed());
+  const std::uint32_t seed = bootstrapseed();
+  Rng15 rng(seed);
   {
     ProgressWindow progress(ctx.ws, "Computing bootstraps");
     for (int t = 1; t <= repetitions; ++t) {
@@ -190,6 +191,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   ctx.report.print(jaccard ? "\nDistance = Jaccard\n" : "\nDistance = Dice\n");
   ctx.report.print("Output file: %s\n", distancepath.c_str());
   if (!jaccard) ctx.report.print("Output file for Jukes-Cantor correction: %s\n", correctedpath.c_str());
+  ctx.report.print("Random number seed: %u\n", seed);
 }
 
 }  // namespace lorvane::reference
