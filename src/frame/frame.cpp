@@ -47,8 +47,10 @@ void Frame::runoption(int option) {
 void Frame::failrun(const std::string& message) {
   lastrunfailed_ = true;
   reporterrorstop(ws_, message);
-  // What the run wrote to the report so far still reaches the report file.
+  // What the run wrote to the report so far still reaches the report file,
+  // and so does the message that ended it.
   try {
+    if (tempreport_) tempreport_.text(message + "\n");
     refreshreport();
   } catch (const std::exception&) {
   }

@@ -14,6 +14,7 @@
 #include "dialogs/qt/paramdialog.h"
 #include "frame/cmdfile.h"
 #include "frame/frame.h"
+#include "frame/startup.h"
 #include "shell/displaysettings.h"
 #include "shell/document.h"
 #include "shell/prompter.h"
@@ -216,6 +217,11 @@ void MainWindow::enablepopup(int position) {
 }
 
 void MainWindow::requestclose() {
+  if (!errorclose_) {
+    errorclose_ = true;
+    statusbeforeerror_ = exitstatus;
+    exitstatus = kExitRunFailed;
+  }
   if (busy_ > 0)
     pendingclose_ = true;
   else
@@ -232,6 +238,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   if (!document_->docquery()) {
+    if (errorclose_) exitstatus = statusbeforeerror_;
+    errorclose_ = false;
     event->ignore();
     return;
   }

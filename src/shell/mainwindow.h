@@ -95,6 +95,10 @@ class MainWindow : public QMainWindow {
   std::vector<AcceleratorResource> accelerators_;
   int busy_ = 0;
   bool pendingclose_ = false;
+  // An error stop asked for the close: the program ends with status 1,
+  // unless the close is cancelled (then the status before it is back).
+  bool errorclose_ = false;
+  int statusbeforeerror_ = 0;
 };
 
 }  // namespace lorvane

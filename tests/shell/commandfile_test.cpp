@@ -100,9 +100,24 @@ void CommandFileTest::errorStopClosesAfterTheRun() {
   QCOMPARE(p.prompter.boxes.front().icon, BoxIcon::Error);
   QVERIFY(p.prompter.boxes.front().text.startsWith("Error: can't open input file"));
   QVERIFY(p.desktop->ws().closing());
-  QVERIFY(p.quitstatus.has_value());
+  // The error stop ended the program: status 1, and the message is in the report.
+  QCOMPARE(p.quitstatus, std::optional<int>(1));
   QCOMPARE(p.prompter.boxes.back().text, QString("Delete the text report file ? "));
   QVERIFY(temporaryreports(p.frame().defaultfolder).isEmpty());
+  QVERIFY(readfile(QString::fromStdString(p.frame().reportpath()))
+              .contains("\r\nError: can't open input file " + QByteArray::fromStdString(p.spath("missing.txt")) +
+                        " (readbands)\r\n"));
+  // A close that the save question cancels keeps the program, and the
+  // error no longer decides its status.
+  Program q;
+  q.window().editor().setPlainText("unsaved");
+  q.window().editor().document()->setModified(true);
+  q.prompter.answers = {BoxAnswer::Ok, BoxAnswer::Cancel};
+  interactiverun(q, q.spath("missing.txt"));
+  QVERIFY(!q.quitstatus);
+  q.prompter.answers = {BoxAnswer::No};
+  q.window().close();
+  QCOMPARE(q.quitstatus, std::optional<int>(0));
   // Calls after the close are harmless.
   p.desktop->ws().showReport(p.frame().reportpath());
   p.desktop->ws().progressOpen("late");
