@@ -62,7 +62,7 @@ TEST(Verbs, GiveTheOutputsOfTheCommandFileTheyStandFor) {
       {"distance --index 2 --sites 6 --binary --threads 1 --quiet", "1\n6\n@\n6\n\n2\n\n1\n",
        {".matD", ".matDP", ".nxy"}},
       {"bootstrap --sites 6 --replicates 4 --seed 5", "2\n6\n@\n6\n\n\n\n4\n", {".matJ"}},
-      {"bootstrap --index dice --sites 4 --k 0.5 --replicates 3 --seed 5 --threads 2", "2\n6\n@\n4\n0.5\n2\n\n3\n",
+      {"bootstrap --index dice --sites 4 --k 0.5 --replicates 3 --seed 5 --threads 1", "2\n6\n@\n4\n0.5\n2\n\n3\n",
        {".matD", ".matDJC"}},
   };
   Folder f;
