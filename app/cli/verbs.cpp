@@ -135,6 +135,37 @@ std::string answerof(const VerbOption& o, const std::string& value, const std::s
   }
 }
 
+// An option and its value (empty for options without one) into the call.
+void takeoption(VerbCall& call, const VerbOption& o, const std::string& value, const std::string& startfolder) {
+  const std::string name(o.name);
+  switch (o.kind) {
+    case K::Flag:
+      call.answers[static_cast<std::size_t>(o.slot)].assign(1, '1');
+      break;
+    case K::Quiet:
+      call.quiet = true;
+      break;
+    case K::Help:
+      call.help = true;
+      break;
+    case K::Seed:
+      if (!wholenumber(value, 0, 4294967295LL))
+        call.error = name + " " + value + ": expected a whole number from 0 to 4294967295";
+      call.seed = value;
+      break;
+    case K::Threads:
+      if (!wholenumber(value, 1, 1024)) call.error = name + " " + value + ": expected a whole number from 1 to 1024";
+      call.threads = value;
+      break;
+    case K::Unavailable:
+      call.error = name + ": not available yet";
+      break;
+    default:
+      call.answers[static_cast<std::size_t>(o.slot)] = answerof(o, value, startfolder, call.error);
+      break;
+  }
+}
+
 }  // namespace
 
 VerbCall parseverb(const Verb& verb, int argc, const char* const* argv, const std::string& startfolder) {
@@ -181,32 +212,7 @@ VerbCall parseverb(const Verb& verb, int argc, const char* const* argv, const st
       }
       value = argv[++i];
     }
-    switch (o->kind) {
-      case K::Flag:
-        call.answers[static_cast<std::size_t>(o->slot)] = "1";
-        break;
-      case K::Quiet:
-        call.quiet = true;
-        break;
-      case K::Help:
-        call.help = true;
-        break;
-      case K::Seed:
-        if (!wholenumber(*value, 0, 4294967295LL))
-          call.error = token + " " + *value + ": expected a whole number from 0 to 4294967295";
-        call.seed = *value;
-        break;
-      case K::Threads:
-        if (!wholenumber(*value, 1, 1024)) call.error = token + " " + *value + ": expected a whole number from 1 to 1024";
-        call.threads = *value;
-        break;
-      case K::Unavailable:
-        call.error = token + ": not available yet";
-        break;
-      default:
-        call.answers[static_cast<std::size_t>(o->slot)] = answerof(*o, *value, startfolder, call.error);
-        break;
-    }
+    takeoption(call, *o, value.value_or(""), startfolder);
   }
   if (call.help) {
     call.error.clear();
