@@ -23,7 +23,7 @@ struct ModuleRegistry {
   std::string titles;  // each title followed by a newline; "-" is a separator
   int entrycount = 0;
   std::array<int, kMaxOptions + 1> paramcount{};
-  std::array<std::string, kMaxOptions + 1> spec{};
+  std::array<std::string, kMaxOptions + 1> layout{};
 };
 
 // Slots 1 to 10; slot 0 exists and is not used.

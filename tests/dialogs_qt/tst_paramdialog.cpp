@@ -51,11 +51,11 @@ std::string readfile(const std::string& path) {
 
 void writefile(const std::string& path, const std::string& text) { lorvane::writewhole(path, text); }
 
-// Specifications for the filters and the Set actions.
-constexpr const char* kFilterSpecification =
+// Layouts for the filters and the Set actions.
+constexpr const char* kFilterLayout =
     "All\n[text,,]One text\n[text,a,]One bin\n[bin,a,]Two\n[text,mt,]Three\n[text,tab,]Four\n[bin,xlsx,]"
     "Long\n[text,toolong,]New file\n[new,,]";
-constexpr const char* kOddTypesSpecification = "Capital\n[Bin,,]Blank\n[ text,,]Number\nhelp line\n[int,,5]";
+constexpr const char* kOddTypesLayout = "Capital\n[Bin,,]Blank\n[ text,,]Number\nhelp line\n[int,,5]";
 
 }  // namespace
 
@@ -78,8 +78,8 @@ class ParamDialogTest : public QObject {
       ws_.events.emplace_back("run");
     };
   }
-  void addoption(int option, const char* spec, int count) {
-    frame_->registry.spec[static_cast<std::size_t>(option)] = spec;
+  void addoption(int option, const char* layout, int count) {
+    frame_->registry.layout[static_cast<std::size_t>(option)] = layout;
     frame_->registry.paramcount[static_cast<std::size_t>(option)] = count;
   }
 
@@ -202,7 +202,7 @@ class ParamDialogTest : public QObject {
     for (int k = 3; k <= 6; ++k) QCOMPARE(d.edit(k)->text(), QString("r%1").arg(k));
 
     // Type words are matched exactly: these Set buttons do nothing.
-    addoption(3, kOddTypesSpecification, 3);
+    addoption(3, kOddTypesLayout, 3);
     ParamDialog odd(nullptr, *frame_, ws_, 3);
     odd.runprompt = [&prompts](ValuePrompt&) { ++prompts; };
     QTest::mouseClick(odd.setbutton(1), Qt::LeftButton);
@@ -214,7 +214,7 @@ class ParamDialogTest : public QObject {
   }
 
   void filtersFollowMin() {
-    addoption(3, kFilterSpecification, 8);
+    addoption(3, kFilterLayout, 8);
     ParamDialog d(nullptr, *frame_, ws_, 3);
     for (int k = 1; k <= 7; ++k) QTest::mouseClick(d.setbutton(k), Qt::LeftButton);
     const std::vector<std::pair<std::string, std::string>> expected{

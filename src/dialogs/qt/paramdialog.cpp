@@ -61,7 +61,7 @@ ParamDialog::ParamDialog(QWidget* owner, Frame& frame, WindowSystem& ws, int opt
   const bool known = option_ >= 1 && option_ <= kMaxOptions;
   const auto slot = static_cast<std::size_t>(known ? option_ : 0);
   rows_ = known ? std::clamp(frame_.registry.paramcount[slot], 0, kDialogRows) : 0;
-  const SplitSpecification split = known ? splitspec(frame_.registry.spec[slot], rows_) : SplitSpecification{};
+  const SplitLayout split = known ? splitlayout(frame_.registry.layout[slot], rows_) : SplitLayout{};
   for (int i = 1; i <= rows_; ++i) {
     const auto at = static_cast<std::size_t>(i);
     frame_.store.labels[at] = split.labels[at];

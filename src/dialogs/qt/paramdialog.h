@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dialogs/dialogids.h"
-#include "dialogs/paramspec.h"
+#include "dialogs/paramlayout.h"
 #include "frame/frame.h"
 
 class QLabel;

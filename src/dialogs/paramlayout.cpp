@@ -1,4 +1,4 @@
-#include "dialogs/paramspec.h"
+#include "dialogs/paramlayout.h"
 
 #include <algorithm>
 
@@ -21,10 +21,10 @@ bool Tokenizer::next(std::string_view delimiters, std::string& token) {
   return true;
 }
 
-SplitSpecification splitspec(std::string_view spec, int n) {
-  SplitSpecification s;
+SplitLayout splitlayout(std::string_view layout, int n) {
+  SplitLayout s;
   // The work buffer holds 1023 characters; a NUL ends the text as well.
-  std::string_view work = spec.substr(0, 1023);
+  std::string_view work = layout.substr(0, 1023);
   work = work.substr(0, work.find('\0'));
   Tokenizer tokens(work);
   if (n > 10) n = 10;

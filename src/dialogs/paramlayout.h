@@ -1,5 +1,5 @@
 #pragma once
-// Parameter specifications: per parameter a label (one or more lines, each
+// Parameter layouts: per parameter a label (one or more lines, each
 // ending in a line feed) and a bracketed descriptor "[type,min,max]".
 #include <array>
 #include <string>
@@ -8,21 +8,21 @@
 
 namespace lorvane {
 
-struct SplitSpecification {
+struct SplitLayout {
   // Slots 1 to 10; slot 0 is not used.
   std::array<std::string, 11> labels{};
   std::array<std::string, 11> descriptors{};
   std::array<std::string, 11> captions{};
   // Parameters actually found (the count asked for, or fewer when the
-  // specification runs out).
+  // layout runs out).
   int found = 0;
 };
 
-// Split a specification into n labels and descriptors (n at most 10). A
+// Split a layout into n labels and descriptors (n at most 10). A
 // pair with a bracket out of place (a "]" in the label, a "[" in the
 // descriptor, or a descriptor without its "]") ends the split: `found`
 // counts the well-formed pairs before it.
-SplitSpecification splitspec(std::string_view spec, int n);
+SplitLayout splitlayout(std::string_view layout, int n);
 
 struct Descriptor {
   std::string type;  // at most 19 characters
