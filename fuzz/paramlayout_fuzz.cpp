@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "dialogs/paramlayout.h"
+#include "frame/filedialogrecord.h"
 #include "fuzzutil.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

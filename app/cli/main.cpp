@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -59,8 +60,8 @@ int main(int argc, char** argv) {
     ws = std::make_unique<TerminalWindowSystem>(stderr);
   else
     ws = std::make_unique<HeadlessWindowSystem>();
-  Frame frame(*ws);
-  if (!cl.basefolder.empty()) frame.basefolder = absolutepath(cl.basefolder, startfolder);
+  Frame frame(*ws, userdatafolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+  if (!cl.basefolder.empty()) frame.files.setbasefolder(absolutepath(cl.basefolder, startfolder));
   registermodule(frame);
   if (cl.optiontoopen != 0)
     std::fprintf(stderr, "Note: -o opens a parameter dialog in the desktop program only; ignored here.\n");

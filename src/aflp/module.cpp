@@ -19,7 +19,7 @@ void registermodule(Frame& frame) {
   frame.registry.paramcount[2] = 6;
   frame.registry.layout[2] = kBootstrapLayout;
   frame.buildoptionsmenu(frame.registry.titles, frame.registry.entrycount);
-  frame.handler = runlorvane;
+  frame.registry.handler = runlorvane;
 }
 
 namespace {

@@ -103,19 +103,4 @@ std::vector<std::string> labellines(std::string_view label) {
   return lines;
 }
 
-std::vector<FilterPair> filterpairs(const std::string& text) {
-  std::vector<FilterPair> pairs;
-  if (text.empty()) return pairs;
-  const char sep = text.back();
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (text[i] == sep) {
-      parts.push_back(text.substr(start, i - start));
-      start = i + 1;
-    }
-  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) pairs.push_back({parts[i], parts[i + 1]});
-  return pairs;
-}
-
 }  // namespace lorvane

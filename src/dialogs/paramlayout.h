@@ -38,12 +38,6 @@ SetAction setaction(const std::string& type);
 // The extension filter of a "bin" or "text" row, as the "|"-separated text
 // (for example "Files with tab extension (*.tab)|*.tab|").
 std::string filtertext(const std::string& type, const std::string& min);
-struct FilterPair {
-  std::string description;
-  std::string pattern;
-};
-// The filter text cut at its separator (its last character) into pairs.
-std::vector<FilterPair> filterpairs(const std::string& text);
 
 // The lines of a label as the value prompt shows them: each line up to its
 // line feed (a last line without one counts too), empty lines included, each

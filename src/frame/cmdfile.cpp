@@ -52,19 +52,19 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
   if (!name.empty() && name.back() == '\r') name.pop_back();
 
   const auto slash = path.rfind('/');
-  frame.basefolder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  frame.commandfilemode = true;
+  frame.files.setbasefolder(slash == std::string::npos ? "" : path.substr(0, slash + 1));
+  frame.files.entercommandfilemode();
   frame.setupfiles(name);
 
   auto stop = [&](const std::string& expected) {
-    frame.currentoption = 0;
+    frame.store.currentoption = 0;
     return CommandFileResult{Status::Stopped, lines.number() + 1, expected};
   };
   for (;;) {
     if (!lines.next(line)) return stop("an option number");
     const int option = texttoint(line);
     if (option < 1 || option > kMaxOptions) {
-      frame.currentoption = 0;
+      frame.store.currentoption = 0;
       return {Status::Stopped, lines.number(),
               "an option number from 1 to 20, not \"" + withoutnewline(line) + "\""};
     }
@@ -72,7 +72,7 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
     const int count = texttoint(line);
     const int expected = frame.registry.paramcount[static_cast<std::size_t>(option)];
     if (count != expected) {
-      frame.currentoption = 0;
+      frame.store.currentoption = 0;
       return {Status::Stopped, lines.number(),
               "the parameter count " + std::to_string(expected) + " of option " + std::to_string(option) +
                   ", not \"" + withoutnewline(line) + "\""};
@@ -89,11 +89,11 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
       if (!more && lines.next(line)) more = line == kSeparator;
     }
     if (interruptsignal() != 0) return interrupted(lines.number());
-    frame.currentoption = option;
+    frame.store.currentoption = option;
     frame.beginreport();
     frame.runoption(option);
     if (frame.lastrunfailed() || frame.ws().closing()) {
-      frame.currentoption = 0;
+      frame.store.currentoption = 0;
       if (interruptsignal() != 0) return interrupted(lines.number());
       return {Status::Failed, lines.number(), "a run that ends without an error"};
     }

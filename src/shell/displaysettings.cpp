@@ -74,8 +74,8 @@ void DisplaySettings::choosebackground() {
 
 void DisplaySettings::standardformat(const QString& documenttitle) {
   prompter_.beep();
-  if (prompter_.message(formatstring(2003, documenttitle), "???", BoxIcon::Question, BoxButtons::OkCancel) !=
-      BoxAnswer::Ok)
+  if (prompter_.message(formatstring(StringId::StandardFormatQuestion, documenttitle), "???", BoxIcon::Question,
+                        BoxButtons::OkCancel) != BoxAnswer::Ok)
     return;
   font = stockfont;
   textcolour = systemtext();

@@ -12,7 +12,7 @@
 #include <QTextDocument>
 #include <vector>
 
-#include "frame/frame.h"
+#include "frame/filedialogrecord.h"
 #include "shell/prompter.h"
 #include "shell/resources.h"
 
@@ -41,11 +41,11 @@ bool DocumentFile::close() {
   return ::close(fd) == 0;
 }
 
-TextDocument::TextDocument(QPlainTextEdit& edit, Prompter& prompter, Frame& frame,
+TextDocument::TextDocument(QPlainTextEdit& edit, Prompter& prompter, FileDialogRecord& record,
                            std::function<void(const QString&)> setcaption)
-    : edit_(edit), prompter_(prompter), frame_(frame), setcaption_(std::move(setcaption)), title_(defaulttitle()) {}
+    : edit_(edit), prompter_(prompter), record_(record), setcaption_(std::move(setcaption)), title_(defaulttitle()) {}
 
-QString TextDocument::defaulttitle() const { return stringresource(1002); }
+QString TextDocument::defaulttitle() const { return stringresource(StringId::MainTitle); }
 
 bool TextDocument::modified() const { return edit_.document()->isModified(); }
 
@@ -57,25 +57,7 @@ void TextDocument::forgetfile() {
 
 namespace {
 
-FileDialogRequest documentdialog(Frame& frame, FileDialogRequest::Kind kind) {
-  FileDialogRequest request;
-  request.kind = kind;
-  // The shared record's filter (string 1003 until a parameter dialog set
-  // another): its last character separates shown text and pattern.
-  const QString filter = QString::fromStdString(frame.dialogfilter);
-  if (!filter.isEmpty()) {
-    const QStringList parts = filter.split(filter.back());
-    if (parts.size() >= 2) {
-      request.filterDescription = parts[0].toStdString();
-      request.filterPattern = parts[1].toStdString();
-    }
-  }
-  request.initialFolder = frame.dialogfolder;
-  request.fileName = frame.dialogfilename;
-  return request;
-}
-
-BoxAnswer stringbox(Prompter& prompter, int id, BoxIcon icon, BoxButtons buttons, const QString& caption,
+BoxAnswer stringbox(Prompter& prompter, StringId id, BoxIcon icon, BoxButtons buttons, const QString& caption,
                     const QString& argument) {
   prompter.beep();
   return prompter.message(formatstring(id, argument).left(255), caption, icon, buttons);
@@ -91,9 +73,9 @@ void TextDocument::docnew() {
 }
 
 void TextDocument::docopen() {
-  const auto chosen = prompter_.fileDialog(documentdialog(frame_, FileDialogRequest::Kind::Open));
+  const auto chosen = prompter_.fileDialog(record_.request(FileDialogRequest::Kind::Open));
   if (!chosen) return;
-  frame_.dialogfilename = *chosen;
+  record_.setfilename(*chosen);
   file_.close();
   docload(*chosen);
 }
@@ -111,7 +93,7 @@ void TextDocument::docload(const std::string& path) {
 
 bool TextDocument::docquery() {
   if (modified()) {
-    switch (stringbox(prompter_, 2001, BoxIcon::Question, BoxButtons::YesNoCancel, "???", title_)) {
+    switch (stringbox(prompter_, StringId::SaveQuestion, BoxIcon::Question, BoxButtons::YesNoCancel, "???", title_)) {
       case BoxAnswer::Yes:
         error_ = false;
         docsave();
@@ -137,14 +119,14 @@ void TextDocument::docsave() {
 }
 
 void TextDocument::docsaveas() {
-  FileDialogRequest request = documentdialog(frame_, FileDialogRequest::Kind::Save);
+  FileDialogRequest request = record_.request(FileDialogRequest::Kind::Save);
   request.fileName = path_;
   const auto chosen = prompter_.fileDialog(request);
   if (!chosen) {
     error_ = true;
     return;
   }
-  frame_.dialogfilename = *chosen;
+  record_.setfilename(*chosen);
   if (*chosen == path_ && file_.isopen()) {
     docwrite();
     return;
@@ -217,14 +199,15 @@ void TextDocument::docwrite() {
 
 void TextDocument::docrevert() {
   if (modified() &&
-      stringbox(prompter_, 2002, BoxIcon::Question, BoxButtons::OkCancel, "???", title_) != BoxAnswer::Ok)
+      stringbox(prompter_, StringId::RevertQuestion, BoxIcon::Question, BoxButtons::OkCancel, "???", title_) !=
+          BoxAnswer::Ok)
     return;
   if (!file_.isopen()) return;
   struct stat st {};
   step(::fstat(file_.fd(), &st) == 0);
   if (error_) return;
   if (st.st_size > kMaxDocumentBytes) {
-    stringbox(prompter_, 2005, BoxIcon::Warning, BoxButtons::Ok, QString(), title_);
+    stringbox(prompter_, StringId::TooLong, BoxIcon::Warning, BoxButtons::Ok, QString(), title_);
     file_.close();
     error_ = true;
     return;

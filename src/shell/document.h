@@ -11,7 +11,7 @@ class QPlainTextEdit;
 
 namespace lorvane {
 
-class Frame;
+class FileDialogRecord;
 class Prompter;
 
 inline constexpr long kMaxDocumentBytes = 32767;
@@ -36,8 +36,9 @@ class DocumentFile {
 
 class TextDocument {
  public:
+  // `record` is the shared file dialog record of Open and Save As;
   // `setcaption` changes the main window's caption.
-  TextDocument(QPlainTextEdit& edit, Prompter& prompter, Frame& frame,
+  TextDocument(QPlainTextEdit& edit, Prompter& prompter, FileDialogRecord& record,
                std::function<void(const QString&)> setcaption);
 
   void docnew();
@@ -71,7 +72,7 @@ class TextDocument {
 
   QPlainTextEdit& edit_;
   Prompter& prompter_;
-  Frame& frame_;
+  FileDialogRecord& record_;
   std::function<void(const QString&)> setcaption_;
   DocumentFile file_;
   std::string path_;
