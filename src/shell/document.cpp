@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <QFileInfo>
@@ -150,20 +151,36 @@ void TextDocument::docsaveas() {
 QByteArray TextDocument::encode() const {
   QString text = edit_.document()->toRawText();
   text.replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
-  if (crlf_) text.replace(u'\n', QStringLiteral("\r\n"));
-  return utf8_ ? text.toUtf8() : text.toLatin1();
+  QByteArray bytes;
+  std::size_t line = 0;
+  for (const QStringView part : QStringView(text).split(u'\n')) {
+    if (line > 0) bytes += line <= lineends_.size() ? lineends_[line - 1] : newlineend_;
+    bytes += utf8_ ? part.toUtf8() : part.toLatin1();
+    ++line;
+  }
+  return bytes;
 }
 
 void TextDocument::decode(const QByteArray& bytes) {
   // The text ends at its first zero byte.
   const qsizetype zero = bytes.indexOf('\0');
   const QByteArray data = zero >= 0 ? bytes.left(zero) : bytes;
-  crlf_ = data.contains("\r\n") || !data.contains('\n');
+  // The line ends as they are: CR LF, LF or a lone CR (the text area makes
+  // a line break of each).
+  lineends_.clear();
+  for (qsizetype i = 0; i < data.size(); ++i) {
+    if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n')
+      lineends_.emplace_back("\r\n"), ++i;
+    else if (data[i] == '\r' || data[i] == '\n')
+      lineends_.emplace_back(1, data[i]);
+  }
+  const bool crlf = std::all_of(lineends_.begin(), lineends_.end(), [](const QByteArray& e) { return e == "\r\n"; });
+  newlineend_ = crlf ? "\r\n" : "\n";
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   QString text = utf8(data);
   utf8_ = !utf8.hasError();
   if (!utf8_) text = QString::fromLatin1(data);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
   edit_.setPlainText(text);
   edit_.document()->setModified(false);
 }
