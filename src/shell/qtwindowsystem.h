@@ -18,7 +18,6 @@ class QtWindowSystem : public WindowSystem {
   explicit QtWindowSystem(Prompter& prompter);
   ~QtWindowSystem() override;
   void attach(MainWindow* window) { window_ = window; }
-  Prompter& prompter() { return prompter_; }
 
   void beep() override;
   void infoBox(const std::string& text) override;
