@@ -38,7 +38,7 @@ void Frame::failrun(const std::string& message) {
 }
 
 void Frame::setupfiles(const std::string& name) {
-  files.setup(name, dialogs);
+  if (const auto folder = files.setup(name)) dialogs.setfolder(*folder);
   // Fresh answers; the current option stays.
   const int current = store.currentoption;
   store = AnswerStore{};
@@ -51,7 +51,10 @@ void Frame::writebanner() { files.writebanner(registry.title(store.currentoption
 
 void Frame::refreshreport() { files.refresh(ws_); }
 
-void Frame::changefolder() { files.changefolder(ws_, dialogs); }
+void Frame::changefolder() {
+  const auto pick = [this] { return dialogs.show(ws_, dialogs.request(FileDialogRequest::Kind::Open)); };
+  if (const auto folder = files.changefolder(pick)) dialogs.setfolder(*folder);
+}
 
 void Frame::shutdown() { files.shutdown(ws_); }
 

@@ -71,26 +71,23 @@ void RunFiles::gotopreferencefolder() {
   }
 }
 
-void RunFiles::findfolders(FileDialogRecord& record) {
+std::optional<std::string> RunFiles::findfolders() {
   gotopreferencefolder();
 
+  std::optional<std::string> found;
   std::string preference;
   if (fileexists(kPreferenceFile)) {
-    if (readwhole(kPreferenceFile, preference)) {
-      defaultfolder_ = preference;
-      record.setfolder(defaultfolder_);
-    }
+    if (readwhole(kPreferenceFile, preference)) found = preference;
   } else {
     const std::string here = currentfolder();
-    if (writewhole(kPreferenceFile, here)) {
-      defaultfolder_ = here;
-      record.setfolder(defaultfolder_);
-    }
+    if (writewhole(kPreferenceFile, here)) found = here;
   }
+  if (found) defaultfolder_ = *found;
   changecurrentfolder(defaultfolder_);
+  return found;
 }
 
-void RunFiles::setup(const std::string& name, FileDialogRecord& record) {
+std::optional<std::string> RunFiles::setup(const std::string& name) {
   // Runs made under the earlier names keep their report file.
   if (tempreport_) {
     tempreport_.close();
@@ -99,11 +96,12 @@ void RunFiles::setup(const std::string& name, FileDialogRecord& record) {
   }
   const std::string stamp = localtimetext(clock(), "-%H-%M-%S");
   const std::string stem = filenamepart(name) + stamp;
-  findfolders(record);
+  const auto found = findfolders();
   std::string folder = currentfolder();
   if (folder.empty() || folder.back() != '/') folder += '/';
   reportpath_ = folder + "l-" + stem + ".txt";
   temppath_ = folder + "VLK.temp-" + stem;
+  return found;
 }
 
 void RunFiles::opentemporary() { tempreport_ = CFile(std::fopen(temppath_.c_str(), "a+b")); }
@@ -135,17 +133,19 @@ void RunFiles::refresh(WindowSystem& ws) {
   opentemporary();
 }
 
-void RunFiles::changefolder(WindowSystem& ws, FileDialogRecord& record) {
+std::optional<std::string> RunFiles::changefolder(const std::function<std::optional<std::string>()>& pick) {
   gotopreferencefolder();
   const std::string preferencefile = currentfolder() + "/" + kPreferenceFile;
+  std::optional<std::string> changed;
   // A cancelled dialog leaves the preference file as it was.
-  if (auto chosen = record.show(ws, record.request(FileDialogRequest::Kind::Open))) {
+  if (auto chosen = pick()) {
     const auto slash = chosen->rfind('/');
     if (slash != std::string::npos) changecurrentfolder(slash == 0 ? "/" : chosen->substr(0, slash));
     const std::string folder = currentfolder();
-    if (writewhole(preferencefile, folder)) record.setfolder(folder);
+    if (writewhole(preferencefile, folder)) changed = folder;
   }
   if (!basefolder_.empty()) changecurrentfolder(basefolder_);
+  return changed;
 }
 
 void RunFiles::droptemporary() {

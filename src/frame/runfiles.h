@@ -4,11 +4,11 @@
 // the frame's flags (command-file mode, report shown, help messages).
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/textio.h"
 #include "core/windowsystem.h"
-#include "frame/filedialogrecord.h"
 
 namespace lorvane {
 
@@ -20,16 +20,19 @@ class RunFiles {
   RunFiles(const RunFiles&) = delete;
   RunFiles& operator=(const RunFiles&) = delete;
 
-  // `setupfiles`: report names from `name` and the clock, then the folders;
-  // the default folder becomes the record's initial folder.
-  void setup(const std::string& name, FileDialogRecord& record);
+  // `setupfiles`: report names from `name` and the clock, then the folders.
+  // Returns the default folder when one was read or made (it becomes the
+  // file dialog record's initial folder).
+  std::optional<std::string> setup(const std::string& name);
   // `beginreport` and `writebanner` for the option of the given title.
   void begin(const std::string& title);
   void writebanner(const std::string& title);
   // `refreshreport`: the run's lines into the report file, the window told.
   void refresh(WindowSystem& ws);
-  // `changefolder`: a new default folder picked with the record's dialog.
-  void changefolder(WindowSystem& ws, FileDialogRecord& record);
+  // `changefolder`: the folder of the file `pick` returns becomes the
+  // default folder, which is returned; nothing when the pick was cancelled
+  // or the preference file could not be written.
+  std::optional<std::string> changefolder(const std::function<std::optional<std::string>()>& pick);
   // Close and delete the temporary report (end of a command file).
   void droptemporary();
   // The end of the program: the temporary report deleted, the report file
@@ -56,7 +59,7 @@ class RunFiles {
 
  private:
   void opentemporary();
-  void findfolders(FileDialogRecord& record);
+  std::optional<std::string> findfolders();
   // From the base folder, to the folder of the preference file: the one the
   // pointer file names, or the data folder.
   void gotopreferencefolder();
