@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextDocument>
@@ -58,6 +61,33 @@ void DocumentTest::openingAMissingPathCreatesIt() {
   QVERIFY(!p.window().document().holdsfile());
   QCOMPARE(p.window().document().title(), QString());
   QCOMPARE(p.prompter.boxes.size(), boxes);
+}
+
+// The real Open dialog takes a name that does not exist once the user says
+// Yes to creating it.
+void DocumentTest::openDialogAsksBeforeCreating() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("new.txt");
+  QtPrompter prompter;
+  FileDialogRequest request;
+  request.initialFolder = dir.path().toStdString();
+  request.askBeforeCreate = true;
+  QString question;
+  answermodal([&path, &question](QWidget* w) {
+    auto* files = qobject_cast<QFileDialog*>(w);
+    QVERIFY(files);
+    answermodal([&question](QWidget* box) {
+      auto* message = qobject_cast<QMessageBox*>(box);
+      QVERIFY(message);
+      question = message->text();
+      message->done(QMessageBox::Yes);
+    });
+    files->selectFile(path);
+    static_cast<QDialog*>(files)->accept();
+    if (files->isVisible()) files->reject();  // the name was refused
+  });
+  QCOMPARE(prompter.fileDialog(request), std::optional<std::string>(path.toStdString()));
+  QCOMPARE(question, QString("new.txt\nThis file does not exist.\nCreate it?"));
 }
 
 void DocumentTest::lineEndsRoundTrip() {
