@@ -101,6 +101,7 @@ std::optional<std::string> RunFiles::setup(const std::string& name) {
   if (folder.empty() || folder.back() != '/') folder += '/';
   reportpath_ = folder + "l-" + stem + ".txt";
   temppath_ = folder + "VLK.temp-" + stem;
+  reportlines_ = 0;
   return found;
 }
 
@@ -122,12 +123,13 @@ void RunFiles::writebanner(const std::string& title) {
 }
 
 void RunFiles::refresh(WindowSystem& ws) {
-  // The lines the report held before: the first of this run's comes next.
-  std::string before;
-  const int firstnewline =
-      readwhole(reportpath_, before) ? static_cast<int>(std::count(before.begin(), before.end(), '\n')) : 0;
   tempreport_.close();
-  copyover(temppath_, reportpath_);
+  // The report holds the lines copied at the last refresh; this run's come
+  // after them. A failed copy leaves the report as it was.
+  const int firstnewline = reportlines_;
+  std::string content;
+  if (readwhole(temppath_, content) && writewhole(reportpath_, content))
+    reportlines_ = static_cast<int>(std::count(content.begin(), content.end(), '\n'));
   ws.reportChanged(reportpath_, firstnewline, !commandfilemode_);
   reportshown_ = true;
   opentemporary();

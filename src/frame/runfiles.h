@@ -45,7 +45,6 @@ class RunFiles {
 
   const std::string& basefolder() const { return basefolder_; }
   const std::string& defaultfolder() const { return defaultfolder_; }
-  const std::string& datafolder() const { return datafolder_; }
   bool commandfilemode() const { return commandfilemode_; }
   bool helpmessages() const { return helpmessages_; }
   bool reportshown() const { return reportshown_; }
@@ -73,6 +72,7 @@ class RunFiles {
   bool commandfilemode_ = false;
   bool helpmessages_ = false;
   bool reportshown_ = false;
+  int reportlines_ = 0;  // line ends in the report file as last copied
 };
 
 std::string currentfolder();
