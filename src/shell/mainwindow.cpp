@@ -114,7 +114,9 @@ void MainWindow::buildoptionsmenu() {
 
 void MainWindow::buildcommands() {
   auto beep = [this] { prompter_.beep(); };
-  auto set = [this](CommandId id, std::function<void()> command) { commands_[commandnumber(id)] = std::move(command); };
+  auto set = [this](CommandId id, std::function<void()> command) {
+    commands_[commandnumber(id)] = std::move(command);
+  };
   set(CommandId::New, [this] { document_->docnew(); });
   set(CommandId::Open, [this] { document_->docopen(); });
   set(CommandId::Close, [this] { close(); });
