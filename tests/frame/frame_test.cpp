@@ -44,6 +44,11 @@ TEST(CommandLine, SwitchesAndTheWholeLineRule) {
 
   const char* argv[] = {"lorvane-cli", "-f", "a b.cmd"};
   EXPECT_EQ(commandlinetext(3, argv), "-f a b.cmd");
+
+  // The data folder from the environment values the programs read.
+  EXPECT_EQ(userdatafolder("/x/data", "/home/u"), "/x/data/lorvane");
+  EXPECT_EQ(userdatafolder("relative", "/home/u"), "/home/u/.local/share/lorvane");
+  EXPECT_EQ(userdatafolder(nullptr, "/home/u"), "/home/u/.local/share/lorvane");
 }
 
 TEST(OptionsMenu, SeparatorsUseUpAnOptionNumber) {
