@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -70,6 +71,9 @@ std::unique_ptr<lorvane::HeadlessWindowSystem> makewindowsystem(bool quiet) {
   return std::make_unique<lorvane::HeadlessWindowSystem>();
 }
 
+// The per-user data folder, from the environment.
+std::string datafolder() { return lorvane::userdatafolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")); }
+
 // Run a command file to its end; the exit status.
 int runcommandfilestatus(lorvane::Frame& frame, const std::string& path) {
   using namespace lorvane;
@@ -113,7 +117,7 @@ int runverb(const lorvane::Verb& verb, int argc, const char* const* argv) {
 
   catchinterrupts();
   const auto ws = makewindowsystem(call.quiet);
-  Frame frame(*ws);
+  Frame frame(*ws, datafolder());
   registermodule(frame);
   if (verb.option == 0) return runcommandfilestatus(frame, call.operand);
   if (!verbavailable(frame, verb)) {
@@ -143,8 +147,8 @@ int main(int argc, char** argv) {
   const CommandLine cl = parsecommandline(commandlinetext(argc, argv));
 
   const auto ws = makewindowsystem(false);
-  Frame frame(*ws);
-  if (!cl.basefolder.empty()) frame.basefolder = absolutepath(cl.basefolder, startfolder);
+  Frame frame(*ws, datafolder());
+  if (!cl.basefolder.empty()) frame.files.setbasefolder(absolutepath(cl.basefolder, startfolder));
   registermodule(frame);
   if (cl.optiontoopen != 0)
     std::fprintf(stderr, "Note: -o opens a parameter dialog in the desktop program only; ignored here.\n");

@@ -278,10 +278,10 @@ bool verbavailable(const Frame& frame, const Verb& verb) {
 int runverboption(Frame& frame, const VerbCall& call) {
   const int option = call.verb->option;
   // As a command-file block: the report file is refreshed, not shown.
-  frame.commandfilemode = true;
+  frame.files.entercommandfilemode();
   for (int k = 1; k <= call.verb->parameters; ++k)
     frame.store.answers[static_cast<std::size_t>(k)] = call.answers[static_cast<std::size_t>(k)];
-  frame.currentoption = option;
+  frame.store.currentoption = option;
   frame.beginreport();
   frame.runoption(option);
   if (interruptsignal() != 0) {

@@ -2,6 +2,7 @@
 // their parameter dialogs, command files from the command line or dropped
 // on the window.
 #include <QApplication>
+#include <cstdlib>
 
 #include "frame/frame.h"
 #include "frame/startup.h"
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   QtPrompter prompter;
-  Desktop desktop(prompter);
+  Desktop desktop(prompter, userdatafolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
   prompter.setOwner(&desktop.window());
   showandwait(desktop.window());
   if (const auto status = desktop.start(cl, startfolder)) return *status;

@@ -50,7 +50,7 @@ void warnunread(Frame& frame, const std::string& path, int line) {
   const std::string warning = "Warning: command file " + path + ": the text from line " + std::to_string(line) +
                               " on was not read (a separator line is exactly ten hyphens)";
   std::fprintf(stderr, "%s\n", warning.c_str());
-  frame.report().text(warning + "\n");
+  frame.files.report().text(warning + "\n");
   frame.refreshreport();
 }
 
@@ -73,12 +73,12 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
   if (!name.empty() && name.back() == '\r') name.pop_back();
 
   const auto slash = path.rfind('/');
-  frame.basefolder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  frame.commandfilemode = true;
+  frame.files.setbasefolder(slash == std::string::npos ? "" : path.substr(0, slash + 1));
+  frame.files.entercommandfilemode();
   frame.setupfiles(name);
 
   auto stop = [&](const std::string& expected) {
-    frame.currentoption = 0;
+    frame.store.currentoption = 0;
     return CommandFileResult{Status::Stopped, lines.number() + 1, expected};
   };
   bool unread = false;  // the last block ended on a line that is neither extra nor separator
@@ -86,7 +86,7 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
     if (!lines.next(line)) return stop("an option number");
     const int option = texttoint(line);
     if (option < 1 || option > kMaxOptions) {
-      frame.currentoption = 0;
+      frame.store.currentoption = 0;
       return {Status::Stopped, lines.number(),
               "an option number from 1 to 20, not \"" + withoutnewline(line) + "\""};
     }
@@ -94,7 +94,7 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
     const int count = texttoint(line);
     const int expected = frame.registry.paramcount[static_cast<std::size_t>(option)];
     if (count != expected) {
-      frame.currentoption = 0;
+      frame.store.currentoption = 0;
       return {Status::Stopped, lines.number(),
               "the parameter count " + std::to_string(expected) + " of option " + std::to_string(option) +
                   ", not \"" + withoutnewline(line) + "\""};
@@ -114,11 +114,11 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
       }
     }
     if (interruptsignal() != 0) return interrupted(lines.number());
-    frame.currentoption = option;
+    frame.store.currentoption = option;
     frame.beginreport();
     frame.runoption(option);
     if (frame.lastrunfailed() || frame.ws().closing()) {
-      frame.currentoption = 0;
+      frame.store.currentoption = 0;
       if (interruptsignal() != 0) return interrupted(lines.number());
       return {Status::Failed, lines.number(), "a run that ends without an error"};
     }
