@@ -1,12 +1,10 @@
 // Fuzz target: the command-file runner with the module registered, on a
 // headless window system, in a private folder that holds the user data
-// folder (XDG_DATA_HOME) and one small band-pattern file "s" for the runs.
+// folder and one small band-pattern file "s" for the runs.
 //
 // Inputs with a "/" are skipped, so every path a run names stays a file of
 // the private folder. Each run is kept short: at most 20 bootstrap
 // repetitions and a K value of at most 4.
-#include <stdlib.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -43,10 +41,10 @@ struct Setup {
   std::string root, commandfile, datafolder;
   Setup() {
     root = fuzz::makescratchfolder("cmdfile");
-    ::setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
     fs::create_directories(root + "/commands");
     commandfile = root + "/commands/run.cmd";
-    datafolder = userdatafolder();
+    datafolder = root + "/data/lorvane";
+    fs::create_directories(datafolder);
     if (!writewhole(datafolder + "/s", kStrains)) fuzz::finding("cannot write the band file");
   }
 };
@@ -83,17 +81,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   {
     QuietWindowSystem ws;
-    Frame frame(ws);
+    Frame frame(ws, setup.datafolder);
     registermodule(frame);
-    const OptionHandler module = frame.handler;
-    frame.handler = [module](Frame& f, int option) {
+    const OptionHandler module = frame.registry.handler;
+    frame.registry.handler = [module](Frame& f, int option) {
       auto& a = f.store.answers;
       if (texttoint(a[6]) > 20) a[6] = std::to_string(20);
       if (texttoreal(a[3]) > 4) a[3] = std::to_string(4);
       module(f, option);
     };
     const CommandFileResult result = runcommandfile(frame, setup.commandfile);
-    if (result.status == CommandFileResult::Status::Completed && frame.temporaryreportopen())
+    if (result.status == CommandFileResult::Status::Completed && frame.files.temporaryreportopen())
       fuzz::finding("temporary report still open after a completed command file");
     frame.shutdown();
   }

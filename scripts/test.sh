@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the release build;
+# Installs what is missing, builds, and runs every test: the release build
+# (and its install layout and .deb, checked in a scratch root);
 # the libFuzzer programs, built with clang and run once over their corpora;
 # then the address + undefined-behaviour sanitizer build, whose ctest summary
 # closes the output.
@@ -9,9 +10,10 @@ bash scripts/deps.sh
 export QT_QPA_PLATFORM=offscreen
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir build --output-on-failure --parallel "$(nproc)"
+bash scripts/package-check.sh build
 bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DLORVANE_FUZZ=ON -DLORVANE_TESTS=OFF -DLORVANE_DESKTOP=OFF
-for target in bands cmdfile matrix paramspec; do
+for target in bands cmdfile matrix paramlayout; do
   build-fuzz/fuzz/fuzz_$target -runs=0 "$PWD/fuzz/corpus/$target"
 done
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLORVANE_SANITIZE=ON

@@ -85,6 +85,27 @@ TEST(Cli, FailuresHaveTheirOwnStatusAndSayWhy) {
   for (const auto& name : c.reports()) EXPECT_FALSE(name.starts_with("VLK.temp-")) << name;
 }
 
+TEST(Cli, TextLeftAfterTheLastBlockIsNamedButChangesNothingElse) {
+  Cli c;
+  const std::string block = "1\n6\n" + c.bands + "\n4\n\n1\n\n\n";
+  // Nine hyphens: taken as the extra line, so the block after it is never read.
+  writefile(c.dir / "runs.cmd", "n\n" + block + "---------\n" + block);
+  auto r = c.run("-f runs.cmd");
+  EXPECT_EQ(r.status, 0);
+  const std::string warning = "Warning: command file " + (c.dir / "runs.cmd") +
+                              ": the text from line 11 on was not read (a separator line is exactly ten hyphens)";
+  EXPECT_EQ(r.err, warning + "\n");
+  const auto reports = c.reports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(readfile(c.data() + "/" + reports[0]).ends_with("\r\n" + warning + "\r\n"));
+  ::unlink((c.data() + "/" + reports[0]).c_str());
+  // Blank lines after the last block are no text.
+  writefile(c.dir / "runs.cmd", "n\n" + block + "\n \n\n");
+  r = c.run("-f runs.cmd");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+}
+
 TEST(Cli, ErrorStopEndsWithStatusOneAndKeepsEarlierResults) {
   Cli c;
   writefile(c.bands + ".matJ", "earlier");
@@ -104,6 +125,8 @@ TEST(Cli, ErrorStopEndsWithStatusOneAndKeepsEarlierResults) {
   const auto first = report.find("Lorvane: Reading input file");
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(report.find("Lorvane: Reading input file", first + 1), std::string::npos);
+  // So did the message that ended it.
+  EXPECT_TRUE(report.ends_with("\r\nError: can't open input file " + (c.dir / "missing.txt") + " (readbands)\r\n"));
 }
 
 TEST(Cli, ASignalStopsTheRunRemovingItsUnfinishedFiles) {

@@ -1,6 +1,6 @@
 // Readers of files and texts that come from elsewhere: binary matrix files
 // without their trailer or with counts the trailer cannot hold, and
-// parameter specifications with unbalanced brackets.
+// parameter layouts with unbalanced brackets.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,7 +13,7 @@
 #include "core/messages.h"
 #include "core/textio.h"
 #include "tables.h"
-#include "dialogs/paramspec.h"
+#include "dialogs/paramlayout.h"
 
 namespace lorvane {
 namespace {
@@ -54,18 +54,18 @@ TEST_F(MatrixFile, MoreRowsThanTheTrailerHoldsIsRefusedAndTheEarlierFileKept) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
-TEST(ParameterSpecification, UnbalancedBracketsEndTheSplitAtTheFaultyPair) {
+TEST(ParameterLayout, UnbalancedBracketsEndTheSplitAtTheFaultyPair) {
   // A descriptor that runs into the next label's "[".
-  EXPECT_EQ(splitspec("Input file\n[text,,Length\n[int,0,]", 2).found, 0);
+  EXPECT_EQ(splitlayout("Input file\n[text,,Length\n[int,0,]", 2).found, 0);
   // A "]" inside a label.
-  const SplitSpecification s = splitspec("Input file\n[text,,]Length]\n[int,0,]", 2);
+  const SplitLayout s = splitlayout("Input file\n[text,,]Length]\n[int,0,]", 2);
   EXPECT_EQ(s.found, 1);
   EXPECT_EQ(s.descriptors[1], "text,,");
   EXPECT_TRUE(s.labels[2].empty() && s.descriptors[2].empty());
   // A descriptor without its "]", at the end of the text.
-  EXPECT_EQ(splitspec("Input file\n[text,,]Length\n[int,0,", 2).found, 1);
-  EXPECT_EQ(splitspec(kSimpleSpecification, 6).found, 6);
-  EXPECT_EQ(splitspec(kBootstrapSpecification, 6).found, 6);
+  EXPECT_EQ(splitlayout("Input file\n[text,,]Length\n[int,0,", 2).found, 1);
+  EXPECT_EQ(splitlayout(kSimpleLayout, 6).found, 6);
+  EXPECT_EQ(splitlayout(kBootstrapLayout, 6).found, 6);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #pragma once
 // Shared test helpers: a scratch folder per test, whole-file reads and
 // writes, and a window system that records what the engine showed.
+#include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,9 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
+  // The per-user data folder of the programs run here (XDG_DATA_HOME is set
+  // for them); not made yet.
+  std::string datafolder() const { return path_ + "/xdg/lorvane"; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
  private:
@@ -37,15 +42,25 @@ bool exists(const std::string& path);
 // Names in a folder, sorted.
 std::vector<std::string> listfolder(const std::string& path);
 
+// Records what the engine showed and asked for; file dialogs are answered
+// from a queue (none left: cancelled).
 class RecordingWindowSystem : public HeadlessWindowSystem {
  public:
+  struct ReportChange {
+    std::string path;
+    int firstnewline;
+    bool show;
+    bool operator==(const ReportChange&) const = default;
+  };
   RecordingWindowSystem() = default;
   // Also logs the messages and progress calls in `timeline`, each with the
   // length the report had reached ("step 2/5 @120"), so that their order
   // against the report lines is kept too.
   explicit RecordingWindowSystem(CFile& report) : report_(&report) {}
+  void beep() override { events.emplace_back("beep"); }
   void infoBox(const std::string& text) override {
     infos.push_back(text);
+    events.emplace_back("info");
     log("info " + text);
   }
   void errorBox(const std::string& text) override { errors.push_back(text); }
@@ -61,7 +76,26 @@ class RecordingWindowSystem : public HeadlessWindowSystem {
     progress.push_back("close");
     log("close");
   }
+  void reportChanged(const std::string& path, int firstnewline, bool show) override {
+    reports.push_back({path, firstnewline, show});
+  }
+  std::optional<std::string> fileDialog(const FileDialogRequest& request) override {
+    requests.push_back(request);
+    events.emplace_back("file");
+    if (answers.empty()) return std::nullopt;
+    auto a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  void setWaitCursor(bool on) override { events.emplace_back(on ? "wait" : "arrow"); }
+  std::string documentPath() const override { return document; }
+
   std::vector<std::string> infos, errors, progress, timeline;
+  std::vector<std::string> events;  // "beep", "info", "file", "wait", "arrow"
+  std::vector<ReportChange> reports;
+  std::deque<std::optional<std::string>> answers;
+  std::vector<FileDialogRequest> requests;
+  std::string document;
 
  private:
   void log(const std::string& what);

@@ -1,5 +1,5 @@
-// lorvane-cli: the command line and command files of the desktop program,
-// without a window.
+// lorvane-cli: the verbs, and the command line and command files of the
+// desktop program, without a window.
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,15 +15,23 @@
 #include "frame/cmdfile.h"
 #include "frame/frame.h"
 #include "frame/startup.h"
+#include "verbs.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: lorvane-cli [-m] [-o n] [-d folder] -f commandfile\n"
+    "Usage: lorvane-cli VERB [options] FILE\n"
+    "       lorvane-cli [-m] [-o n] [-d folder] -f commandfile\n"
     "       lorvane-cli commandfile\n"
+    "       lorvane-cli --version\n"
     "\n"
-    "Runs the options of a command file without a window and writes their\n"
-    "output files and the run report.\n"
+    "Runs the computations without a window and writes their output files\n"
+    "beside the input file and the run report.\n"
+    "\n"
+    "Verbs (lorvane-cli VERB --help for each one's options):\n"
+    "@VERBS@"
+    "A verb is recognised only as the first word and only when more follows;\n"
+    "otherwise the old forms below keep their meaning.\n"
     "\n"
     "  -f path    the command file to run\n"
     "  -d folder  base folder: where the folder file VELKDIRP.txt is looked for\n"
@@ -32,9 +40,10 @@ const char* const kUsage =
     "  A command line that is not made of these switches is taken whole as the\n"
     "  path of the command file.\n"
     "\n"
-    "Exit status: 0 the command file was worked through; 1 a run ended with an\n"
-    "error; 2 the command file stopped early on a format fault; 3 the command\n"
-    "file cannot be found, opened or is empty; 64 usage; 128 + n a signal n\n"
+    "Exit status: 0 the command file was worked through (or the verb's run\n"
+    "done); 1 a run ended with an error; 2 the command file stopped early on a\n"
+    "format fault; 3 the command file cannot be found, opened or is empty;\n"
+    "64 usage; 128 + n a signal n\n"
     "(SIGINT, SIGTERM, SIGHUP) stopped the run, which removed its unfinished\n"
     "files and left earlier outputs as they were (a second signal ends the\n"
     "program at once).\n"
@@ -43,37 +52,31 @@ const char* const kUsage =
     "Environment: LORVANE_SEED=n seeds the bootstrap generator with n;\n"
     "LORVANE_THREADS=n computes with n threads (default: every processor).\n";
 
-}  // namespace
+std::string usage() {
+  std::string text = kUsage;
+  text.replace(text.find("@VERBS@"), 7, lorvane::verblist());
+  return text;
+}
 
-int main(int argc, char** argv) {
+// No window: information messages are dropped with --quiet, and the
+// progress bar is drawn when standard error is a terminal.
+class QuietWindowSystem : public lorvane::HeadlessWindowSystem {
+ public:
+  void infoBox(const std::string&) override {}
+};
+
+std::unique_ptr<lorvane::HeadlessWindowSystem> makewindowsystem(bool quiet) {
+  if (quiet) return std::make_unique<QuietWindowSystem>();
+  if (::isatty(fileno(stderr))) return std::make_unique<lorvane::TerminalWindowSystem>(stderr);
+  return std::make_unique<lorvane::HeadlessWindowSystem>();
+}
+
+// The per-user data folder, from the environment.
+std::string datafolder() { return lorvane::userdatafolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")); }
+
+// Run a command file to its end; the exit status.
+int runcommandfilestatus(lorvane::Frame& frame, const std::string& path) {
   using namespace lorvane;
-  if (argc < 2 || (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))) {
-    std::fputs(kUsage, argc < 2 ? stderr : stdout);
-    return argc < 2 ? kExitUsage : kExitWorkedThrough;
-  }
-  catchinterrupts();
-  const std::string startfolder = currentfolder();
-  const CommandLine cl = parsecommandline(commandlinetext(argc, argv));
-
-  std::unique_ptr<HeadlessWindowSystem> ws;
-  if (::isatty(fileno(stderr)))
-    ws = std::make_unique<TerminalWindowSystem>(stderr);
-  else
-    ws = std::make_unique<HeadlessWindowSystem>();
-  Frame frame(*ws);
-  frame.settings =
-      computesettings(std::getenv("LORVANE_THREADS"), std::getenv("LORVANE_SEED"), std::getenv("LORVANE_KERNEL"));
-  if (!cl.basefolder.empty()) frame.basefolder = absolutepath(cl.basefolder, startfolder);
-  registermodule(frame);
-  if (cl.optiontoopen != 0)
-    std::fprintf(stderr, "Note: -o opens a parameter dialog in the desktop program only; ignored here.\n");
-  if (cl.commandfile.empty()) {
-    frame.shutdown();
-    std::fprintf(stderr, "Note: no command file given; nothing to run.\n");
-    return kExitWorkedThrough;
-  }
-
-  const std::string path = absolutepath(cl.commandfile, startfolder);
   if (!fileexists(path)) {
     std::fprintf(stderr, "Error: can't find command file %s (runcommandfile)\n", path.c_str());
     frame.shutdown();
@@ -94,4 +97,68 @@ int main(int argc, char** argv) {
     default:
       return kExitCommandFileUnreadable;
   }
+}
+
+int runverb(const lorvane::Verb& verb, int argc, const char* const* argv) {
+  using namespace lorvane;
+  const std::string startfolder = currentfolder();
+  const VerbCall call = parseverb(verb, argc, argv, startfolder);
+  if (call.help) {
+    std::fputs(verbhelp(verb).c_str(), stdout);
+    return kExitWorkedThrough;
+  }
+  if (!call.error.empty()) {
+    std::fputs(call.error.c_str(), stderr);
+    return kExitUsage;
+  }
+
+  catchinterrupts();
+  const auto ws = makewindowsystem(call.quiet);
+  Frame frame(*ws, datafolder());
+  // The verb's options take the place of the environment's settings.
+  frame.settings = computesettings(call.threads ? call.threads->c_str() : std::getenv("LORVANE_THREADS"),
+                                   call.seed ? call.seed->c_str() : std::getenv("LORVANE_SEED"),
+                                   std::getenv("LORVANE_KERNEL"));
+  registermodule(frame);
+  if (verb.option == 0) return runcommandfilestatus(frame, call.operand);
+  if (!verbavailable(frame, verb)) {
+    frame.shutdown();
+    std::fprintf(stderr, "lorvane-cli %s: verb not available yet\n", std::string(verb.name).c_str());
+    return kExitUsage;
+  }
+  return runverboption(frame, call);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace lorvane;
+  if (argc < 2 || (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))) {
+    std::fputs(usage().c_str(), argc < 2 ? stderr : stdout);
+    return argc < 2 ? kExitUsage : kExitWorkedThrough;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::puts("lorvane-cli " LORVANE_VERSION);
+    return kExitWorkedThrough;
+  }
+  if (const Verb* verb = findverb(argc, argv)) return runverb(*verb, argc, argv);
+
+  catchinterrupts();
+  const std::string startfolder = currentfolder();
+  const CommandLine cl = parsecommandline(commandlinetext(argc, argv));
+
+  const auto ws = makewindowsystem(false);
+  Frame frame(*ws, datafolder());
+  frame.settings =
+      computesettings(std::getenv("LORVANE_THREADS"), std::getenv("LORVANE_SEED"), std::getenv("LORVANE_KERNEL"));
+  if (!cl.basefolder.empty()) frame.files.setbasefolder(absolutepath(cl.basefolder, startfolder));
+  registermodule(frame);
+  if (cl.optiontoopen != 0)
+    std::fprintf(stderr, "Note: -o opens a parameter dialog in the desktop program only; ignored here.\n");
+  if (cl.commandfile.empty()) {
+    frame.shutdown();
+    std::fprintf(stderr, "Note: no command file given; nothing to run.\n");
+    return kExitWorkedThrough;
+  }
+  return runcommandfilestatus(frame, absolutepath(cl.commandfile, startfolder));
 }

@@ -2,6 +2,7 @@
 // their parameter dialogs, command files from the command line or dropped
 // on the window.
 #include <QApplication>
+#include <cstdlib>
 
 #include <cstdlib>
 
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   QtPrompter prompter;
-  Desktop desktop(prompter);
+  Desktop desktop(prompter, userdatafolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
   desktop.frame().settings =
       computesettings(std::getenv("LORVANE_THREADS"), std::getenv("LORVANE_SEED"), std::getenv("LORVANE_KERNEL"));
   prompter.setOwner(&desktop.window());

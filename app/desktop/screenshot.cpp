@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "dialogs/qt/paramdialog.h"
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   QtPrompter prompter;
-  Desktop desktop(prompter);
+  Desktop desktop(prompter, userdatafolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
   prompter.setOwner(&desktop.window());
   desktop.window().move(0, 0);
   showandwait(desktop.window());
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
   desktop.window().runcommand(kFirstOptionId);
   std::printf("Progress bar on the screen at the last step: %d of %d pixels filled\n", shownfill, fill);
   if (shownfill != fill) return kExitRunFailed;
-  if (desktop.frame().lastrunfailed() || !desktop.frame().reportshown) return kExitRunFailed;
+  if (desktop.frame().lastrunfailed() || !desktop.frame().files.reportshown()) return kExitRunFailed;
 
   // Let the window settle, then take it from the screen.
   QElapsedTimer timer;
@@ -73,7 +74,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Error: can't write %s\n", argv[2]);
     return kExitRunFailed;
   }
-  std::printf("Report %s shown; picture in %s\n", desktop.frame().reportpath().c_str(), argv[2]);
+  std::printf("Report %s shown; picture in %s\n", desktop.frame().files.reportpath().c_str(), argv[2]);
   // Leave without the end-of-program question.
   desktop.ws().setclosing();
   return kExitWorkedThrough;

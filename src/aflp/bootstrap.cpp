@@ -160,7 +160,8 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   const PairTable table(o, w, "calcboot");
   BootstrapRun run{ctx, d, table, {{&distance, Figure::Distance}}, ctx.settings.threadcount()};
   if (corrected) run.files.push_back({corrected, Figure::Corrected});
-  ReplicateDraws draws(d.m, w, ctx.settings.seedvalue());
+  const std::uint32_t seed = ctx.settings.seedvalue();
+  ReplicateDraws draws(d.m, w, seed);
   {
     ProgressWindow progress(ctx.ws, "Computing bootstraps");
     const int batch = ctx.settings.replicatesperbatch(static_cast<long long>(d.n) * (d.n - 1) / 2);
@@ -174,6 +175,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   ctx.report.print(jaccard ? "\nDistance = Jaccard\n" : "\nDistance = Dice\n");
   ctx.report.print("Output file: %s\n", distancepath.c_str());
   if (!jaccard) ctx.report.print("Output file for Jukes-Cantor correction: %s\n", correctedpath.c_str());
+  ctx.report.print("Random number seed: %u\n", seed);
 }
 
 void bootstraptables(RunContext& ctx, const BandData& d, const DistanceOptions& options, Figure figure,

@@ -15,11 +15,11 @@ void registermodule(Frame& frame) {
   frame.registry.titles = kOptionTitles;
   frame.registry.entrycount = 2;
   frame.registry.paramcount[1] = 6;
-  frame.registry.spec[1] = kSimpleSpecification;
+  frame.registry.layout[1] = kSimpleLayout;
   frame.registry.paramcount[2] = 6;
-  frame.registry.spec[2] = kBootstrapSpecification;
+  frame.registry.layout[2] = kBootstrapLayout;
   frame.buildoptionsmenu(frame.registry.titles, frame.registry.entrycount);
-  frame.handler = runlorvane;
+  frame.registry.handler = runlorvane;
 }
 
 namespace {

@@ -3,14 +3,14 @@
 
 namespace lorvane {
 
-// The module's two options and their parameter specifications.
+// The module's two options and their parameter layouts.
 inline constexpr const char* kModuleName = "Lorvane";
 inline constexpr const char* kOptionTitles = "Simple computation\nBootstrap computation\n";
-inline constexpr const char* kSimpleSpecification =
+inline constexpr const char* kSimpleLayout =
     "Input file\n[text,,]Length of recognition sites : \n[int,0,]K value (default = 1.0) ? \n[int,0,1]"
     "Index : Jaccard(1), Dice(2) or Nei&Li(3) ?\n[int,1,3]Jukes-Cantor correction (yes = 1, default = no) ? "
     "\n[int,0,1]VELK outputs (yes = 1, default = no) ? \n[int,0,1]";
-inline constexpr const char* kBootstrapSpecification =
+inline constexpr const char* kBootstrapLayout =
     "Input file\n[text,,]Length of recognition sites : \n[int,0,]K value (default = 1.0) ? \n[int,0,1]"
     "Index : Jaccard (1) or Dice (2) ?\n[int,1,2]Jukes-Cantor correction (yes = 1, default = no) ? "
     "\n[int,0,1]Number of bootstrap repetitions : \n[int,0,]";

@@ -16,6 +16,10 @@ struct FileDialogRequest {
   std::string filterPattern = "*.*";
   std::string initialFolder;
   std::string fileName;  // the shared file-name buffer: last path chosen
+  // Questions the dialog asks before it returns a path: whether to replace
+  // an existing file (Save) and whether to create one that does not exist.
+  bool askBeforeOverwrite = false;
+  bool askBeforeCreate = false;
 };
 
 class WindowSystem {
@@ -36,13 +40,12 @@ class WindowSystem {
   virtual void progressStep(int step, int total) = 0;
   virtual void progressClose() = 0;
 
-  // The report as the window's document.
-  virtual bool documentHoldsFile() const = 0;
-  virtual void releaseDocumentFile() = 0;
-  virtual void showReport(const std::string& path) = 0;
-  virtual void applyDisplaySettings() = 0;
-  virtual int textLineCount() const = 0;
-  virtual void scrollLines(int lines) = 0;
+  // The report file at `path` was brought up to date after a run; its lines
+  // from `firstnewline` on (counted from 0) are what was written since the
+  // last change. When `show`, the window loads the report as its document
+  // with the first new line at the top; in any case it applies its display
+  // settings again.
+  virtual void reportChanged(const std::string& path, int firstnewline, bool show) = 0;
 
   // The full path of the document the window shows; empty when none.
   virtual std::string documentPath() const { return {}; }
@@ -64,12 +67,7 @@ class HeadlessWindowSystem : public WindowSystem {
   void progressOpen(const std::string&) override {}
   void progressStep(int, int) override {}
   void progressClose() override {}
-  bool documentHoldsFile() const override { return false; }
-  void releaseDocumentFile() override {}
-  void showReport(const std::string&) override {}
-  void applyDisplaySettings() override {}
-  int textLineCount() const override { return 0; }
-  void scrollLines(int) override {}
+  void reportChanged(const std::string&, int, bool) override {}
   std::optional<std::string> fileDialog(const FileDialogRequest&) override { return std::nullopt; }
   void setWaitCursor(bool) override {}
 

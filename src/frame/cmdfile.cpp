@@ -1,5 +1,7 @@
 #include "frame/cmdfile.h"
 
+#include <cstdio>
+
 #include "core/convert.h"
 #include "core/interrupt.h"
 #include "core/textio.h"
@@ -33,6 +35,25 @@ std::string withoutnewline(std::string s) {
 
 const char* const kSeparator = "----------\n";
 
+// The number of the first line from the one just read on that holds more
+// than blanks; 0 when the rest of the file is blank.
+int firsttextline(CommandLines& lines, std::string line) {
+  do {
+    if (line.find_first_not_of(" \t\r\n") != std::string::npos) return lines.number();
+  } while (lines.next(line));
+  return 0;
+}
+
+// Text after the last block that the runner never reads (a mistyped
+// separator, say) is named on standard error and in the report.
+void warnunread(Frame& frame, const std::string& path, int line) {
+  const std::string warning = "Warning: command file " + path + ": the text from line " + std::to_string(line) +
+                              " on was not read (a separator line is exactly ten hyphens)";
+  std::fprintf(stderr, "%s\n", warning.c_str());
+  frame.files.report().text(warning + "\n");
+  frame.refreshreport();
+}
+
 CommandFileResult interrupted(int line) {
   return {CommandFileResult::Status::Interrupted, line,
           "interrupted by signal " + std::to_string(interruptsignal())};
@@ -52,19 +73,20 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
   if (!name.empty() && name.back() == '\r') name.pop_back();
 
   const auto slash = path.rfind('/');
-  frame.basefolder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  frame.commandfilemode = true;
+  frame.files.setbasefolder(slash == std::string::npos ? "" : path.substr(0, slash + 1));
+  frame.files.entercommandfilemode();
   frame.setupfiles(name);
 
   auto stop = [&](const std::string& expected) {
-    frame.currentoption = 0;
+    frame.store.currentoption = 0;
     return CommandFileResult{Status::Stopped, lines.number() + 1, expected};
   };
+  bool unread = false;  // the last block ended on a line that is neither extra nor separator
   for (;;) {
     if (!lines.next(line)) return stop("an option number");
     const int option = texttoint(line);
     if (option < 1 || option > kMaxOptions) {
-      frame.currentoption = 0;
+      frame.store.currentoption = 0;
       return {Status::Stopped, lines.number(),
               "an option number from 1 to 20, not \"" + withoutnewline(line) + "\""};
     }
@@ -72,7 +94,7 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
     const int count = texttoint(line);
     const int expected = frame.registry.paramcount[static_cast<std::size_t>(option)];
     if (count != expected) {
-      frame.currentoption = 0;
+      frame.store.currentoption = 0;
       return {Status::Stopped, lines.number(),
               "the parameter count " + std::to_string(expected) + " of option " + std::to_string(option) +
                   ", not \"" + withoutnewline(line) + "\""};
@@ -86,19 +108,24 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
     bool more = false;
     if (lines.next(line)) {
       more = line == kSeparator;
-      if (!more && lines.next(line)) more = line == kSeparator;
+      if (!more && lines.next(line)) {
+        more = line == kSeparator;
+        unread = !more;
+      }
     }
     if (interruptsignal() != 0) return interrupted(lines.number());
-    frame.currentoption = option;
+    frame.store.currentoption = option;
     frame.beginreport();
     frame.runoption(option);
     if (frame.lastrunfailed() || frame.ws().closing()) {
-      frame.currentoption = 0;
+      frame.store.currentoption = 0;
       if (interruptsignal() != 0) return interrupted(lines.number());
       return {Status::Failed, lines.number(), "a run that ends without an error"};
     }
     if (!more) break;
   }
+  if (unread)
+    if (const int at = firsttextline(lines, line)) warnunread(frame, path, at);
   file.reset();
   frame.droptemporaryreport();
   return {Status::Completed, lines.number(), ""};

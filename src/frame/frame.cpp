@@ -6,34 +6,17 @@
 
 namespace lorvane {
 
-Frame::Frame(WindowSystem& ws) : ws_(ws) { optionsmenu.push_back(MenuEntry{true, "", 0}); }
-
-Frame::~Frame() = default;
+Frame::Frame(WindowSystem& ws, std::string datafolder) : files(std::move(datafolder)), ws_(ws) {}
 
 void Frame::buildoptionsmenu(const std::string& titles, int count) {
-  if (count >= kMaxOptions) {
-    reporterrorstop(ws_, "Error: Too many options in program");
-    return;
-  }
-  int id = kFirstOptionId;
-  std::size_t start = 0;
-  for (int k = 1; k <= count && start < titles.size(); ++k, ++id) {
-    std::size_t end = titles.find('\n', start);
-    if (end == std::string::npos) end = titles.size();
-    const std::string title = titles.substr(start, end - start);
-    start = end + 1;
-    if (title == "-")
-      optionsmenu.push_back(MenuEntry{true, "", 0});
-    else
-      optionsmenu.push_back(MenuEntry{false, title, id});
-  }
+  if (!registry.buildoptionsmenu(titles, count)) reporterrorstop(ws_, "Error: Too many options in program");
 }
 
 void Frame::runoption(int option) {
   lastrunfailed_ = false;
-  if (!handler) return;
+  if (!registry.handler) return;
   try {
-    handler(*this, option);
+    registry.handler(*this, option);
   } catch (const ErrorStop& e) {
     failrun(e.what());
   } catch (const std::bad_alloc&) {
@@ -47,11 +30,34 @@ void Frame::runoption(int option) {
 void Frame::failrun(const std::string& message) {
   lastrunfailed_ = true;
   reporterrorstop(ws_, message);
-  // What the run wrote to the report so far still reaches the report file.
+  // What the run wrote to the report so far still reaches the report file,
+  // and so does the message that ended it.
   try {
+    if (CFile& report = files.report()) report.text(message + "\n");
     refreshreport();
   } catch (const std::exception&) {
   }
 }
+
+void Frame::setupfiles(const std::string& name) {
+  if (const auto folder = files.setup(name)) dialogs.setfolder(*folder);
+  // Fresh answers; the current option stays.
+  const int current = store.currentoption;
+  store = AnswerStore{};
+  store.currentoption = current;
+}
+
+void Frame::beginreport() { files.begin(registry.title(store.currentoption)); }
+
+void Frame::writebanner() { files.writebanner(registry.title(store.currentoption)); }
+
+void Frame::refreshreport() { files.refresh(ws_); }
+
+void Frame::changefolder() {
+  const auto pick = [this] { return dialogs.show(ws_, dialogs.request(FileDialogRequest::Kind::Open)); };
+  if (const auto folder = files.changefolder(pick)) dialogs.setfolder(*folder);
+}
+
+void Frame::shutdown() { files.shutdown(ws_); }
 
 }  // namespace lorvane

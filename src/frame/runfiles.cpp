@@ -1,15 +1,14 @@
 // Run files: the report, the temporary report, the folder files and the
 // run banner.
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 
 #include "core/messages.h"
-#include "frame/frame.h"
+#include "frame/runfiles.h"
 
 namespace lorvane {
 
@@ -34,6 +33,13 @@ void makefolders(const std::string& path) {
     if (at == path.size() || path[at] == '/') ::mkdir(path.substr(0, at).c_str(), 0777);
 }
 
+// The banner: the window class name it shows, the width of its third line
+// before the closing bar, its frame line and its blank second line.
+constexpr const char* kWindowClass = "Quillmoor";
+constexpr int kBannerWidth = 61;
+const std::string kFrameLine = "+" + std::string(kBannerWidth - 1, '-') + "+";
+const std::string kSecondLine = "|" + std::string(kBannerWidth - 1, ' ') + "|";
+
 // A report name must stay a file name in the default folder.
 std::string filenamepart(const std::string& name) {
   std::string s = ctext(name).substr(0, std::min<std::size_t>(ctext(name).size(), 79));
@@ -54,64 +60,34 @@ bool changecurrentfolder(const std::string& folder) {
   return !folder.empty() && ::chdir(ctext(folder).c_str()) == 0;
 }
 
-std::string userdatafolder() {
-  std::string base;
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && xdg[0] == '/') {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-      const passwd* pw = ::getpwuid(::getuid());
-      home = pw ? pw->pw_dir : "/tmp";
-    }
-    base = std::string(home) + "/.local/share";
-  }
-  const std::string folder = base + "/lorvane";
-  makefolders(folder);
-  return folder;
-}
-
-BannerLayout bannerlayout(const std::string& windowclass) {
-  const bool spatial = windowclass == "Pavlin" || windowclass == "Crossmark" || windowclass == "Thicket" ||
-                       windowclass == "ZefUtil";
-  const int width = spatial ? 69 : 61;
-  const auto inner = static_cast<std::size_t>(width - 1);
-  BannerLayout layout{std::string(inner + 2, '-'), std::string(inner + 2, ' '), width};
-  layout.frameline.front() = layout.frameline.back() = '+';
-  layout.secondline.front() = layout.secondline.back() = '|';
-  return layout;
-}
-
-void Frame::gotopreferencefolder() {
-  if (!basefolder.empty()) changecurrentfolder(basefolder);
+void RunFiles::gotopreferencefolder() {
+  if (!basefolder_.empty()) changecurrentfolder(basefolder_);
   std::string pointer;
-  if (fileexists(kPointerFile) && readwhole(kPointerFile, pointer))
+  if (fileexists(kPointerFile) && readwhole(kPointerFile, pointer)) {
     changecurrentfolder(pointer);
-  else
-    changecurrentfolder(userdatafolder());
+  } else {
+    makefolders(datafolder_);
+    changecurrentfolder(datafolder_);
+  }
 }
 
-void Frame::findfolders() {
+std::optional<std::string> RunFiles::findfolders() {
   gotopreferencefolder();
 
+  std::optional<std::string> found;
   std::string preference;
   if (fileexists(kPreferenceFile)) {
-    if (readwhole(kPreferenceFile, preference)) {
-      defaultfolder = preference;
-      dialogfolder = defaultfolder;
-    }
+    if (readwhole(kPreferenceFile, preference)) found = preference;
   } else {
     const std::string here = currentfolder();
-    if (writewhole(kPreferenceFile, here)) {
-      defaultfolder = here;
-      dialogfolder = defaultfolder;
-    }
+    if (writewhole(kPreferenceFile, here)) found = here;
   }
-  changecurrentfolder(defaultfolder);
+  if (found) defaultfolder_ = *found;
+  changecurrentfolder(defaultfolder_);
+  return found;
 }
 
-void Frame::setupfiles(const std::string& name) {
+std::optional<std::string> RunFiles::setup(const std::string& name) {
   // Runs made under the earlier names keep their report file.
   if (tempreport_) {
     tempreport_.close();
@@ -120,75 +96,68 @@ void Frame::setupfiles(const std::string& name) {
   }
   const std::string stamp = localtimetext(clock(), "-%H-%M-%S");
   const std::string stem = filenamepart(name) + stamp;
-  findfolders();
+  const auto found = findfolders();
   std::string folder = currentfolder();
   if (folder.empty() || folder.back() != '/') folder += '/';
   reportpath_ = folder + "l-" + stem + ".txt";
   temppath_ = folder + "VLK.temp-" + stem;
-  store = AnswerStore{};
+  reportlines_ = 0;
+  return found;
 }
 
-void Frame::opentemporaryreport() {
-  tempreport_ = CFile(std::fopen(temppath_.c_str(), "a+b"));
+void RunFiles::opentemporary() { tempreport_ = CFile(std::fopen(temppath_.c_str(), "a+b")); }
+
+void RunFiles::begin(const std::string& title) {
+  if (!tempreport_) opentemporary();
+  writebanner(title);
 }
 
-void Frame::beginreport() {
-  if (!tempreport_) opentemporaryreport();
-  writebanner();
-}
-
-void Frame::writebanner() {
-  std::string title;
-  if (currentoption >= 0 && static_cast<std::size_t>(currentoption) < optionsmenu.size())
-    title = optionsmenu[static_cast<std::size_t>(currentoption)].text.substr(0, 255);
-  const BannerLayout layout = bannerlayout(windowclass);
+void RunFiles::writebanner(const std::string& title) {
   const std::string date = localtimetext(clock(), "%d/%m/%y  %H/%M  ");
-  std::string third = "| " + windowclass + ": " + title;
-  const long blanks = static_cast<long>(layout.width) - static_cast<long>(third.size()) -
+  std::string third = std::string("| ") + kWindowClass + ": " + title;
+  const long blanks = static_cast<long>(kBannerWidth) - static_cast<long>(third.size()) -
                       static_cast<long>(date.size());
   if (blanks >= 1) third.append(static_cast<std::size_t>(blanks), ' ');
   third += date + "|\n";
-  tempreport_.text(layout.frameline + "\n" + layout.secondline + "\n" + third + layout.frameline + "\n");
+  tempreport_.text(kFrameLine + "\n" + kSecondLine + "\n" + third + kFrameLine + "\n");
 }
 
-void Frame::refreshreport() {
-  const int lines = ws_.textLineCount();
-  if (ws_.documentHoldsFile()) ws_.releaseDocumentFile();
+void RunFiles::refresh(WindowSystem& ws) {
   tempreport_.close();
-  copyover(temppath_, reportpath_);
-  if (!commandfilemode) ws_.showReport(reportpath_);
-  ws_.applyDisplaySettings();
-  reportshown = true;
-  ws_.scrollLines(lines - 1);
-  opentemporaryreport();
+  // The report holds the lines copied at the last refresh; this run's come
+  // after them. A failed copy leaves the report as it was.
+  const int firstnewline = reportlines_;
+  std::string content;
+  if (readwhole(temppath_, content) && writewhole(reportpath_, content))
+    reportlines_ = static_cast<int>(std::count(content.begin(), content.end(), '\n'));
+  ws.reportChanged(reportpath_, firstnewline, !commandfilemode_);
+  reportshown_ = true;
+  opentemporary();
 }
 
-void Frame::changefolder() {
+std::optional<std::string> RunFiles::changefolder(const std::function<std::optional<std::string>()>& pick) {
   gotopreferencefolder();
   const std::string preferencefile = currentfolder() + "/" + kPreferenceFile;
-  FileDialogRequest request;
-  request.initialFolder = dialogfolder;
-  request.fileName = dialogfilename;
+  std::optional<std::string> changed;
   // A cancelled dialog leaves the preference file as it was.
-  if (auto chosen = ws_.fileDialog(request)) {
-    dialogfilename = *chosen;
+  if (auto chosen = pick()) {
     const auto slash = chosen->rfind('/');
     if (slash != std::string::npos) changecurrentfolder(slash == 0 ? "/" : chosen->substr(0, slash));
     const std::string folder = currentfolder();
-    if (writewhole(preferencefile, folder)) dialogfolder = folder;
+    if (writewhole(preferencefile, folder)) changed = folder;
   }
-  if (!basefolder.empty()) changecurrentfolder(basefolder);
+  if (!basefolder_.empty()) changecurrentfolder(basefolder_);
+  return changed;
 }
 
-void Frame::droptemporaryreport() {
+void RunFiles::droptemporary() {
   tempreport_.close();
   if (!temppath_.empty()) ::unlink(temppath_.c_str());
 }
 
-void Frame::shutdown() {
-  if (ws_.documentHoldsFile()) ws_.releaseDocumentFile();
-  droptemporaryreport();
-  if (reportshown && ws_.askYesNo("Delete the text report file ? ", "WinVelko Exiting..."))
+void RunFiles::shutdown(WindowSystem& ws) {
+  droptemporary();
+  if (reportshown_ && ws.askYesNo("Delete the text report file ? ", "WinVelko Exiting..."))
     ::unlink(reportpath_.c_str());
 }
 

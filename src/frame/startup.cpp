@@ -1,5 +1,8 @@
 #include "frame/startup.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <vector>
 
 #include "core/convert.h"
@@ -40,6 +43,15 @@ CommandLine parsecommandline(std::string_view text) {
     }
   }
   return cl;
+}
+
+std::string userdatafolder(const char* xdgdatahome, const char* home) {
+  if (xdgdatahome && xdgdatahome[0] == '/') return std::string(xdgdatahome) + "/lorvane";
+  if (!home || !*home) {
+    const passwd* pw = ::getpwuid(::getuid());
+    home = pw ? pw->pw_dir : "/tmp";
+  }
+  return std::string(home) + "/.local/share/lorvane";
 }
 
 std::string absolutepath(const std::string& path, const std::string& folder) {

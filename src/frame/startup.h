@@ -17,6 +17,11 @@ struct CommandLine {
 // at most 1023 characters.
 std::string commandlinetext(int argc, const char* const* argv);
 CommandLine parsecommandline(std::string_view text);
+// The per-user data folder that takes the place of the system folder for
+// the folder files: $XDG_DATA_HOME/lorvane when that is an absolute path,
+// otherwise HOME's .local/share/lorvane (the password entry's home when HOME
+// is unset). The programs pass the two environment values they read.
+std::string userdatafolder(const char* xdgdatahome, const char* home);
 // A relative path taken from the given folder.
 std::string absolutepath(const std::string& path, const std::string& folder);
 

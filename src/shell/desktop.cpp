@@ -13,9 +13,10 @@
 
 namespace lorvane {
 
-Desktop::Desktop(Prompter& prompter) : ws_(prompter), frame_(ws_), window_(std::make_unique<MainWindow>(frame_, ws_, prompter)) {
+Desktop::Desktop(Prompter& prompter, const std::string& datafolder)
+    : ws_(prompter), frame_(ws_, datafolder), window_(std::make_unique<MainWindow>(frame_, ws_, prompter)) {
   ws_.attach(window_.get());
-  frame_.dialogfilter = stringresource(1003).toStdString();
+  frame_.dialogs.setfilter(stringresource(StringId::FileFilter).toStdString());
 }
 
 Desktop::~Desktop() {
@@ -36,11 +37,11 @@ std::optional<int> Desktop::start(const CommandLine& cl, const std::string& star
   MainWindow& w = *window_;
   {
     MainWindow::BusyScope busy(w);
-    if (!cl.basefolder.empty()) frame_.basefolder = absolutepath(cl.basefolder, startfolder);
+    if (!cl.basefolder.empty()) frame_.files.setbasefolder(absolutepath(cl.basefolder, startfolder));
     registermodule(frame_);
     w.buildoptionsmenu();
 
-    if (cl.optiontoopen != 0 && !ws_.closing()) openpresetoption(&w, frame_, ws_, cl.optiontoopen);
+    if (cl.optiontoopen != 0 && !ws_.closing()) openpresetoption(&w, frame_, cl.optiontoopen);
 
     if (!cl.commandfile.empty() && !ws_.closing()) {
       const std::string path = absolutepath(cl.commandfile, startfolder);

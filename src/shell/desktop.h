@@ -16,7 +16,8 @@ namespace lorvane {
 class Desktop {
  public:
   // `prompter` answers every dialog; it must outlive the Desktop.
-  explicit Desktop(Prompter& prompter);
+  // `datafolder` is the per-user data folder (see RunFiles).
+  Desktop(Prompter& prompter, const std::string& datafolder);
   ~Desktop();
 
   // Register the module, open the option dialog the command line asks for

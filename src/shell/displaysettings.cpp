@@ -37,22 +37,28 @@ void DisplaySettings::setcolours() {
   edit_.viewport()->update();
 }
 
+namespace {
+
+// The override a chosen colour gives: none when it is the system's colour,
+// and none for black either, since an override of 0 (black) means none.
+std::optional<QColor> overridefor(const QColor& chosen, const QColor& system) {
+  const bool black = chosen.red() == 0 && chosen.green() == 0 && chosen.blue() == 0;
+  if (chosen == system || black) return std::nullopt;
+  return chosen;
+}
+
+}  // namespace
+
 void DisplaySettings::applyfont() {
   edit_.setFont(font);
   // A new font must not take the margins with it.
   edit_.document()->setDocumentMargin(kTextMargin);
-  if (textcolour == systemtext())
-    textoverride.reset();
-  else
-    textoverride = textcolour;
+  textoverride = overridefor(textcolour, systemtext());
   setcolours();
 }
 
 void DisplaySettings::applybackground() {
-  if (background == systemwindow())
-    backgroundoverride.reset();
-  else
-    backgroundoverride = background;
+  backgroundoverride = overridefor(background, systemwindow());
   setcolours();
 }
 
@@ -74,8 +80,8 @@ void DisplaySettings::choosebackground() {
 
 void DisplaySettings::standardformat(const QString& documenttitle) {
   prompter_.beep();
-  if (prompter_.message(formatstring(2003, documenttitle), "???", BoxIcon::Question, BoxButtons::OkCancel) !=
-      BoxAnswer::Ok)
+  if (prompter_.message(formatstring(StringId::StandardFormatQuestion, documenttitle), "???", BoxIcon::Question,
+                        BoxButtons::OkCancel) != BoxAnswer::Ok)
     return;
   font = stockfont;
   textcolour = systemtext();

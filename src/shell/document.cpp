@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <QFileInfo>
@@ -12,7 +13,7 @@
 #include <QTextDocument>
 #include <vector>
 
-#include "frame/frame.h"
+#include "frame/filedialogrecord.h"
 #include "shell/prompter.h"
 #include "shell/resources.h"
 
@@ -41,11 +42,11 @@ bool DocumentFile::close() {
   return ::close(fd) == 0;
 }
 
-TextDocument::TextDocument(QPlainTextEdit& edit, Prompter& prompter, Frame& frame,
+TextDocument::TextDocument(QPlainTextEdit& edit, Prompter& prompter, FileDialogRecord& record,
                            std::function<void(const QString&)> setcaption)
-    : edit_(edit), prompter_(prompter), frame_(frame), setcaption_(std::move(setcaption)), title_(defaulttitle()) {}
+    : edit_(edit), prompter_(prompter), record_(record), setcaption_(std::move(setcaption)), title_(defaulttitle()) {}
 
-QString TextDocument::defaulttitle() const { return stringresource(1002); }
+QString TextDocument::defaulttitle() const { return stringresource(StringId::MainTitle); }
 
 bool TextDocument::modified() const { return edit_.document()->isModified(); }
 
@@ -57,25 +58,7 @@ void TextDocument::forgetfile() {
 
 namespace {
 
-FileDialogRequest documentdialog(Frame& frame, FileDialogRequest::Kind kind) {
-  FileDialogRequest request;
-  request.kind = kind;
-  // The shared record's filter (string 1003 until a parameter dialog set
-  // another): its last character separates shown text and pattern.
-  const QString filter = QString::fromStdString(frame.dialogfilter);
-  if (!filter.isEmpty()) {
-    const QStringList parts = filter.split(filter.back());
-    if (parts.size() >= 2) {
-      request.filterDescription = parts[0].toStdString();
-      request.filterPattern = parts[1].toStdString();
-    }
-  }
-  request.initialFolder = frame.dialogfolder;
-  request.fileName = frame.dialogfilename;
-  return request;
-}
-
-BoxAnswer stringbox(Prompter& prompter, int id, BoxIcon icon, BoxButtons buttons, const QString& caption,
+BoxAnswer stringbox(Prompter& prompter, StringId id, BoxIcon icon, BoxButtons buttons, const QString& caption,
                     const QString& argument) {
   prompter.beep();
   return prompter.message(formatstring(id, argument).left(255), caption, icon, buttons);
@@ -91,9 +74,9 @@ void TextDocument::docnew() {
 }
 
 void TextDocument::docopen() {
-  const auto chosen = prompter_.fileDialog(documentdialog(frame_, FileDialogRequest::Kind::Open));
+  const auto chosen = prompter_.fileDialog(record_.request(FileDialogRequest::Kind::Open));
   if (!chosen) return;
-  frame_.dialogfilename = *chosen;
+  record_.setfilename(*chosen);
   file_.close();
   docload(*chosen);
 }
@@ -111,7 +94,7 @@ void TextDocument::docload(const std::string& path) {
 
 bool TextDocument::docquery() {
   if (modified()) {
-    switch (stringbox(prompter_, 2001, BoxIcon::Question, BoxButtons::YesNoCancel, "???", title_)) {
+    switch (stringbox(prompter_, StringId::SaveQuestion, BoxIcon::Question, BoxButtons::YesNoCancel, "???", title_)) {
       case BoxAnswer::Yes:
         error_ = false;
         docsave();
@@ -137,14 +120,14 @@ void TextDocument::docsave() {
 }
 
 void TextDocument::docsaveas() {
-  FileDialogRequest request = documentdialog(frame_, FileDialogRequest::Kind::Save);
+  FileDialogRequest request = record_.request(FileDialogRequest::Kind::Save);
   request.fileName = path_;
   const auto chosen = prompter_.fileDialog(request);
   if (!chosen) {
     error_ = true;
     return;
   }
-  frame_.dialogfilename = *chosen;
+  record_.setfilename(*chosen);
   if (*chosen == path_ && file_.isopen()) {
     docwrite();
     return;
@@ -168,20 +151,36 @@ void TextDocument::docsaveas() {
 QByteArray TextDocument::encode() const {
   QString text = edit_.document()->toRawText();
   text.replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
-  if (crlf_) text.replace(u'\n', QStringLiteral("\r\n"));
-  return utf8_ ? text.toUtf8() : text.toLatin1();
+  QByteArray bytes;
+  std::size_t line = 0;
+  for (const QStringView part : QStringView(text).split(u'\n')) {
+    if (line > 0) bytes += line <= lineends_.size() ? lineends_[line - 1] : newlineend_;
+    bytes += utf8_ ? part.toUtf8() : part.toLatin1();
+    ++line;
+  }
+  return bytes;
 }
 
 void TextDocument::decode(const QByteArray& bytes) {
   // The text ends at its first zero byte.
   const qsizetype zero = bytes.indexOf('\0');
   const QByteArray data = zero >= 0 ? bytes.left(zero) : bytes;
-  crlf_ = data.contains("\r\n") || !data.contains('\n');
+  // The line ends as they are: CR LF, LF or a lone CR (the text area makes
+  // a line break of each).
+  lineends_.clear();
+  for (qsizetype i = 0; i < data.size(); ++i) {
+    if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n')
+      lineends_.emplace_back("\r\n"), ++i;
+    else if (data[i] == '\r' || data[i] == '\n')
+      lineends_.emplace_back(1, data[i]);
+  }
+  const bool crlf = std::all_of(lineends_.begin(), lineends_.end(), [](const QByteArray& e) { return e == "\r\n"; });
+  newlineend_ = crlf ? "\r\n" : "\n";
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   QString text = utf8(data);
   utf8_ = !utf8.hasError();
   if (!utf8_) text = QString::fromLatin1(data);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
   edit_.setPlainText(text);
   edit_.document()->setModified(false);
 }
@@ -217,14 +216,15 @@ void TextDocument::docwrite() {
 
 void TextDocument::docrevert() {
   if (modified() &&
-      stringbox(prompter_, 2002, BoxIcon::Question, BoxButtons::OkCancel, "???", title_) != BoxAnswer::Ok)
+      stringbox(prompter_, StringId::RevertQuestion, BoxIcon::Question, BoxButtons::OkCancel, "???", title_) !=
+          BoxAnswer::Ok)
     return;
   if (!file_.isopen()) return;
   struct stat st {};
   step(::fstat(file_.fd(), &st) == 0);
   if (error_) return;
   if (st.st_size > kMaxDocumentBytes) {
-    stringbox(prompter_, 2005, BoxIcon::Warning, BoxButtons::Ok, QString(), title_);
+    stringbox(prompter_, StringId::TooLong, BoxIcon::Warning, BoxButtons::Ok, QString(), title_);
     file_.close();
     error_ = true;
     return;

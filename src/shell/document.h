@@ -6,12 +6,13 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QPlainTextEdit;
 
 namespace lorvane {
 
-class Frame;
+class FileDialogRecord;
 class Prompter;
 
 inline constexpr long kMaxDocumentBytes = 32767;
@@ -36,8 +37,9 @@ class DocumentFile {
 
 class TextDocument {
  public:
+  // `record` is the shared file dialog record of Open and Save As;
   // `setcaption` changes the main window's caption.
-  TextDocument(QPlainTextEdit& edit, Prompter& prompter, Frame& frame,
+  TextDocument(QPlainTextEdit& edit, Prompter& prompter, FileDialogRecord& record,
                std::function<void(const QString&)> setcaption);
 
   void docnew();
@@ -59,8 +61,9 @@ class TextDocument {
   bool failed() const { return error_; }
   void clearerror() { error_ = false; }
 
-  // The text as the file holds it, and back (line ends and encoding as the
-  // file was read).
+  // The text as the file holds it, and back: each line keeps the line end
+  // it was read with; lines added get CR LF when every line end read was CR
+  // LF (or there was none), LF otherwise. The encoding is the file's.
   QByteArray encode() const;
   void decode(const QByteArray& bytes);
 
@@ -71,14 +74,15 @@ class TextDocument {
 
   QPlainTextEdit& edit_;
   Prompter& prompter_;
-  Frame& frame_;
+  FileDialogRecord& record_;
   std::function<void(const QString&)> setcaption_;
   DocumentFile file_;
   std::string path_;
   QString title_;
   bool error_ = false;
-  bool crlf_ = true;   // line ends of the file: CR LF unless it had bare LF only
-  bool utf8_ = true;   // the file's bytes were valid UTF-8; otherwise Latin-1
+  std::vector<QByteArray> lineends_;  // as read, in order
+  QByteArray newlineend_ = "\r\n";   // for lines beyond those read
+  bool utf8_ = true;  // the file's bytes were valid UTF-8; otherwise Latin-1
 };
 
 }  // namespace lorvane

@@ -14,6 +14,7 @@
 #include "dialogs/qt/paramdialog.h"
 #include "frame/cmdfile.h"
 #include "frame/frame.h"
+#include "frame/startup.h"
 #include "shell/displaysettings.h"
 #include "shell/document.h"
 #include "shell/prompter.h"
@@ -25,8 +26,8 @@ MainWindow::MainWindow(Frame& frame, QtWindowSystem& ws, Prompter& prompter)
     : frame_(frame), ws_(ws), prompter_(prompter), editor_(new QPlainTextEdit(this)) {
   loadresources();
   quit = [](int status) { QCoreApplication::exit(status); };
-  setObjectName(stringresource(1001));
-  setWindowTitle(stringresource(1002));
+  setObjectName(stringresource(StringId::WindowClass));
+  setWindowTitle(stringresource(StringId::MainTitle));
   setWindowIcon(QIcon(QStringLiteral(":/lorvane/lorvane.png")));
 
   // Long lines wrap at the right edge; a vertical scroll bar only.
@@ -43,7 +44,7 @@ MainWindow::MainWindow(Frame& frame, QtWindowSystem& ws, Prompter& prompter)
   // The application hears of changes of the system's colours.
   qApp->installEventFilter(this);
 
-  document_ = std::make_unique<TextDocument>(*editor_, prompter_, frame_,
+  document_ = std::make_unique<TextDocument>(*editor_, prompter_, frame_.dialogs,
                                              [this](const QString& caption) { setWindowTitle(caption); });
   settings_ = std::make_unique<DisplaySettings>(*editor_, prompter_);
   accelerators_ = acceleratorresource();
@@ -99,8 +100,9 @@ void MainWindow::buildoptionsmenu() {
   QMenu* options = popup(2);
   if (!options) return;
   // Position 0 is the separator the menu resource already holds.
-  for (std::size_t k = 1; k < frame_.optionsmenu.size(); ++k) {
-    const MenuEntry& entry = frame_.optionsmenu[k];
+  const std::vector<MenuEntry>& entries = frame_.registry.optionsmenu;
+  for (std::size_t k = 1; k < entries.size(); ++k) {
+    const MenuEntry& entry = entries[k];
     if (entry.separator) {
       options->addSeparator();
       continue;
@@ -113,31 +115,33 @@ void MainWindow::buildoptionsmenu() {
 
 void MainWindow::buildcommands() {
   auto beep = [this] { prompter_.beep(); };
-  auto& c = commands_;
-  c[1001] = [this] { document_->docnew(); };
-  c[1002] = [this] { document_->docopen(); };
-  c[1003] = [this] { close(); };
-  c[1004] = [this] { document_->docsave(); };
-  c[1005] = [this] { document_->docsaveas(); };
-  c[1006] = [this] { document_->docrevert(); };
-  c[1007] = beep;
-  c[1008] = beep;
-  c[1009] = [this] { close(); };
-  c[1010] = [this] { frame_.changefolder(); };
-  c[1011] = [this] { frame_.helpmessages = !frame_.helpmessages; };
-  c[1101] = [this] { editor_->undo(); };
-  c[1102] = [this] { editor_->cut(); };
-  c[1103] = [this] { editor_->copy(); };
-  c[1104] = [this] { editor_->paste(); };
-  c[1105] = [this] { editor_->textCursor().removeSelectedText(); };
-  c[1106] = [this] { editor_->selectAll(); };
-  c[1201] = [this] { settings_->choosefont(); };
-  c[1202] = [this] { settings_->standardformat(document_->title()); };
-  c[1203] = [this] { settings_->choosebackground(); };
+  auto set = [this](CommandId id, std::function<void()> command) {
+    commands_[commandnumber(id)] = std::move(command);
+  };
+  set(CommandId::New, [this] { document_->docnew(); });
+  set(CommandId::Open, [this] { document_->docopen(); });
+  set(CommandId::Close, [this] { close(); });
+  set(CommandId::Save, [this] { document_->docsave(); });
+  set(CommandId::SaveAs, [this] { document_->docsaveas(); });
+  set(CommandId::Revert, [this] { document_->docrevert(); });
+  set(CommandId::PrintSetup, beep);
+  set(CommandId::Print, beep);
+  set(CommandId::Exit, [this] { close(); });
+  set(CommandId::ChangeFolder, [this] { frame_.changefolder(); });
+  set(CommandId::HelpMessages, [this] { frame_.files.togglehelpmessages(); });
+  set(CommandId::Undo, [this] { editor_->undo(); });
+  set(CommandId::Cut, [this] { editor_->cut(); });
+  set(CommandId::Copy, [this] { editor_->copy(); });
+  set(CommandId::Paste, [this] { editor_->paste(); });
+  set(CommandId::Delete, [this] { editor_->textCursor().removeSelectedText(); });
+  set(CommandId::SelectAll, [this] { editor_->selectAll(); });
+  set(CommandId::ChooseFont, [this] { settings_->choosefont(); });
+  set(CommandId::StandardFormat, [this] { settings_->standardformat(document_->title()); });
+  set(CommandId::ChooseBackground, [this] { settings_->choosebackground(); });
   for (int id = kFirstOptionId; id < kFirstOptionId + kMaxOptions; ++id)
-    c[id] = [this, id] { paramdialog(this, frame_, ws_, id); };
-  c[1401] = beep;
-  c[1402] = [this] { prompter_.about(); };
+    commands_[id] = [this, id] { paramdialog(this, frame_, id); };
+  set(CommandId::Help, beep);
+  set(CommandId::About, [this] { prompter_.about(); });
 }
 
 void MainWindow::runcommand(int id) {
@@ -170,52 +174,46 @@ QAction* MainWindow::menuaction(int id) const {
 void MainWindow::enablepopup(int position) {
   QMenu* menu = popup(position);
   if (!menu) return;
-  for (QAction* action : menu->actions()) {
-    if (!action->data().isValid()) continue;
-    const int id = action->data().toInt();
-    if (position == 0) {
-      const bool modified = document_->modified();
-      switch (id) {
-        case 1001: case 1002: case 1003: case 1005: case 1009:
-          action->setEnabled(true);
-          break;
-        case 1007: case 1008:
-          action->setEnabled(false);
-          break;
-        case 1004:
-          action->setEnabled(modified);
-          break;
-        case 1006:
-          action->setEnabled(modified && document_->holdsfile());
-          break;
-        default:
-          break;
-      }
-    } else if (position == 1) {
-      const bool selection = editor_->textCursor().hasSelection();
-      switch (id) {
-        case 1101:
-          action->setEnabled(editor_->document()->isUndoAvailable());
-          break;
-        case 1102: case 1103: case 1105:
-          action->setEnabled(selection);
-          break;
-        case 1104: {
-          const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
-          action->setEnabled(clip && clip->hasText());
-          break;
-        }
-        case 1106:
-          action->setEnabled(!editor_->document()->isEmpty());
-          break;
-        default:
-          break;
-      }
+  for (QAction* action : menu->actions())
+    if (action->data().isValid())
+      if (const auto on = enabled(static_cast<CommandId>(action->data().toInt()))) action->setEnabled(*on);
+}
+
+std::optional<bool> MainWindow::enabled(CommandId id) const {
+  switch (id) {
+    case CommandId::Exit:
+      return true;
+    case CommandId::Undo:
+      return editor_->document()->isUndoAvailable();
+    case CommandId::Cut:
+    case CommandId::Copy:
+    case CommandId::Delete:
+      return editor_->textCursor().hasSelection();
+    case CommandId::Paste: {
+      const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+      return clip && clip->hasText();
     }
+    case CommandId::SelectAll:
+      return !editor_->document()->isEmpty();
+    default:
+      return std::nullopt;
   }
 }
 
+void MainWindow::reportchanged(const std::string& path, int firstnewline, bool show) {
+  document_->releasefile();
+  if (show) document_->docload(path);
+  settings_->applyfont();
+  // The first line of the new run at the top.
+  if (show) editor_->verticalScrollBar()->setValue(firstnewline);
+}
+
 void MainWindow::requestclose() {
+  if (!errorclose_) {
+    errorclose_ = true;
+    statusbeforeerror_ = exitstatus;
+    exitstatus = kExitRunFailed;
+  }
   if (busy_ > 0)
     pendingclose_ = true;
   else
@@ -232,6 +230,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   if (!document_->docquery()) {
+    if (errorclose_) exitstatus = statusbeforeerror_;
+    errorclose_ = false;
     event->ignore();
     return;
   }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "shell/resources.h"
@@ -33,6 +35,7 @@ class MainWindow : public QMainWindow {
   void buildoptionsmenu();
   // Run command `id` as the menu or an accelerator gives it; unknown ids beep.
   void runcommand(int id);
+  void runcommand(CommandId id) { runcommand(commandnumber(id)); }
   bool hascommand(int id) const { return commands_.count(id) != 0; }
   // The accelerator for a key, or 0.
   int accelerator(QKeyCombination keys) const;
@@ -49,6 +52,9 @@ class MainWindow : public QMainWindow {
   QAction* menuaction(int id) const;
   // Enable or gray the items of the popup at `position` before it opens.
   void enablepopup(int position);
+  // The report file changed (see WindowSystem::reportChanged): load it when
+  // `show`, with line `firstnewline` at the top, and apply the font again.
+  void reportchanged(const std::string& path, int firstnewline, bool show);
 
   TextDocument& document() { return *document_; }
   DisplaySettings& settings() { return *settings_; }
@@ -80,6 +86,9 @@ class MainWindow : public QMainWindow {
 
  private:
   void buildmenus();
+  // Whether a menu item is enabled when its popup opens; nothing for items
+  // that keep their state.
+  std::optional<bool> enabled(CommandId id) const;
   void buildcommands();
   bool dropevent(QEvent* event);
 
@@ -95,6 +104,10 @@ class MainWindow : public QMainWindow {
   std::vector<AcceleratorResource> accelerators_;
   int busy_ = 0;
   bool pendingclose_ = false;
+  // An error stop asked for the close: the program ends with status 1,
+  // unless the close is cancelled (then the status before it is back).
+  bool errorclose_ = false;
+  int statusbeforeerror_ = 0;
 };
 
 }  // namespace lorvane

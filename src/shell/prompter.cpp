@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
 
@@ -74,7 +75,11 @@ std::optional<std::string> QtPrompter::fileDialog(const FileDialogRequest& reque
   QFileDialog dialog(owner_);
   const bool save = request.kind == FileDialogRequest::Kind::Save;
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  // With the question before creating, Open may name a file that does not
+  // exist yet.
+  const bool mayname = save || request.askBeforeCreate;
+  dialog.setFileMode(mayname ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.askBeforeOverwrite);
   // Qt reads the patterns from the filter's last parenthesised part.
   QString filter = QString::fromStdString(request.filterDescription);
   const qsizetype open = filter.lastIndexOf('(');
@@ -85,8 +90,15 @@ std::optional<std::string> QtPrompter::fileDialog(const FileDialogRequest& reque
   dialog.setNameFilter(filter + "(" + filterpattern(request.filterPattern) + ")");
   if (!request.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(request.initialFolder));
   if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  for (;;) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    const QString chosen = dialog.selectedFiles().first();
+    if (save || !request.askBeforeCreate || QFileInfo::exists(chosen)) return chosen.toStdString();
+    // No: back to the dialog.
+    if (message(QFileInfo(chosen).fileName() + QStringLiteral("\nThis file does not exist.\nCreate it?"),
+                dialog.windowTitle(), BoxIcon::Question, BoxButtons::YesNo) == BoxAnswer::Yes)
+      return chosen.toStdString();
+  }
 }
 
 bool QtPrompter::chooseFont(QFont& font, QColor& colour) {

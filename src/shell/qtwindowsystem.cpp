@@ -1,12 +1,9 @@
 #include "shell/qtwindowsystem.h"
 
 #include <QApplication>
-#include <QPlainTextEdit>
-#include <QScrollBar>
 
 #include "dialogs/qt/progresswindow.h"
 #include "shell/mainwindow.h"
-#include "shell/displaysettings.h"
 #include "shell/document.h"
 #include "shell/prompter.h"
 
@@ -55,28 +52,8 @@ void QtWindowSystem::progressStep(int step, int total) {
 
 void QtWindowSystem::progressClose() { progress_.reset(); }
 
-bool QtWindowSystem::documentHoldsFile() const { return window_ && window_->document().holdsfile(); }
-
-void QtWindowSystem::releaseDocumentFile() {
-  if (window_) window_->document().releasefile();
-}
-
-void QtWindowSystem::showReport(const std::string& path) {
-  if (window_ && !closing_) window_->document().docload(path);
-}
-
-void QtWindowSystem::applyDisplaySettings() {
-  if (window_ && !closing_) window_->settings().applyfont();
-}
-
-int QtWindowSystem::textLineCount() const {
-  return window_ ? window_->editor().document()->lineCount() : 0;
-}
-
-void QtWindowSystem::scrollLines(int lines) {
-  if (!window_ || closing_) return;
-  QScrollBar* bar = window_->editor().verticalScrollBar();
-  bar->setValue(bar->value() + lines);
+void QtWindowSystem::reportChanged(const std::string& path, int firstnewline, bool show) {
+  if (window_ && !closing_) window_->reportchanged(path, firstnewline, show);
 }
 
 std::string QtWindowSystem::documentPath() const { return window_ ? window_->document().path() : std::string(); }

@@ -18,7 +18,6 @@ class QtWindowSystem : public WindowSystem {
   explicit QtWindowSystem(Prompter& prompter);
   ~QtWindowSystem() override;
   void attach(MainWindow* window) { window_ = window; }
-  Prompter& prompter() { return prompter_; }
 
   void beep() override;
   void infoBox(const std::string& text) override;
@@ -37,12 +36,7 @@ class QtWindowSystem : public WindowSystem {
   // Called after each step has been drawn (pictures and checks of the bar).
   std::function<void(ProgressDialog&, int step, int total)> afterstep;
 
-  bool documentHoldsFile() const override;
-  void releaseDocumentFile() override;
-  void showReport(const std::string& path) override;
-  void applyDisplaySettings() override;
-  int textLineCount() const override;
-  void scrollLines(int lines) override;
+  void reportChanged(const std::string& path, int firstnewline, bool show) override;
   std::string documentPath() const override;
 
   std::optional<std::string> fileDialog(const FileDialogRequest& request) override;

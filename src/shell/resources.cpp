@@ -39,17 +39,17 @@ QString untab(QString text) { return text.replace("\\t", "\t"); }
 
 }  // namespace
 
-QString stringresource(int id) {
+QString stringresource(StringId id) {
   static const QHash<int, QString> table = [] {
     QHash<int, QString> t;
     for (const QStringList& fields : tablelines("strings.txt"))
       if (fields.size() >= 2) t.insert(fields[0].toInt(), fields.mid(1).join('\t'));
     return t;
   }();
-  return table.value(id);
+  return table.value(static_cast<int>(id));
 }
 
-QString formatstring(int id, const QString& argument) {
+QString formatstring(StringId id, const QString& argument) {
   QString text = stringresource(id);
   const qsizetype at = text.indexOf("%s");
   if (at >= 0) text.replace(at, 2, argument);

@@ -382,7 +382,8 @@ TEST_F(Bootstrap, SameSeedSameReplicatesAndOneBlockPerReplicate) {
             (std::vector<std::string>{"open Computing bootstraps", "1/3", "2/3", "3/3", "close"}));
   EXPECT_EQ(report.find("Souche"), std::string::npos);
   EXPECT_TRUE(report.ends_with("\r\nDistance = Dice\r\nOutput file: " + first.input +
-                               ".matD\r\nOutput file for Jukes-Cantor correction: " + first.input + ".matDJC\r\n"));
+                               ".matD\r\nOutput file for Jukes-Cantor correction: " + first.input +
+                               ".matDJC\r\nRandom number seed: 1234\r\n"));
   EXPECT_FALSE(exists(first.input + ".provi"));
 
   Harness other;

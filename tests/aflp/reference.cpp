@@ -149,7 +149,8 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   OutputFile correctedfile;
   if (!jaccard) correctedfile = ouvecr(correctedpath, 'a');
   OutputFile distancefile = ouvecr(distancepath, 'a');
-  Rng15 rng(ctx.settings.seedvalue());
+  const std::uint32_t seed = ctx.settings.seedvalue();
+  Rng15 rng(seed);
   {
     ProgressWindow progress(ctx.ws, "Computing bootstraps");
     for (int t = 1; t <= repetitions; ++t) {
@@ -196,6 +197,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   ctx.report.print(jaccard ? "\nDistance = Jaccard\n" : "\nDistance = Dice\n");
   ctx.report.print("Output file: %s\n", distancepath.c_str());
   if (!jaccard) ctx.report.print("Output file for Jukes-Cantor correction: %s\n", correctedpath.c_str());
+  ctx.report.print("Random number seed: %u\n", seed);
 }
 
 }  // namespace lorvane::reference

@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "core/textio.h"
+#include "testutil.h"
 
 namespace lorvane {
 namespace {
@@ -44,21 +42,13 @@ TEST(TerminalProgress, BarShowsTitleStepsAndElapsedTime) {
 }
 
 TEST(TerminalProgress, NothingOnStandardErrorWhenItIsNotATerminal) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / "lorvane-terminal-test";
-  fs::create_directories(dir);
-  {
-    std::ofstream(dir / "bands.txt") << "3 4\nA         1010\nB         1100\nC         0111\n";
-    std::ofstream(dir / "run.cmd") << "t\n1\n6\n" << (dir / "bands.txt").string() << "\n1\n\n2\n\n\n";
-  }
-  const std::string command = "XDG_DATA_HOME='" + (dir / "data").string() + "' '" LORVANE_CLI "' -f '" +
-                              (dir / "run.cmd").string() + "' 2>'" + (dir / "err.txt").string() + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  std::string err;
-  ASSERT_TRUE(readwhole((dir / "err.txt").string(), err));
-  EXPECT_EQ(err, "");
-  EXPECT_TRUE(fs::exists(dir / "bands.txt.matD"));
-  fs::remove_all(dir);
+  test::TempDir dir;
+  test::writefile(dir / "bands.txt", "3 4\nA         1010\nB         1100\nC         0111\n");
+  test::writefile(dir / "run.cmd", "t\n1\n6\n" + (dir / "bands.txt") + "\n1\n\n2\n\n\n");
+  const test::Run run = test::runprogram(LORVANE_CLI " -f run.cmd", dir.path());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(test::exists(dir / "bands.txt.matD"));
 }
 
 }  // namespace

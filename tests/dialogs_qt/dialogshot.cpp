@@ -12,6 +12,7 @@
 #include "aflp/module.h"
 #include "dialogs/qt/paramdialog.h"
 #include "dialogs/qt/valueprompt.h"
+#include "frame/startup.h"
 
 int main(int argc, char** argv) {
   using namespace lorvane;
@@ -21,9 +22,9 @@ int main(int argc, char** argv) {
     return 64;
   }
   HeadlessWindowSystem ws;
-  Frame frame(ws);
+  Frame frame(ws, userdatafolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
   registermodule(frame);
-  ParamDialog dialog(nullptr, frame, ws, argc > 2 ? std::atoi(argv[2]) : 1);
+  ParamDialog dialog(nullptr, dialogparts(frame), ws, argc > 2 ? std::atoi(argv[2]) : 1);
   dialog.show();
   const int row = argc > 3 ? std::atoi(argv[3]) : 0;
   ValuePrompt prompt(&dialog, frame.store.labels[static_cast<std::size_t>(row >= 1 && row <= 10 ? row : 0)],

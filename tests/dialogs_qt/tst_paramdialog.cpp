@@ -10,12 +10,12 @@
 #include <functional>
 #include <map>
 
+#include "../testutil.h"
 #include "aflp/module.h"
 #include "core/datafile.h"
 #include "core/textio.h"
 #include "dialogs/qt/paramdialog.h"
 #include "dialogs/qt/valueprompt.h"
-#include "fakewindowsystem.h"
 #include "frame/cmdfile.h"
 
 using namespace lorvane;
@@ -43,19 +43,14 @@ void whenmodal(std::function<void(QWidget*)> act) {
   timer->start(10);
 }
 
-std::string readfile(const std::string& path) {
-  std::string content;
-  lorvane::readwhole(path, content);
-  return content;
-}
+using test::readfile;
+using test::writefile;
 
-void writefile(const std::string& path, const std::string& text) { lorvane::writewhole(path, text); }
-
-// Specifications for the filters and the Set actions.
-constexpr const char* kFilterSpecification =
+// Layouts for the filters and the Set actions.
+constexpr const char* kFilterLayout =
     "All\n[text,,]One text\n[text,a,]One bin\n[bin,a,]Two\n[text,mt,]Three\n[text,tab,]Four\n[bin,xlsx,]"
     "Long\n[text,toolong,]New file\n[new,,]";
-constexpr const char* kOddTypesSpecification = "Capital\n[Bin,,]Blank\n[ text,,]Number\nhelp line\n[int,,5]";
+constexpr const char* kOddTypesLayout = "Capital\n[Bin,,]Blank\n[ text,,]Number\nhelp line\n[int,,5]";
 
 }  // namespace
 
@@ -65,40 +60,39 @@ class ParamDialogTest : public QObject {
  private:
   QTemporaryDir data_;
   QTemporaryDir work_;
-  FakeWindowSystem ws_;
+  test::RecordingWindowSystem ws_;
   std::unique_ptr<Frame> frame_;
   std::vector<std::string> runs_;  // "option: answers" of each run
 
   std::string workpath(const std::string& name) const { return work_.path().toStdString() + "/" + name; }
   void recordruns() {
-    frame_->handler = [this](Frame& f, int option) {
+    frame_->registry.handler = [this](Frame& f, int option) {
       std::string s = std::to_string(option) + ":";
       for (int i = 1; i <= kMaxParameters; ++i) s += f.store.answers[static_cast<std::size_t>(i)] + "|";
       runs_.push_back(s);
       ws_.events.emplace_back("run");
     };
   }
-  void addoption(int option, const char* spec, int count) {
-    frame_->registry.spec[static_cast<std::size_t>(option)] = spec;
+  void addoption(int option, const char* layout, int count) {
+    frame_->registry.layout[static_cast<std::size_t>(option)] = layout;
     frame_->registry.paramcount[static_cast<std::size_t>(option)] = count;
   }
 
  private slots:
   void initTestCase() {
     QVERIFY(data_.isValid() && work_.isValid());
-    qputenv("XDG_DATA_HOME", data_.path().toUtf8());
   }
   void init() {
-    ws_ = FakeWindowSystem{};
+    ws_ = test::RecordingWindowSystem{};
     runs_.clear();
-    frame_ = std::make_unique<Frame>(ws_);
+    frame_ = std::make_unique<Frame>(ws_, data_.filePath("lorvane").toStdString());
     registermodule(*frame_);
     recordruns();
   }
   void cleanup() { frame_->shutdown(); }
 
   void rowsFollowTheParameterCount() {
-    ParamDialog simple(nullptr, *frame_, ws_, 1);
+    ParamDialog simple(nullptr, dialogparts(*frame_), ws_, 1);
     QCOMPARE(simple.windowTitle(), QString("Simple computation"));
     QVERIFY(control<QPushButton>(&simple, 1)->isDefault());
     for (int k = 1; k <= kDialogRows; ++k) {
@@ -117,7 +111,7 @@ class ParamDialogTest : public QObject {
     QCOMPARE(control<QLabel>(&simple, 1116)->text(), QString("Index : Jaccard(1), Dice(2) or Nei&Li(3) ?"));
     QCOMPARE(frame_->store.descriptors[4], std::string("int,1,3"));
 
-    ParamDialog boot(nullptr, *frame_, ws_, 2);
+    ParamDialog boot(nullptr, dialogparts(*frame_), ws_, 2);
     QCOMPARE(boot.windowTitle(), QString("Bootstrap computation"));
     QCOMPARE(control<QLabel>(&boot, 1126)->text(), QString("Number of bootstrap repetitions : "));
 
@@ -126,14 +120,14 @@ class ParamDialogTest : public QObject {
   void okWithEmptyFieldsStillRuns() {
     frame_->store.answers[7] = "kept";
     whenmodal([](QWidget* d) { QTest::mouseClick(control<QPushButton>(d, 1), Qt::LeftButton); });
-    paramdialog(nullptr, *frame_, ws_, 1301);
-    QCOMPARE(frame_->currentoption, 1);
+    paramdialog(nullptr, *frame_, 1301);
+    QCOMPARE(frame_->store.currentoption, 1);
     QCOMPARE(runs_, std::vector<std::string>{"1:||||||kept||||"});
     QCOMPARE(ws_.events, (std::vector<std::string>{"wait", "run", "arrow"}));
     // The run banner went to the temporary report before the run.
-    QVERIFY(frame_->temporaryreportopen());
-    std::fflush(frame_->report().get());
-    QVERIFY(readfile(frame_->temporaryreportpath()).find("Quillmoor: Simple computation") != std::string::npos);
+    QVERIFY(frame_->files.temporaryreportopen());
+    std::fflush(frame_->files.report().get());
+    QVERIFY(readfile(frame_->files.temporaryreportpath()).find("Quillmoor: Simple computation") != std::string::npos);
 
     // Enter in an edit field acts as Ok.
     whenmodal([](QWidget* d) {
@@ -141,7 +135,7 @@ class ParamDialogTest : public QObject {
       QTest::keyClicks(e, "3");
       QTest::keyClick(e, Qt::Key_Return);
     });
-    paramdialog(nullptr, *frame_, ws_, 1302);
+    paramdialog(nullptr, *frame_, 1302);
     QCOMPARE(runs_.back(), std::string("2:||||3||kept||||"));
   }
 
@@ -152,23 +146,23 @@ class ParamDialogTest : public QObject {
       QTest::keyClicks(control<QLineEdit>(d, 1104), "typed");
       QTest::mouseClick(control<QPushButton>(d, 2), Qt::LeftButton);
     });
-    paramdialog(nullptr, *frame_, ws_, 1301);
+    paramdialog(nullptr, *frame_, 1301);
     whenmodal([](QWidget* d) {
       QTest::keyClicks(control<QLineEdit>(d, 1104), "typed");
       QTest::keyClick(d, Qt::Key_Escape);
     });
-    paramdialog(nullptr, *frame_, ws_, 1301);
+    paramdialog(nullptr, *frame_, 1301);
     QVERIFY(runs_.empty());
     QCOMPARE(frame_->store.answers, before.answers);
-    QVERIFY(!frame_->temporaryreportopen());
+    QVERIFY(!frame_->files.temporaryreportopen());
     QVERIFY(ws_.events.empty());
   }
 
   void setChangesOnlyItsRow() {
-    ParamDialog d(nullptr, *frame_, ws_, 1);
+    ParamDialog d(nullptr, dialogparts(*frame_), ws_, 1);
     for (int k = 1; k <= 6; ++k) d.edit(k)->setText(QString("r%1").arg(k));
-    frame_->dialogfilename = "/earlier/choice";
-    frame_->dialogfolder = "/default/folder";
+    frame_->dialogs.setfilename("/earlier/choice");
+    frame_->dialogs.setfolder("/default/folder");
 
     ws_.answers = {std::string("/data/bands.txt")};
     QTest::mouseClick(d.setbutton(1), Qt::LeftButton);
@@ -177,16 +171,16 @@ class ParamDialogTest : public QObject {
     QVERIFY(r.kind == FileDialogRequest::Kind::Open);
     QCOMPARE(r.fileName, std::string("/earlier/choice"));
     QCOMPARE(r.initialFolder, std::string("/default/folder"));
-    QCOMPARE(frame_->dialogfilename, std::string("/data/bands.txt"));
+    QCOMPARE(frame_->dialogs.filename(), std::string("/data/bands.txt"));
     QCOMPARE(d.edit(1)->text(), QString("/data/bands.txt"));
     QCOMPARE(d.firstnumber(1)->text(), QString(" "));  // a text row has no counts
 
     // A cancelled dialog leaves the row; with help messages on the label comes first.
-    frame_->helpmessages = true;
+    frame_->files.togglehelpmessages();
     QTest::mouseClick(d.setbutton(1), Qt::LeftButton);
     QCOMPARE(d.edit(1)->text(), QString("/data/bands.txt"));
     QCOMPARE(ws_.infos, std::vector<std::string>{"Input file\n"});
-    QCOMPARE(ws_.events, (std::vector<std::string>{"file", "info", "file"}));
+    QCOMPARE(ws_.events, (std::vector<std::string>{"file", "beep", "info", "file"}));
 
     // A value row opens the prompt, without any help message.
     int prompts = 0;
@@ -202,8 +196,8 @@ class ParamDialogTest : public QObject {
     for (int k = 3; k <= 6; ++k) QCOMPARE(d.edit(k)->text(), QString("r%1").arg(k));
 
     // Type words are matched exactly: these Set buttons do nothing.
-    addoption(3, kOddTypesSpecification, 3);
-    ParamDialog odd(nullptr, *frame_, ws_, 3);
+    addoption(3, kOddTypesLayout, 3);
+    ParamDialog odd(nullptr, dialogparts(*frame_), ws_, 3);
     odd.runprompt = [&prompts](ValuePrompt&) { ++prompts; };
     QTest::mouseClick(odd.setbutton(1), Qt::LeftButton);
     QTest::mouseClick(odd.setbutton(2), Qt::LeftButton);
@@ -214,8 +208,8 @@ class ParamDialogTest : public QObject {
   }
 
   void filtersFollowMin() {
-    addoption(3, kFilterSpecification, 8);
-    ParamDialog d(nullptr, *frame_, ws_, 3);
+    addoption(3, kFilterLayout, 8);
+    ParamDialog d(nullptr, dialogparts(*frame_), ws_, 3);
     for (int k = 1; k <= 7; ++k) QTest::mouseClick(d.setbutton(k), Qt::LeftButton);
     const std::vector<std::pair<std::string, std::string>> expected{
         {"All files (*.*)", "*.*"},
@@ -241,12 +235,12 @@ class ParamDialogTest : public QObject {
     QCOMPARE(save.filterPattern, std::string("*.xlsx"));
     QCOMPARE(save.fileName, std::string("/reports/l-Lorvane.txt"));
     QCOMPARE(d.edit(8)->text(), QString("/out/new.mat"));
-    QCOMPARE(frame_->dialogfilename, std::string("/out/new.mat"));
+    QCOMPARE(frame_->dialogs.filename(), std::string("/out/new.mat"));
   }
 
   void binaryChooserShowsTrailerCounts() {
     addoption(3, "Matrix\n[bin,,]No extension\n[bin,a,]", 2);
-    ParamDialog d(nullptr, *frame_, ws_, 3);
+    ParamDialog d(nullptr, dialogparts(*frame_), ws_, 3);
     const std::string matrix = workpath("dist.mat");
     writefile(matrix, std::string(3 * 4 * 4, '\0') + dimstrailer(3, 4));
     ws_.answers = {matrix};
@@ -267,7 +261,7 @@ class ParamDialogTest : public QObject {
     ws_.answers = {std::string("/data.d/matrix")};
     QTest::mouseClick(d.setbutton(2), Qt::LeftButton);
     QCOMPARE(d.edit(2)->text(), QString());
-    QCOMPARE(frame_->dialogfilename, std::string("/data.d/matrix"));
+    QCOMPARE(frame_->dialogs.filename(), std::string("/data.d/matrix"));
     ws_.answers = {std::string("/nowhere/matrix")};
     QTest::mouseClick(d.setbutton(2), Qt::LeftButton);
     QCOMPARE(d.edit(2)->text(), QString("/nowhere/matrix"));
@@ -312,15 +306,15 @@ class ParamDialogTest : public QObject {
       title = d->windowTitle();
       QTest::mouseClick(control<QPushButton>(d, 2), Qt::LeftButton);
     });
-    openpresetoption(nullptr, *frame_, ws_, 3);
-    openpresetoption(nullptr, *frame_, ws_, 0);
-    openpresetoption(nullptr, *frame_, ws_, 2);
+    openpresetoption(nullptr, *frame_, 3);
+    openpresetoption(nullptr, *frame_, 0);
+    openpresetoption(nullptr, *frame_, 2);
     QCOMPARE(title, QString("Bootstrap computation"));
-    QCOMPARE(frame_->currentoption, 2);
+    QCOMPARE(frame_->store.currentoption, 2);
   }
 
   void interactiveRunWritesWhatACommandFileWrites() {
-    frame_->handler = runlorvane;
+    frame_->registry.handler = runlorvane;
     const std::string input = workpath("bands.txt");
     writefile(input,
               "5 8\nstrain A  11010011\nstrain B  11010010\nstrain C  01110011\nstrain D  10011101\n"
@@ -341,7 +335,7 @@ class ParamDialogTest : public QObject {
       QTest::keyClicks(d->edit(5), "1");
       QTest::mouseClick(control<QPushButton>(d, 1), Qt::LeftButton);
     });
-    paramdialog(nullptr, *frame_, ws_, 1301);
+    paramdialog(nullptr, *frame_, 1301);
     QVERIFY(!frame_->lastrunfailed());
     const std::vector<std::string> typed{input, "6", "0.5", "2", "1", ""};
     QCOMPARE(std::vector<std::string>(frame_->store.answers.begin() + 1, frame_->store.answers.begin() + 7), typed);
@@ -359,7 +353,7 @@ class ParamDialogTest : public QObject {
     const std::string commands = workpath("run.cmd");
     writefile(commands, "Same run\n1\n6\n" + input + "\n6\n0.5\n2\n1\n\n");
     HeadlessWindowSystem headless;
-    Frame batch(headless);
+    Frame batch(headless, data_.filePath("lorvane").toStdString());
     registermodule(batch);
     QVERIFY(runcommandfile(batch, commands).status == CommandFileResult::Status::Completed);
     for (const auto& [ext, bytes] : outputs) {

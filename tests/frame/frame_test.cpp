@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <functional>
 #include <optional>
 
 #include "../testutil.h"
@@ -43,22 +44,27 @@ TEST(CommandLine, SwitchesAndTheWholeLineRule) {
 
   const char* argv[] = {"lorvane-cli", "-f", "a b.cmd"};
   EXPECT_EQ(commandlinetext(3, argv), "-f a b.cmd");
+
+  // The data folder from the environment values the programs read.
+  EXPECT_EQ(userdatafolder("/x/data", "/home/u"), "/x/data/lorvane");
+  EXPECT_EQ(userdatafolder("relative", "/home/u"), "/home/u/.local/share/lorvane");
+  EXPECT_EQ(userdatafolder(nullptr, "/home/u"), "/home/u/.local/share/lorvane");
 }
 
 TEST(OptionsMenu, SeparatorsUseUpAnOptionNumber) {
   HeadlessWindowSystem ws;
-  Frame f(ws);
+  Frame f(ws, "");
   f.buildoptionsmenu("A\n-\nB\n", 3);
-  ASSERT_EQ(f.optionsmenu.size(), 4u);
-  EXPECT_TRUE(f.optionsmenu[0].separator);
-  EXPECT_EQ(f.optionsmenu[1].text, "A");
-  EXPECT_EQ(f.optionsmenu[1].id, 1301);
-  EXPECT_TRUE(f.optionsmenu[2].separator);
-  EXPECT_EQ(f.optionsmenu[3].text, "B");
-  EXPECT_EQ(f.optionsmenu[3].id, 1303);
+  ASSERT_EQ(f.registry.optionsmenu.size(), 4u);
+  EXPECT_TRUE(f.registry.optionsmenu[0].separator);
+  EXPECT_EQ(f.registry.optionsmenu[1].text, "A");
+  EXPECT_EQ(f.registry.optionsmenu[1].id, 1301);
+  EXPECT_TRUE(f.registry.optionsmenu[2].separator);
+  EXPECT_EQ(f.registry.optionsmenu[3].text, "B");
+  EXPECT_EQ(f.registry.optionsmenu[3].id, 1303);
 
   test::RecordingWindowSystem rec;
-  Frame g(rec);
+  Frame g(rec, "");
   g.buildoptionsmenu(std::string(20, '\n'), 20);
   EXPECT_EQ(rec.errors, (std::vector<std::string>{"Error: Too many options in program"}));
   EXPECT_TRUE(rec.closing());
@@ -98,9 +104,9 @@ TEST(Answers, ConversionsAndDefaults) {
 struct Registered {
   TempDir dir;
   test::RecordingWindowSystem ws;
-  Frame frame{ws};
+  Frame frame{ws, dir.datafolder()};
   explicit Registered(std::time_t now = 0) {
-    if (now) frame.clock = [now] { return now; };
+    if (now) frame.files.clock = [now] { return now; };
     registermodule(frame);
   }
 };
@@ -116,10 +122,10 @@ TEST(RunFiles, FirstStartMakesThePreferenceFileInTheDataFolder) {
   Registered r(localtimeof(2026, 12, 7, 14, 5, 33));
   const std::string data = r.dir / "xdg/lorvane";
   EXPECT_EQ(readfile(data + "/VELKPREF.txt"), data);
-  EXPECT_EQ(r.frame.defaultfolder, data);
+  EXPECT_EQ(r.frame.files.defaultfolder(), data);
   EXPECT_EQ(currentfolder(), data);
-  EXPECT_EQ(r.frame.reportpath(), data + "/l-Lorvane-14-05-33.txt");
-  EXPECT_EQ(r.frame.temporaryreportpath(), data + "/VLK.temp-Lorvane-14-05-33");
+  EXPECT_EQ(r.frame.files.reportpath(), data + "/l-Lorvane-14-05-33.txt");
+  EXPECT_EQ(r.frame.files.temporaryreportpath(), data + "/VLK.temp-Lorvane-14-05-33");
 }
 
 TEST(RunFiles, PointerFileOfTheBaseFolderNamesWhereThePreferenceLies) {
@@ -130,36 +136,33 @@ TEST(RunFiles, PointerFileOfTheBaseFolderNamesWhereThePreferenceLies) {
   writefile(dir / "base/VELKDIRP.txt", dir / "prefs");
   writefile(dir / "prefs/VELKPREF.txt", dir / "work");
   HeadlessWindowSystem ws;
-  Frame f(ws);
-  f.basefolder = dir / "base";
+  Frame f(ws, dir.datafolder());
+  f.files.setbasefolder(dir / "base");
   f.setupfiles("x");
-  EXPECT_EQ(f.defaultfolder, dir / "work");
+  EXPECT_EQ(f.files.defaultfolder(), dir / "work");
   EXPECT_EQ(currentfolder(), dir / "work");
 
   // A preference ending in a line end cannot be made current: the folder stays.
   writefile(dir / "prefs/VELKPREF.txt", dir / "work\n");
   f.setupfiles("x");
   EXPECT_EQ(currentfolder(), dir / "prefs");
-  EXPECT_EQ(f.defaultfolder, dir / "work\n");
+  EXPECT_EQ(f.files.defaultfolder(), dir / "work\n");
 }
 
 TEST(RunFiles, ChangeFolderWritesThePickedFilesFolderAndACancelChangesNothing) {
-  struct Picker : HeadlessWindowSystem {
-    std::optional<std::string> answer;
-    std::optional<std::string> fileDialog(const FileDialogRequest&) override { return answer; }
-  } ws;
+  test::RecordingWindowSystem ws;
   TempDir dir;
   ::mkdir((dir / "chosen").c_str(), 0777);
-  Frame f(ws);
+  Frame f(ws, dir.datafolder());
   f.setupfiles("x");
   const std::string preference = dir / "xdg/lorvane/VELKPREF.txt";
   const std::string before = readfile(preference);
   f.changefolder();
   EXPECT_EQ(readfile(preference), before);
-  ws.answer = dir / "chosen/any.txt";
+  ws.answers = {dir / "chosen/any.txt"};
   f.changefolder();
   EXPECT_EQ(readfile(preference), dir / "chosen");
-  EXPECT_EQ(f.dialogfolder, dir / "chosen");
+  EXPECT_EQ(f.dialogs.folder(), dir / "chosen");
   f.setupfiles("x");
   EXPECT_EQ(currentfolder(), dir / "chosen");
 }
@@ -167,24 +170,24 @@ TEST(RunFiles, ChangeFolderWritesThePickedFilesFolderAndACancelChangesNothing) {
 TEST(RunFiles, LongOrPathLikeNamesStayOneFileInTheDefaultFolder) {
   TempDir dir;
   HeadlessWindowSystem ws;
-  Frame f(ws);
+  Frame f(ws, dir.datafolder());
   f.setupfiles("../up/" + std::string(100, 'n'));
-  const std::string name = f.reportpath().substr(f.reportpath().rfind('/') + 1);
+  const std::string name = f.files.reportpath().substr(f.files.reportpath().rfind('/') + 1);
   EXPECT_EQ(name, "l-.._up_" + std::string(73, 'n') + name.substr(name.size() - 13));
-  EXPECT_EQ(f.reportpath().substr(0, f.reportpath().rfind('/')), dir / "xdg/lorvane");
+  EXPECT_EQ(f.files.reportpath().substr(0, f.files.reportpath().rfind('/')), dir / "xdg/lorvane");
 }
 
 TEST(Banner, ThirdLineIsAsWideAsTheFrame) {
   Registered r(localtimeof(2026, 12, 7, 14, 5, 0));
-  r.frame.currentoption = 1;
+  r.frame.store.currentoption = 1;
   r.frame.beginreport();
-  r.frame.currentoption = 2;
-  r.frame.optionsmenu[2].text = std::string(60, 'T');  // leaves no room for blanks
+  r.frame.store.currentoption = 2;
+  r.frame.registry.optionsmenu[2].text = std::string(60, 'T');  // leaves no room for blanks
   r.frame.writebanner();
-  r.frame.report().close();
+  r.frame.files.report().close();
   const std::string frameline = "+" + std::string(60, '-') + "+\r\n";
   const std::string second = "|" + std::string(60, ' ') + "|\r\n";
-  EXPECT_EQ(readfile(r.frame.temporaryreportpath()),
+  EXPECT_EQ(readfile(r.frame.files.temporaryreportpath()),
             frameline + second + "| Quillmoor: Simple computation" + std::string(13, ' ') + "07/12/26  14/05  |\r\n" +
                 frameline + frameline + second + "| Quillmoor: " + std::string(60, 'T') + "07/12/26  14/05  |\r\n" +
                 frameline);
@@ -192,16 +195,83 @@ TEST(Banner, ThirdLineIsAsWideAsTheFrame) {
 
 TEST(RunFiles, RefreshCopiesTheRunIntoTheReportAndShutdownRemovesTheTemporary) {
   Registered r;
-  r.frame.currentoption = 2;
+  r.frame.store.currentoption = 2;
   r.frame.beginreport();
   r.frame.runoption(2);  // no answers: the option does nothing, its banner stays
-  EXPECT_FALSE(exists(r.frame.reportpath()));
+  EXPECT_FALSE(exists(r.frame.files.reportpath()));
   r.frame.refreshreport();
-  EXPECT_TRUE(r.frame.reportshown);
-  EXPECT_NE(readfile(r.frame.reportpath()).find("Bootstrap computation"), std::string::npos);
+  EXPECT_TRUE(r.frame.files.reportshown());
+  EXPECT_NE(readfile(r.frame.files.reportpath()).find("Bootstrap computation"), std::string::npos);
   r.frame.shutdown();  // headless: the question is answered No
-  EXPECT_FALSE(exists(r.frame.temporaryreportpath()));
-  EXPECT_TRUE(exists(r.frame.reportpath()));
+  EXPECT_FALSE(exists(r.frame.files.temporaryreportpath()));
+  EXPECT_TRUE(exists(r.frame.files.reportpath()));
+}
+
+TEST(RunFiles, TheWindowIsToldWhereEachRunsLinesBegin) {
+  Registered r;
+  for (int run = 0; run < 3; ++run) {
+    if (run == 2) r.frame.files.entercommandfilemode();
+    r.frame.store.currentoption = 1;
+    r.frame.beginreport();
+    r.frame.refreshreport();
+  }
+  // Each run wrote its four banner lines; the command-file run is not shown.
+  const std::string path = r.frame.files.reportpath();
+  EXPECT_EQ(r.ws.reports, (std::vector<test::RecordingWindowSystem::ReportChange>{
+                              {path, 0, true}, {path, 4, true}, {path, 8, false}}));
+}
+
+// Which parts of the frame an operation may write: the others must come out
+// as they went in.
+TEST(FrameParts, EachOperationWritesOnlyItsOwnParts) {
+  struct Parts {
+    std::vector<MenuEntry> menu;
+    std::array<std::string, kMaxOptions + 1> layout;
+    AnswerStore store;
+    FileDialogRecord dialogs;
+    std::string reportpath, basefolder;
+    bool commandfilemode, helpmessages;
+    explicit Parts(const Frame& f)
+        : menu(f.registry.optionsmenu), layout(f.registry.layout), store(f.store), dialogs(f.dialogs),
+          reportpath(f.files.reportpath()), basefolder(f.files.basefolder()),
+          commandfilemode(f.files.commandfilemode()), helpmessages(f.files.helpmessages()) {}
+  };
+  struct Case {
+    const char* name;
+    std::function<void(Registered&)> operation;
+    bool store, dialogs, files;  // may change
+  };
+  const std::vector<Case> cases{
+      {"run and refresh", [](Registered& r) { r.frame.beginreport(), r.frame.refreshreport(); }, false, false, true},
+      {"change folder",
+       [](Registered& r) {
+         r.ws.answers = {r.dir / "any.txt"};
+         r.frame.changefolder();
+       },
+       false, true, false},
+      {"command file",
+       [](Registered& r) {
+         writefile(r.dir / "x.cmd", "n\n3\n0\n");
+         runcommandfile(r.frame, r.dir / "x.cmd");
+       },
+       true, false, true},
+  };
+  for (const Case& c : cases) {
+    Registered r;
+    r.frame.store.answers[1] = "kept";
+    r.frame.dialogs.setfilename("/earlier/choice");
+    const Parts before(r.frame);
+    c.operation(r);
+    const Parts after(r.frame);
+    EXPECT_EQ(after.menu, before.menu) << c.name;
+    EXPECT_EQ(after.layout, before.layout) << c.name;
+    EXPECT_TRUE(c.store || after.store == before.store) << c.name;
+    EXPECT_TRUE(c.dialogs || after.dialogs == before.dialogs) << c.name;
+    EXPECT_TRUE(c.files || (after.reportpath == before.reportpath && after.basefolder == before.basefolder &&
+                            after.commandfilemode == before.commandfilemode &&
+                            after.helpmessages == before.helpmessages))
+        << c.name;
+  }
 }
 
 // Command files.
@@ -215,7 +285,7 @@ struct CommandFiles : Registered {
   std::string block(int option, const std::string& sixth, const std::string& index = "1") {
     return std::to_string(option) + "\n6\n" + bands + "\n1\n\n" + index + "\n\n" + sixth + "\n";
   }
-  std::string report() { return readfile(frame.reportpath()); }
+  std::string report() { return readfile(frame.files.reportpath()); }
 };
 
 TEST(CommandFile, RunsEveryBlockThenRemovesTheTemporaryReport) {
@@ -224,10 +294,10 @@ TEST(CommandFile, RunsEveryBlockThenRemovesTheTemporaryReport) {
   EXPECT_EQ(result.status, CommandFileResult::Status::Completed);
   EXPECT_TRUE(exists(c.bands + ".matJ"));
   EXPECT_TRUE(exists(c.bands + ".matD"));
-  EXPECT_TRUE(c.frame.commandfilemode);
-  EXPECT_EQ(c.frame.basefolder, c.dir.path() + "/");
-  EXPECT_NE(c.frame.reportpath().find("/l-strains-"), std::string::npos);
-  EXPECT_FALSE(exists(c.frame.temporaryreportpath()));
+  EXPECT_TRUE(c.frame.files.commandfilemode());
+  EXPECT_EQ(c.frame.files.basefolder(), c.dir.path() + "/");
+  EXPECT_NE(c.frame.files.reportpath().find("/l-strains-"), std::string::npos);
+  EXPECT_FALSE(exists(c.frame.files.temporaryreportpath()));
   const std::string report = c.report();
   EXPECT_NE(report.find("Distance = Jaccard"), std::string::npos);
   EXPECT_NE(report.find("Distance = Dice"), std::string::npos);
@@ -288,7 +358,7 @@ TEST(CommandFile, FormatFaultsStopBeforeTheBlockAndSayWhere) {
     EXPECT_EQ(r.status, CommandFileResult::Status::Stopped) << k.text;
     EXPECT_EQ(r.line, k.line) << k.text;
     EXPECT_NE(r.problem.find(k.expected), std::string::npos) << r.problem;
-    EXPECT_EQ(f.frame.currentoption, 0);
+    EXPECT_EQ(f.frame.store.currentoption, 0);
   }
   CommandFiles empty;
   EXPECT_EQ(empty.run("").status, CommandFileResult::Status::Empty);

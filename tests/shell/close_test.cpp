@@ -73,8 +73,8 @@ void CloseTest::closingAfterRunsAsksAboutTheReport() {
     writefile(p.path("stops.cmd"), readfile(p.path("stops.cmd")) + "----------\n");
     p.window().runcommandfiles({QString::fromStdString(cmd)});
     QVERIFY(!p.quitstatus);
-    const QString report = QString::fromStdString(p.frame().reportpath());
-    const QString temporary = QString::fromStdString(p.frame().temporaryreportpath());
+    const QString report = QString::fromStdString(p.frame().files.reportpath());
+    const QString temporary = QString::fromStdString(p.frame().files.temporaryreportpath());
     QVERIFY(QFileInfo::exists(report));
 
     p.prompter.answers.push_back(answer);

@@ -63,8 +63,8 @@ void CommandFileTest::droppedFileRunsAndEndsTheProgram() {
   QCOMPARE(p.quitstatus, std::optional<int>(0));
   // Worked through: no question, the temporary report gone, the report kept.
   QCOMPARE(p.prompter.boxes.size(), std::size_t{0});
-  QVERIFY(temporaryreports(p.frame().defaultfolder).isEmpty());
-  QVERIFY(QFileInfo::exists(QString::fromStdString(p.frame().reportpath())));
+  QVERIFY(temporaryreports(p.frame().files.defaultfolder()).isEmpty());
+  QVERIFY(QFileInfo::exists(QString::fromStdString(p.frame().files.reportpath())));
   // The text dropped into the window is not a command file.
   QVERIFY(p.window().editor().toPlainText().isEmpty());
 }
@@ -74,7 +74,7 @@ void CommandFileTest::runShowsTheReport() {
   QFile::copy(LORVANE_EXAMPLE_INPUT, p.path("strains.txt"));
   interactiverun(p, p.spath("strains.txt"));
   QPlainTextEdit& edit = p.window().editor();
-  const QString report = QString::fromStdString(p.frame().reportpath());
+  const QString report = QString::fromStdString(p.frame().files.reportpath());
   // The report file is the document, its CR LF shown as line breaks.
   QCOMPARE(p.window().document().path(), report.toStdString());
   QVERIFY(p.window().document().holdsfile());
@@ -100,11 +100,26 @@ void CommandFileTest::errorStopClosesAfterTheRun() {
   QCOMPARE(p.prompter.boxes.front().icon, BoxIcon::Error);
   QVERIFY(p.prompter.boxes.front().text.startsWith("Error: can't open input file"));
   QVERIFY(p.desktop->ws().closing());
-  QVERIFY(p.quitstatus.has_value());
+  // The error stop ended the program: status 1, and the message is in the report.
+  QCOMPARE(p.quitstatus, std::optional<int>(1));
   QCOMPARE(p.prompter.boxes.back().text, QString("Delete the text report file ? "));
-  QVERIFY(temporaryreports(p.frame().defaultfolder).isEmpty());
+  QVERIFY(temporaryreports(p.frame().files.defaultfolder()).isEmpty());
+  QVERIFY(readfile(QString::fromStdString(p.frame().files.reportpath()))
+              .contains("\r\nError: can't open input file " + QByteArray::fromStdString(p.spath("missing.txt")) +
+                        " (readbands)\r\n"));
+  // A close that the save question cancels keeps the program, and the
+  // error no longer decides its status.
+  Program q;
+  q.window().editor().setPlainText("unsaved");
+  q.window().editor().document()->setModified(true);
+  q.prompter.answers = {BoxAnswer::Ok, BoxAnswer::Cancel};
+  interactiverun(q, q.spath("missing.txt"));
+  QVERIFY(!q.quitstatus);
+  q.prompter.answers = {BoxAnswer::No};
+  q.window().close();
+  QCOMPARE(q.quitstatus, std::optional<int>(0));
   // Calls after the close are harmless.
-  p.desktop->ws().showReport(p.frame().reportpath());
+  p.desktop->ws().reportChanged(p.frame().files.reportpath(), 0, true);
   p.desktop->ws().progressOpen("late");
   QCOMPARE(p.desktop->ws().progress(), nullptr);
   QVERIFY(!p.window().document().holdsfile());
@@ -112,7 +127,6 @@ void CommandFileTest::errorStopClosesAfterTheRun() {
 
 void CommandFileTest::startupStatuses() {
   QTemporaryDir dir;
-  qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
   const std::string folder = dir.path().toStdString();
   writefile(dir.filePath("bad.cmd"), "name\n7\n6\n");
   QFile::copy(LORVANE_EXAMPLE_INPUT, dir.filePath("strains.txt"));
@@ -125,7 +139,7 @@ void CommandFileTest::startupStatuses() {
   for (const Case& c : {Case{"missing.cmd", std::nullopt, 3}, Case{"bad.cmd", std::nullopt, 2},
                         Case{"run.cmd", 0, 0}}) {
     ScriptedPrompter prompter;
-    Desktop d(prompter);
+    Desktop d(prompter, dir.filePath("data/lorvane").toStdString());
     d.window().quit = [](int) {};
     CommandLine cl;
     cl.commandfile = c.file;

@@ -72,6 +72,12 @@ void DisplayTest::textColourOverride() {
   QVERIFY(!s.textoverride);
   system.set(Qt::black, Qt::white);
   QCOMPARE(drawntext(p), QColor(Qt::black));
+  // Black chosen while the system's text is not black: no override.
+  system.set(Qt::darkBlue, Qt::white);
+  p.prompter.font = std::make_pair(p.window().editor().font(), QColor(Qt::black));
+  p.window().runcommand(1201);
+  QVERIFY(!s.textoverride);
+  QCOMPARE(drawntext(p), QColor(Qt::darkBlue));
 }
 
 void DisplayTest::backgroundOverride() {
@@ -90,10 +96,11 @@ void DisplayTest::backgroundOverride() {
   QVERIFY(!s.backgroundoverride);
   system.set(Qt::black, Qt::white);
   QCOMPARE(drawnbackground(p), QColor(Qt::white));
-  // Black is a colour like any other.
+  // Black stores no override (0 means none): the system's colour stays.
   p.prompter.colour = QColor(Qt::black);
   p.window().runcommand(1203);
-  QCOMPARE(drawnbackground(p), QColor(Qt::black));
+  QVERIFY(!s.backgroundoverride);
+  QCOMPARE(drawnbackground(p), QColor(Qt::white));
 }
 
 void DisplayTest::standardFormat() {

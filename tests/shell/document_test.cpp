@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextDocument>
@@ -44,6 +47,8 @@ void DocumentTest::openingAMissingPathCreatesIt() {
   p.window().editor().document()->setModified(false);
   p.prompter.files.push_back(p.spath("new.txt"));
   p.window().runcommand(1002);
+  // The Open dialog may name a new file: it asks before creating one.
+  QVERIFY(p.prompter.filerequests.back().askBeforeCreate);
   QVERIFY(QFileInfo::exists(p.path("new.txt")));
   QCOMPARE(p.window().editor().toPlainText(), QString());
   QVERIFY(p.window().document().holdsfile());
@@ -56,6 +61,33 @@ void DocumentTest::openingAMissingPathCreatesIt() {
   QVERIFY(!p.window().document().holdsfile());
   QCOMPARE(p.window().document().title(), QString());
   QCOMPARE(p.prompter.boxes.size(), boxes);
+}
+
+// The real Open dialog takes a name that does not exist once the user says
+// Yes to creating it.
+void DocumentTest::openDialogAsksBeforeCreating() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("new.txt");
+  QtPrompter prompter;
+  FileDialogRequest request;
+  request.initialFolder = dir.path().toStdString();
+  request.askBeforeCreate = true;
+  QString question;
+  answermodal([&path, &question](QWidget* w) {
+    auto* files = qobject_cast<QFileDialog*>(w);
+    QVERIFY(files);
+    answermodal([&question](QWidget* box) {
+      auto* message = qobject_cast<QMessageBox*>(box);
+      QVERIFY(message);
+      question = message->text();
+      message->done(QMessageBox::Yes);
+    });
+    files->selectFile(path);
+    static_cast<QDialog*>(files)->accept();
+    if (files->isVisible()) files->reject();  // the name was refused
+  });
+  QCOMPARE(prompter.fileDialog(request), std::optional<std::string>(path.toStdString()));
+  QCOMPARE(question, QString("new.txt\nThis file does not exist.\nCreate it?"));
 }
 
 void DocumentTest::lineEndsRoundTrip() {
@@ -71,13 +103,23 @@ void DocumentTest::lineEndsRoundTrip() {
   p.window().runcommand(1004);
   QCOMPARE(readfile(p.path("report.txt")), QByteArray("first\r\nsecond\r\nthird\r\n"));
 
-  // A file with bare line feeds is written back with bare line feeds, and
-  // bytes that are not UTF-8 survive the round trip.
-  writefile(p.path("unix.txt"), "a\nb\xe9\n");
-  doc.docload(p.spath("unix.txt"));
-  edit.document()->setModified(true);
-  p.window().runcommand(1004);
-  QCOMPARE(readfile(p.path("unix.txt")), QByteArray("a\nb\xe9\n"));
+  // Every other file is written back byte for byte, each line with its own
+  // line end (bytes that are not UTF-8 too); a line added to a file that is
+  // not CR LF throughout gets a bare line feed.
+  struct Case {
+    QByteArray file, added, saved;
+  };
+  for (const Case& c : {Case{"a\nb\xe9\n", "", "a\nb\xe9\n"}, Case{"a\r\nb\nc\r\n", "", "a\r\nb\nc\r\n"},
+                        Case{"a\rb\r\nc", "", "a\rb\r\nc"}, Case{"a\r\nb\n", "new\n", "a\r\nb\nnew\n"},
+                        Case{"", "new\n", "new\r\n"}}) {
+    writefile(p.path("other.txt"), c.file);
+    doc.docload(p.spath("other.txt"));
+    edit.moveCursor(QTextCursor::End);
+    edit.insertPlainText(QString::fromLatin1(c.added));
+    edit.document()->setModified(true);
+    p.window().runcommand(1004);
+    QCOMPARE(readfile(p.path("other.txt")), c.saved);
+  }
 }
 
 void DocumentTest::saveAsOwnPathCutsOldContent() {

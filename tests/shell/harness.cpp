@@ -1,7 +1,6 @@
 #include "harness.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QTimer>
 
 namespace lorvane::test {
@@ -45,8 +44,7 @@ bool ScriptedPrompter::chooseColour(QColor& c, QColor (&)[16]) {
 }
 
 Program::Program() {
-  qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
-  desktop = std::make_unique<Desktop>(prompter);
+  desktop = std::make_unique<Desktop>(prompter, datafolder());
   desktop->window().quit = [this](int status) { quitstatus = status; };
   desktop->start(CommandLine{}, dir.path().toStdString());
 }
@@ -61,16 +59,6 @@ std::string Program::examplecommandfile(const QString& name, const std::string& 
 
 void answermodal(std::function<void(QWidget*)> answer) {
   QTimer::singleShot(0, [answer = std::move(answer)] { answer(QApplication::activeModalWidget()); });
-}
-
-QByteArray readfile(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writefile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
 }
 
 }  // namespace lorvane::test

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../testutil.h"
 #include "shell/desktop.h"
 #include "shell/prompter.h"
 
@@ -47,6 +48,8 @@ struct Program {
   ~Program();
   QString path(const QString& name) const { return dir.filePath(name); }
   std::string spath(const QString& name) const { return path(name).toStdString(); }
+  // The per-user data folder of the program.
+  std::string datafolder() const { return spath("data/lorvane"); }
   // A command file for option 1 on the example strains, in the folder.
   std::string examplecommandfile(const QString& name, const std::string& input) const;
 
@@ -61,7 +64,12 @@ struct Program {
 // Answer the next modal dialog, once it runs: `answer` gets the dialog.
 void answermodal(std::function<void(QWidget*)> answer);
 
-QByteArray readfile(const QString& path);
-void writefile(const QString& path, const QByteArray& bytes);
+// The shared whole-file helpers of tests/testutil.h, for Qt paths and bytes.
+inline QByteArray readfile(const QString& path) {
+  return QByteArray::fromStdString(test::readfile(path.toStdString()));
+}
+inline void writefile(const QString& path, const QByteArray& bytes) {
+  test::writefile(path.toStdString(), bytes.toStdString());
+}
 
 }  // namespace lorvane::test

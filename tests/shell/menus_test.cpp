@@ -101,16 +101,16 @@ void MenusTest::unknownIdsBeepAndOptionsOpenTheirDialog() {
   });
   p.window().runcommand(1302);
   QVERIFY(answered);
-  QCOMPARE(p.frame().currentoption, 2);
-  QVERIFY(!p.frame().temporaryreportopen());
+  QCOMPARE(p.frame().store.currentoption, 2);
+  QVERIFY(!p.frame().files.temporaryreportopen());
   p.window().menuaction(1402)->trigger();
   QCOMPARE(p.prompter.abouts, 1);
   // "Display help messages" flips the flag and shows no check mark.
   p.window().menuaction(1011)->trigger();
-  QVERIFY(p.frame().helpmessages);
+  QVERIFY(p.frame().files.helpmessages());
   QVERIFY(!p.window().menuaction(1011)->isChecked());
   p.window().runcommand(1011);
-  QVERIFY(!p.frame().helpmessages);
+  QVERIFY(!p.frame().files.helpmessages());
 }
 
 void MenusTest::popupsAreEnabledWhenTheyOpen() {

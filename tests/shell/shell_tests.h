@@ -17,6 +17,7 @@ class DocumentTest : public QObject {
  private slots:
   void sizeLimit();
   void openingAMissingPathCreatesIt();
+  void openDialogAsksBeforeCreating();
   void lineEndsRoundTrip();
   void saveAsOwnPathCutsOldContent();
   void zeroByteEndsTheText();

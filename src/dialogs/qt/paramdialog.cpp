@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "core/datafile.h"
+#include "core/messages.h"
 #include "dialogs/qt/answertext.h"
 #include "dialogs/qt/dialogunits.h"
 #include "dialogs/qt/valueprompt.h"
@@ -31,9 +32,9 @@ class WaitCursor {
 
 }  // namespace
 
-ParamDialog::ParamDialog(QWidget* owner, Frame& frame, WindowSystem& ws, int option)
+ParamDialog::ParamDialog(QWidget* owner, ParamDialogParts parts, WindowSystem& ws, int option)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      frame_(frame),
+      parts_(parts),
       ws_(ws),
       option_(option) {
   setObjectName(QString::number(kParamDialogId));
@@ -58,14 +59,19 @@ ParamDialog::ParamDialog(QWidget* owner, Frame& frame, WindowSystem& ws, int opt
   setFixedSize(du.size(kParamDialogPlace));
   if (owner) move(owner->mapToGlobal(QPoint(du.x(kParamDialogPlace.x), du.y(kParamDialogPlace.y))));
 
+  fillrows();
+  ok->setFocus();
+}
+
+void ParamDialog::fillrows() {
   const bool known = option_ >= 1 && option_ <= kMaxOptions;
   const auto slot = static_cast<std::size_t>(known ? option_ : 0);
-  rows_ = known ? std::clamp(frame_.registry.paramcount[slot], 0, kDialogRows) : 0;
-  const SplitSpecification split = known ? splitspec(frame_.registry.spec[slot], rows_) : SplitSpecification{};
+  rows_ = known ? std::clamp(parts_.registry.paramcount[slot], 0, kDialogRows) : 0;
+  const SplitLayout split = known ? splitlayout(parts_.registry.layout[slot], rows_) : SplitLayout{};
   for (int i = 1; i <= rows_; ++i) {
     const auto at = static_cast<std::size_t>(i);
-    frame_.store.labels[at] = split.labels[at];
-    frame_.store.descriptors[at] = split.descriptors[at];
+    parts_.store.labels[at] = split.labels[at];
+    parts_.store.descriptors[at] = split.descriptors[at];
     captions_[at]->setText(qtext(split.captions[at]));
     // The caption may be cut by its width; the whole label is at hand here.
     captions_[at]->setToolTip(qtext(split.labels[at]).trimmed());
@@ -79,9 +85,7 @@ ParamDialog::ParamDialog(QWidget* owner, Frame& frame, WindowSystem& ws, int opt
       w->hide();
     }
   }
-  if (known && slot < frame_.optionsmenu.size())
-    setWindowTitle(qtext(frame_.optionsmenu[slot].text.substr(0, 255)));
-  ok->setFocus();
+  if (known && slot < parts_.registry.optionsmenu.size()) setWindowTitle(qtext(parts_.registry.title(option_)));
 }
 
 void ParamDialog::buildrows() {
@@ -119,16 +123,16 @@ void ParamDialog::buildrows() {
 }
 
 void ParamDialog::storeanswers() {
-  for (int i = 1; i <= rows_; ++i) frame_.store.answers[static_cast<std::size_t>(i)] = answertext(edit(i)->text());
+  for (int i = 1; i <= rows_; ++i) parts_.store.answers[static_cast<std::size_t>(i)] = answertext(edit(i)->text());
 }
 
 void ParamDialog::setpressed(int row) {
   if (row < 1 || row > rows_) return;
   const auto at = static_cast<std::size_t>(row);
-  current_ = splitdescriptor(frame_.store.descriptors[at]);
+  current_ = splitdescriptor(parts_.store.descriptors[at]);
   const SetAction action = setaction(current_.type);
   if (action == SetAction::OpenBinary || action == SetAction::OpenText || action == SetAction::Save) {
-    if (frame_.helpmessages) ws_.infoBox(frame_.store.labels[at]);
+    if (parts_.files.helpmessages()) infobox(ws_, parts_.store.labels[at]);
   }
   switch (action) {
     case SetAction::OpenBinary:
@@ -148,25 +152,9 @@ void ParamDialog::setpressed(int row) {
   }
 }
 
-// The shared file dialog record: its filter, folder and last file name.
-FileDialogRequest ParamDialog::filerequest(FileDialogRequest::Kind kind) const {
-  FileDialogRequest request;
-  request.kind = kind;
-  if (const auto pairs = filterpairs(frame_.dialogfilter); !pairs.empty()) {
-    request.filterDescription = pairs.front().description;
-    request.filterPattern = pairs.front().pattern;
-  }
-  request.initialFolder = frame_.dialogfolder;
-  request.fileName = frame_.dialogfilename;
-  return request;
-}
-
 std::optional<std::string> ParamDialog::openfile(const std::string& type) {
-  frame_.dialogfilter = filtertext(type, current_.min);
-  const FileDialogRequest request = filerequest(FileDialogRequest::Kind::Open);
-  auto chosen = ws_.fileDialog(request);
-  if (chosen) frame_.dialogfilename = *chosen;
-  return chosen;
+  parts_.record.setfilter(filtertext(type, current_.min));
+  return parts_.record.show(ws_, parts_.record.request(FileDialogRequest::Kind::Open));
 }
 
 void ParamDialog::choosebinfile(int row) {
@@ -192,18 +180,15 @@ void ParamDialog::choosetextfile(int row) {
 }
 
 void ParamDialog::choosenewfile(int row) {
-  frame_.dialogfilename = ws_.documentPath();
-  const FileDialogRequest request = filerequest(FileDialogRequest::Kind::Save);
-  if (const auto chosen = ws_.fileDialog(request)) {
-    frame_.dialogfilename = *chosen;
-    if (edit(row)) edit(row)->setText(qtext(*chosen));
-  }
+  parts_.record.setfilename(ws_.documentPath());
+  const auto chosen = parts_.record.show(ws_, parts_.record.request(FileDialogRequest::Kind::Save));
+  if (chosen && edit(row)) edit(row)->setText(qtext(*chosen));
   toforeground();
 }
 
 void ParamDialog::promptvalue(int row) {
   if (row < 1 || row > kDialogRows) return;
-  ValuePrompt prompt(this, frame_.store.labels[static_cast<std::size_t>(row)], edit(row));
+  ValuePrompt prompt(this, parts_.store.labels[static_cast<std::size_t>(row)], edit(row));
   if (runprompt)
     runprompt(prompt);
   else
@@ -216,24 +201,21 @@ void ParamDialog::toforeground() {
   activateWindow();
 }
 
-void paramdialog(QWidget* owner, Frame& frame, WindowSystem& ws, int commandid) {
+void paramdialog(QWidget* owner, Frame& frame, int commandid) {
   const int option = commandid - (kFirstOptionId - 1);
   if (option < 1 || option > kMaxOptions) return;
-  frame.currentoption = option;
+  frame.store.currentoption = option;
   {
-    ParamDialog dialog(owner, frame, ws, option);
+    ParamDialog dialog(owner, dialogparts(frame), frame.ws(), option);
     if (dialog.exec() != QDialog::Accepted) return;
   }
   frame.beginreport();
-  const WaitCursor wait(ws);
+  const WaitCursor wait(frame.ws());
   frame.runoption(option);
 }
 
-void openpresetoption(QWidget* owner, Frame& frame, WindowSystem& ws, int option) {
-  if (option < 1 || option > frame.registry.entrycount) return;
-  const auto slot = static_cast<std::size_t>(option);
-  if (slot >= frame.optionsmenu.size() || frame.optionsmenu[slot].separator) return;
-  paramdialog(owner, frame, ws, kFirstOptionId - 1 + option);
+void openpresetoption(QWidget* owner, Frame& frame, int option) {
+  if (frame.registry.offers(option)) paramdialog(owner, frame, kFirstOptionId - 1 + option);
 }
 
 }  // namespace lorvane

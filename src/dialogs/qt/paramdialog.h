@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dialogs/dialogids.h"
-#include "dialogs/paramspec.h"
+#include "dialogs/paramlayout.h"
 #include "frame/frame.h"
 
 class QLabel;
@@ -23,17 +23,29 @@ class ValuePrompt;
 // Options-menu command ids 1301..1320: makes id - 1300 the current option,
 // shows its dialog modally and, on Ok, stores the answers, writes the run
 // banner and runs the option under the wait cursor.
-void paramdialog(QWidget* owner, Frame& frame, WindowSystem& ws, int commandid);
+void paramdialog(QWidget* owner, Frame& frame, int commandid);
 
 // The "-o n" switch at start-up: option n's dialog, when the module
 // registers an option n; otherwise nothing.
-void openpresetoption(QWidget* owner, Frame& frame, WindowSystem& ws, int option);
+void openpresetoption(QWidget* owner, Frame& frame, int option);
+
+// The parts of the frame the dialog works with: the registry (the option's
+// parameter count, layout and title), the answer store (labels and
+// descriptors on opening, answers on Ok), the shared file dialog record, and
+// the run files' help-messages flag.
+struct ParamDialogParts {
+  const ModuleRegistry& registry;
+  AnswerStore& store;
+  FileDialogRecord& record;
+  const RunFiles& files;
+};
+inline ParamDialogParts dialogparts(Frame& frame) { return {frame.registry, frame.store, frame.dialogs, frame.files}; }
 
 class ParamDialog : public QDialog {
   Q_OBJECT
 
  public:
-  ParamDialog(QWidget* owner, Frame& frame, WindowSystem& ws, int option);
+  ParamDialog(QWidget* owner, ParamDialogParts parts, WindowSystem& ws, int option);
 
   int rowcount() const { return rows_; }
   QLineEdit* edit(int row) const { return at(edits_, row); }
@@ -61,12 +73,13 @@ class ParamDialog : public QDialog {
     return row >= 1 && row <= kDialogRows ? a[static_cast<std::size_t>(row)] : nullptr;
   }
   void buildrows();
+  // Rows 1..n from the option's layout; the others hidden and disabled.
+  void fillrows();
   // An open dialog with the filter of a "bin" or "text" row; the chosen path.
-  FileDialogRequest filerequest(FileDialogRequest::Kind kind) const;
   std::optional<std::string> openfile(const std::string& type);
   void toforeground();
 
-  Frame& frame_;
+  ParamDialogParts parts_;
   WindowSystem& ws_;
   int option_;
   int rows_ = 0;

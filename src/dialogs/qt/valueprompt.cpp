@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "dialogs/paramspec.h"
+#include "dialogs/paramlayout.h"
 #include "dialogs/qt/answertext.h"
 #include "dialogs/qt/dialogunits.h"
 

@@ -1,4 +1,4 @@
-#include "dialogs/paramspec.h"
+#include "dialogs/paramlayout.h"
 
 #include <algorithm>
 
@@ -21,10 +21,10 @@ bool Tokenizer::next(std::string_view delimiters, std::string& token) {
   return true;
 }
 
-SplitSpecification splitspec(std::string_view spec, int n) {
-  SplitSpecification s;
+SplitLayout splitlayout(std::string_view layout, int n) {
+  SplitLayout s;
   // The work buffer holds 1023 characters; a NUL ends the text as well.
-  std::string_view work = spec.substr(0, 1023);
+  std::string_view work = layout.substr(0, 1023);
   work = work.substr(0, work.find('\0'));
   Tokenizer tokens(work);
   if (n > 10) n = 10;
@@ -101,21 +101,6 @@ std::vector<std::string> labellines(std::string_view label) {
     work.remove_prefix(end + 1);
   }
   return lines;
-}
-
-std::vector<FilterPair> filterpairs(const std::string& text) {
-  std::vector<FilterPair> pairs;
-  if (text.empty()) return pairs;
-  const char sep = text.back();
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (text[i] == sep) {
-      parts.push_back(text.substr(start, i - start));
-      start = i + 1;
-    }
-  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) pairs.push_back({parts[i], parts[i + 1]});
-  return pairs;
 }
 
 }  // namespace lorvane

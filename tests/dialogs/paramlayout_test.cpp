@@ -1,22 +1,22 @@
-// Splitting parameter specifications, descriptors and label lines.
+// Splitting parameter layouts, descriptors and label lines.
 #include <gtest/gtest.h>
 
-#include "dialogs/paramspec.h"
+#include "dialogs/paramlayout.h"
 
 namespace lorvane {
 namespace {
 
-TEST(SplitSpecification, CountLimitsAndIncompleteText) {
+TEST(SplitLayout, CountLimitsAndIncompleteText) {
   // Text past the n-th descriptor is ignored; a help line stays in the label.
-  SplitSpecification s = splitspec("A\n[int,,]B\nhelp\n[text,,]C\n[new,,]", 2);
+  SplitLayout s = splitlayout("A\n[int,,]B\nhelp\n[text,,]C\n[new,,]", 2);
   EXPECT_EQ(s.found, 2);
   EXPECT_EQ(s.captions[2], "B");
   EXPECT_EQ(s.labels[2], "B\nhelp\n");
   EXPECT_TRUE(s.labels[3].empty());
   // Fewer pairs than asked for: only the complete ones count.
-  EXPECT_EQ(splitspec("A\n[int,,]B\n", 3).found, 1);
+  EXPECT_EQ(splitlayout("A\n[int,,]B\n", 3).found, 1);
   // Only the first 1023 characters are read.
-  EXPECT_EQ(splitspec(std::string(1030, 'x') + "\n[int,,]", 1).found, 0);
+  EXPECT_EQ(splitlayout(std::string(1030, 'x') + "\n[int,,]", 1).found, 0);
 }
 
 TEST(SplitDescriptor, EmptyFieldsDoNotHoldTheirPlaceAndLongOnesAreCut) {

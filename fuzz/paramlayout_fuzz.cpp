@@ -1,19 +1,20 @@
-// Fuzz target: the parameter-specification splitter and what the dialog
+// Fuzz target: the parameter-layout splitter and what the dialog
 // derives from each descriptor. The first byte picks the parameter count.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "dialogs/paramspec.h"
+#include "dialogs/paramlayout.h"
+#include "frame/filedialogrecord.h"
 #include "fuzzutil.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lorvane;
   if (size == 0) return 0;
   const int n = static_cast<int>(data[0] % 13) - 1;  // -1 to 11
-  const std::string_view spec(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const std::string_view layout(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-  const SplitSpecification s = splitspec(spec, n);
+  const SplitLayout s = splitlayout(layout, n);
   if (s.found < 0 || s.found > 10 || s.found > (n < 0 ? 0 : n)) fuzz::finding("parameter count out of range");
   for (int i = 1; i <= 10; ++i) {
     const auto slot = static_cast<std::size_t>(i);
@@ -35,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The splitter's own tokenizer on the raw text, with the delimiters of
   // its three uses.
-  Tokenizer tokens(spec);
+  Tokenizer tokens(layout);
   std::string token;
   const char* const delimiters[] = {"[", "]", "\n", ","};
   for (std::size_t k = 0; tokens.next(delimiters[k % 4], token); ++k)

@@ -1,5 +1,5 @@
 #pragma once
-// Parameter specifications: per parameter a label (one or more lines, each
+// Parameter layouts: per parameter a label (one or more lines, each
 // ending in a line feed) and a bracketed descriptor "[type,min,max]".
 #include <array>
 #include <string>
@@ -8,21 +8,21 @@
 
 namespace lorvane {
 
-struct SplitSpecification {
+struct SplitLayout {
   // Slots 1 to 10; slot 0 is not used.
   std::array<std::string, 11> labels{};
   std::array<std::string, 11> descriptors{};
   std::array<std::string, 11> captions{};
   // Parameters actually found (the count asked for, or fewer when the
-  // specification runs out).
+  // layout runs out).
   int found = 0;
 };
 
-// Split a specification into n labels and descriptors (n at most 10). A
+// Split a layout into n labels and descriptors (n at most 10). A
 // pair with a bracket out of place (a "]" in the label, a "[" in the
 // descriptor, or a descriptor without its "]") ends the split: `found`
 // counts the well-formed pairs before it.
-SplitSpecification splitspec(std::string_view spec, int n);
+SplitLayout splitlayout(std::string_view layout, int n);
 
 struct Descriptor {
   std::string type;  // at most 19 characters
@@ -38,12 +38,6 @@ SetAction setaction(const std::string& type);
 // The extension filter of a "bin" or "text" row, as the "|"-separated text
 // (for example "Files with tab extension (*.tab)|*.tab|").
 std::string filtertext(const std::string& type, const std::string& min);
-struct FilterPair {
-  std::string description;
-  std::string pattern;
-};
-// The filter text cut at its separator (its last character) into pairs.
-std::vector<FilterPair> filterpairs(const std::string& text);
 
 // The lines of a label as the value prompt shows them: each line up to its
 // line feed (a last line without one counts too), empty lines included, each

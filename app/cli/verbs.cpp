@@ -1,0 +1,299 @@
+#include "verbs.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/interrupt.h"
+#include "frame/startup.h"
+
+namespace lorvane {
+
+namespace {
+
+using K = ValueKind;
+
+// The options every verb takes, listed after its own.
+const std::vector<VerbOption>& commonoptions() {
+  static const std::vector<VerbOption> options{
+      {"--threads", "N", K::Threads, 0, "compute with N threads (default: every processor)"},
+      {"--quiet", "", K::Quiet, 0, "no progress bar, no information messages (errors and warnings stay)"},
+      {"--help", "", K::Help, 0, "this help"},
+  };
+  return options;
+}
+
+// The answers of the distance computations, shared by the verbs that run them.
+VerbOption indexoption(bool neili) {
+  if (neili)
+    return {"--index", "jaccard|dice|neili", K::Choice, 4, "similarity index; neili: the Nei & Li distance (default jaccard)",
+            false, 1, {"jaccard", "dice", "neili"}};
+  return {"--index", "jaccard|dice", K::Choice, 4, "similarity index (default jaccard)", false, 1, {"jaccard", "dice"}};
+}
+const VerbOption kSites{"--sites", "R", K::Integer, 2, "length of the recognition sites, 1 or more (required)", true, 1};
+const VerbOption kK{"--k", "K", K::Real, 3, "K value, 0 or more (default 1.0)"};
+const VerbOption kReplicates{"--replicates", "N", K::Integer, 6, "number of bootstrap replicates (required)", true, 1};
+const VerbOption kSeed{"--seed", "S", K::Seed, 0,
+                       "seed of the random generator, 0 to 4294967295 (default: LORVANE_SEED, else the clock); "
+                       "the report gives the seed used"};
+const VerbOption kSvg{"--svg", "FILE", K::Unavailable, 0, "picture of the tree (not available yet)"};
+
+}  // namespace
+
+const std::vector<Verb>& verbs() {
+  static const std::vector<Verb> table{
+      {"distance", 1, 6, "BANDFILE", 1, "distance, similarity and shared-band tables of every pair of strains",
+       {indexoption(true), kSites, kK,
+        {"--jc", "", K::Flag, 5, "also the Jukes-Cantor correction of the Dice distance"},
+        {"--binary", "", K::Flag, 6, "binary matrix files instead of text tables"}}},
+      {"bootstrap", 2, 6, "BANDFILE", 1, "distance tables of bootstrap replicates of the bands",
+       {indexoption(false), kSites, kK, kReplicates, kSeed}},
+      {"tree", 3, 4, "TABLE", 1, "tree from a distance table",
+       {{"--method", "nj|upgma", K::Choice, 2, "neighbor-joining or UPGMA (default nj)", false, 1, {"nj", "upgma"}},
+        {"--support", "REPLICATES", K::Path, 3, "file of replicate tables: support of each edge"},
+        {"--consensus", "", K::Flag, 4, "also the consensus of the replicate trees"},
+        kSvg}},
+      {"bootstrap-tree", 4, 7, "BANDFILE", 1, "tree with bootstrap support, straight from the bands",
+       {indexoption(true), kSites, kK, {"--jc", "", K::Flag, 5, "the Jukes-Cantor correction of the Dice distance"},
+        kReplicates, kSeed,
+        {"--method", "nj|upgma", K::Choice, 7, "neighbor-joining or UPGMA (default nj)", false, 1, {"nj", "upgma"}},
+        kSvg}},
+      {"convert", 5, 2, "TABLE", 1, "distance table in another format",
+       {{"--format", "phylip|phylip-lower|csv", K::Choice, 2, "PHYLIP square, lower-triangular or CSV (default phylip)",
+         false, 1, {"phylip", "phylip-lower", "csv"}}}},
+      {"run", 0, 0, "COMMANDFILE", 0, "the runs of a command file (the batch form)", {}},
+  };
+  return table;
+}
+
+const Verb* findverb(int argc, const char* const* argv) {
+  if (argc < 3) return nullptr;
+  for (const Verb& v : verbs())
+    if (v.name == argv[1]) return &v;
+  return nullptr;
+}
+
+namespace {
+
+// A whole decimal number from `minimum` to `maximum`, digits only.
+std::optional<long long> wholenumber(std::string_view text, long long minimum, long long maximum) {
+  if (text.empty() || text.size() > 18) return std::nullopt;
+  long long v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + (c - '0');
+  }
+  if (v < minimum || v > maximum) return std::nullopt;
+  return v;
+}
+
+bool realofzeroormore(const std::string& text) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(text.c_str(), &end);
+  return *end == '\0' && errno == 0 && std::isfinite(v) && v >= 0;
+}
+
+std::string joined(const std::vector<std::string_view>& words, const char* last) {
+  std::string s;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (i > 0) s += i + 1 == words.size() ? last : ", ";
+    s += words[i];
+  }
+  return s;
+}
+
+// The answer of an option's value, or a usage error.
+std::string answerof(const VerbOption& o, const std::string& value, const std::string& startfolder,
+                     std::string& error) {
+  const std::string name(o.name);
+  switch (o.kind) {
+    case K::Choice:
+      for (std::size_t k = 0; k < o.choices.size(); ++k)
+        if (value == o.choices[k] || value == std::to_string(k + 1)) return std::to_string(k + 1);
+      error = name + " " + value + ": expected " + joined(o.choices, " or ");
+      return {};
+    case K::Integer:
+      if (!wholenumber(value, o.minimum, 2147483647))
+        error = name + " " + value + ": expected a whole number of " + std::to_string(o.minimum) + " or more";
+      return value;
+    case K::Real:
+      if (!realofzeroormore(value)) error = name + " " + value + ": expected a number of 0 or more";
+      return value;
+    case K::Path: {
+      std::string path = absolutepath(value, startfolder);
+      // An answer holds at most 255 characters: a longer path would be cut
+      // to another file's name.
+      if (path.size() > 255) error = name + ": the path " + path + " is longer than 255 characters";
+      return path;
+    }
+    default:
+      return {};
+  }
+}
+
+// An option and its value (empty for options without one) into the call.
+void takeoption(VerbCall& call, const VerbOption& o, const std::string& value, const std::string& startfolder) {
+  const std::string name(o.name);
+  switch (o.kind) {
+    case K::Flag:
+      call.answers[static_cast<std::size_t>(o.slot)].assign(1, '1');
+      break;
+    case K::Quiet:
+      call.quiet = true;
+      break;
+    case K::Help:
+      call.help = true;
+      break;
+    case K::Seed:
+      if (!wholenumber(value, 0, 4294967295LL))
+        call.error = name + " " + value + ": expected a whole number from 0 to 4294967295";
+      call.seed = value;
+      break;
+    case K::Threads:
+      if (!wholenumber(value, 1, 1024)) call.error = name + " " + value + ": expected a whole number from 1 to 1024";
+      call.threads = value;
+      break;
+    case K::Unavailable:
+      call.error = name + ": not available yet";
+      break;
+    default:
+      call.answers[static_cast<std::size_t>(o.slot)] = answerof(o, value, startfolder, call.error);
+      break;
+  }
+}
+
+}  // namespace
+
+VerbCall parseverb(const Verb& verb, int argc, const char* const* argv, const std::string& startfolder) {
+  VerbCall call;
+  call.verb = &verb;
+  const std::string prefix = "lorvane-cli " + std::string(verb.name) + ": ";
+  auto find = [&](std::string_view name) -> const VerbOption* {
+    for (const auto* list : {&verb.options, &commonoptions()})
+      for (const VerbOption& o : *list)
+        if (o.name == name) return &o;
+    return nullptr;
+  };
+  std::vector<std::string> operands;
+  bool optionsend = false;
+  for (int i = 2; i < argc && call.error.empty(); ++i) {
+    std::string token = argv[i];
+    if (optionsend || token.size() < 2 || token[0] != '-') {
+      operands.push_back(token);
+      continue;
+    }
+    if (token == "--") {
+      optionsend = true;
+      continue;
+    }
+    std::optional<std::string> value;
+    if (const auto eq = token.find('='); token.starts_with("--") && eq != std::string::npos) {
+      value = token.substr(eq + 1);
+      token.resize(eq);
+    }
+    const VerbOption* o = find(token);
+    if (!o) {
+      call.error = "unknown option " + token;
+      break;
+    }
+    const bool takesvalue = !o->metavar.empty();
+    if (!takesvalue && value) {
+      call.error = token + " takes no value";
+      break;
+    }
+    if (takesvalue && !value) {
+      if (i + 1 >= argc) {
+        call.error = token + " needs a value: " + token + " " + std::string(o->metavar);
+        break;
+      }
+      value = argv[++i];
+    }
+    takeoption(call, *o, value.value_or(""), startfolder);
+  }
+  if (call.help) {
+    call.error.clear();
+    return call;
+  }
+  if (call.error.empty()) {
+    if (operands.size() != 1) {
+      call.error = operands.empty() ? "missing " + std::string(verb.operand)
+                                    : "one " + std::string(verb.operand) + " only, not \"" + operands[1] + "\"";
+    } else {
+      VerbOption operand{verb.operand, verb.operand, K::Path};
+      call.operand = answerof(operand, operands[0], startfolder, call.error);
+      if (verb.operandslot > 0) call.answers[static_cast<std::size_t>(verb.operandslot)] = call.operand;
+    }
+  }
+  for (const VerbOption& o : verb.options)
+    if (call.error.empty() && o.required && call.answers[static_cast<std::size_t>(o.slot)].empty())
+      call.error = "missing " + std::string(o.name) + " " + std::string(o.metavar);
+  if (!call.error.empty())
+    call.error = prefix + call.error + "\nTry 'lorvane-cli " + std::string(verb.name) + " --help'.\n";
+  return call;
+}
+
+std::string verbhelp(const Verb& verb) {
+  std::string summary(verb.summary);
+  summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
+  std::string text = "Usage: lorvane-cli " + std::string(verb.name) + " [options] " + std::string(verb.operand) +
+                     "\n\n" + summary + ".\n";
+  if (verb.option > 0)
+    text += "Runs option " + std::to_string(verb.option) +
+            " as a command file would: the same outputs, beside the input file.\n";
+  text += "\nOptions:\n";
+  for (const auto* list : {&verb.options, &commonoptions()})
+    for (const VerbOption& o : *list) {
+      std::string left = "  ";
+      left.append(o.name);
+      if (!o.metavar.empty()) left.append(" ").append(o.metavar);
+      left.resize(std::max<std::size_t>(left.size() + 2, 30), ' ');
+      text.append(left).append(o.help).append("\n");
+    }
+  text += verb.option > 0 ? "\nExit status: 0 done, 1 the run ended with an error, 64 usage, 128 + n signal n.\n"
+                          : "\nExit status: 0 worked through, 1 a run ended with an error, 2 a format fault\n"
+                            "stopped the file early, 3 the file cannot be found, opened or is empty,\n"
+                            "64 usage, 128 + n signal n.\n";
+  return text;
+}
+
+std::string verblist() {
+  std::string text;
+  for (const Verb& v : verbs()) {
+    std::string left = "  " + std::string(v.name);
+    left.resize(18, ' ');
+    text += left + std::string(v.summary) + "\n";
+  }
+  return text;
+}
+
+bool verbavailable(const Frame& frame, const Verb& verb) {
+  return verb.option >= 1 && verb.option <= frame.registry.entrycount &&
+         frame.registry.paramcount[static_cast<std::size_t>(verb.option)] == verb.parameters;
+}
+
+int runverboption(Frame& frame, const VerbCall& call) {
+  const int option = call.verb->option;
+  // As a command-file block: the report file is refreshed, not shown.
+  frame.files.entercommandfilemode();
+  for (int k = 1; k <= call.verb->parameters; ++k)
+    frame.store.answers[static_cast<std::size_t>(k)] = call.answers[static_cast<std::size_t>(k)];
+  frame.store.currentoption = option;
+  frame.beginreport();
+  frame.runoption(option);
+  if (interruptsignal() != 0) {
+    frame.shutdown();
+    return exitinterrupted(interruptsignal());
+  }
+  if (frame.lastrunfailed() || frame.ws().closing()) {
+    frame.shutdown();
+    return kExitRunFailed;
+  }
+  frame.droptemporaryreport();
+  return kExitWorkedThrough;
+}
+
+}  // namespace lorvane

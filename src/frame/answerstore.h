@@ -1,0 +1,22 @@
+#pragma once
+// The answer store: the answers of the option about to run, the labels and
+// descriptors the parameter dialog shows, and the current option. Written by
+// the parameter dialog and the command-file runner, read by the option
+// handlers and the run banner.
+#include <array>
+#include <string>
+
+#include "frame/registry.h"
+
+namespace lorvane {
+
+// Slots 1 to 10; slot 0 exists and is not used.
+struct AnswerStore {
+  std::array<std::string, kMaxParameters + 1> answers{};
+  std::array<std::string, kMaxParameters + 1> labels{};
+  std::array<std::string, kMaxParameters + 1> descriptors{};
+  int currentoption = 0;  // 0 = none
+  bool operator==(const AnswerStore&) const = default;
+};
+
+}  // namespace lorvane

@@ -1,0 +1,177 @@
+// The verbs of lorvane-cli against the command files they stand for, and
+// the line between the verbs and the old command-line forms.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "testutil.h"
+
+namespace lorvane {
+namespace {
+
+using test::exists;
+using test::listfolder;
+using test::readfile;
+using test::TempDir;
+using test::writefile;
+
+struct Folder {
+  TempDir dir;
+  std::string bands = dir / "my bands.txt";
+  Folder() {
+    writefile(bands, "5 12\nAlpha     110100110011\nBeta      110110100011\nGamma     001011011100\n"
+                     "Delta     111111000000\nEps       000000000000\n");
+  }
+  test::Run run(const std::string& args) { return test::runprogram(std::string(LORVANE_CLI) + " " + args, dir.path()); }
+  // The outputs beside the input, by name, taken away for the next run.
+  std::map<std::string, std::string> takeoutputs() {
+    std::map<std::string, std::string> files;
+    for (const auto& name : listfolder(dir.path()))
+      if (name.starts_with("my bands.txt.")) {
+        files[name] = readfile(dir / name);
+        std::remove((dir / name).c_str());
+      }
+    return files;
+  }
+  // The report files made so far, joined, taken away.
+  std::string takereports() {
+    std::string all;
+    const std::string data = dir / "xdg/lorvane";
+    for (const auto& name : listfolder(data))
+      if (name.starts_with("l-")) {
+        all += readfile(data + "/" + name);
+        std::remove((data + "/" + name).c_str());
+      }
+    return all;
+  }
+};
+
+TEST(Verbs, GiveTheOutputsOfTheCommandFileTheyStandFor) {
+  struct Case {
+    const char* args;     // the verb, before the band file
+    const char* block;    // the command-file block: option, count, answers (@ = the band file)
+    std::vector<std::string> outputs;
+  };
+  const std::vector<Case> cases{
+      {"distance --sites 6", "1\n6\n@\n6\n\n\n\n\n", {".matJ", ".matJP", ".nxy"}},
+      {"distance --index dice --sites 4 --k 0.5 --jc", "1\n6\n@\n4\n0.5\n2\n1\n\n",
+       {".matD", ".matDJC", ".matDP", ".nxy"}},
+      {"distance --index=neili --sites=6 --k 2", "1\n6\n@\n6\n2\n3\n\n\n", {".matNL"}},
+      {"distance --index 2 --sites 6 --binary --threads 1 --quiet", "1\n6\n@\n6\n\n2\n\n1\n",
+       {".matD", ".matDP", ".nxy"}},
+      {"bootstrap --sites 6 --replicates 4 --seed 5", "2\n6\n@\n6\n\n\n\n4\n", {".matJ"}},
+      {"bootstrap --index dice --sites 4 --k 0.5 --replicates 3 --seed 5 --threads 1", "2\n6\n@\n4\n0.5\n2\n\n3\n",
+       {".matD", ".matDJC"}},
+  };
+  Folder f;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    // The verb, with the band file named relative to the current folder.
+    const auto verb = f.run(std::string(c.args) + " 'my bands.txt'");
+    ASSERT_EQ(verb.status, 0) << verb.err;
+    EXPECT_EQ(verb.err, "");
+    const auto byverb = f.takeoutputs();
+    const std::string verbreport = f.takereports();
+
+    std::string block = c.block;
+    block.replace(block.find('@'), 1, f.bands);
+    writefile(f.dir / "runs.cmd", "runs\n" + block);
+    ::setenv("LORVANE_SEED", "5", 1);
+    const auto file = f.run("-f runs.cmd");
+    ::unsetenv("LORVANE_SEED");
+    ASSERT_EQ(file.status, 0) << file.err;
+    const auto byfile = f.takeoutputs();
+    const std::string filereport = f.takereports();
+
+    std::vector<std::string> names;
+    for (const auto& [name, content] : byverb) names.push_back(name.substr(std::string("my bands.txt").size()));
+    EXPECT_EQ(names, c.outputs);
+    EXPECT_TRUE(byverb == byfile);
+    // The reports differ only in their banners' times.
+    const auto tail = [](const std::string& r) { return r.substr(r.find("\r\n+-") + 4); };
+    EXPECT_EQ(tail(verbreport), tail(filereport));
+    if (c.block[0] == '2') {
+      EXPECT_TRUE(verbreport.ends_with("\r\nRandom number seed: 5\r\n")) << verbreport;
+    }
+  }
+}
+
+TEST(Verbs, UsageErrorsExit64NamingTheOption) {
+  Folder f;
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"distance --index 7 --sites 6 x", "--index 7: expected jaccard, dice or neili"},
+      {"bootstrap --index neili --sites 6 --replicates 2 x", "--index neili: expected jaccard or dice"},
+      {"distance x --sites", "--sites needs a value"},
+      {"distance --sites 0 x", "--sites 0: expected a whole number of 1 or more"},
+      {"distance --k -1 --sites 6 x", "--k -1: expected a number of 0 or more"},
+      {"distance --sites 6 --bogus x", "unknown option --bogus"},
+      {"distance --sites 6 --jc=1 x", "--jc takes no value"},
+      {"distance --sites 6 --threads 0 x", "--threads 0"},
+      {"bootstrap --sites 6 --replicates 2 --seed 4294967296 x", "--seed 4294967296"},
+      {"distance --sites 6 --seed 1 x", "unknown option --seed"},
+      {"bootstrap --sites 6 x", "missing --replicates N"},
+      {"distance --sites 6", "missing BANDFILE"},
+      {"distance --sites 6 x y", "one BANDFILE only"},
+      {"run a.cmd b.cmd", "one COMMANDFILE only"},
+  };
+  for (const auto& [args, message] : cases) {
+    const auto r = f.run(args);
+    EXPECT_EQ(r.status, 64) << args;
+    EXPECT_NE(r.err.find("lorvane-cli " + args.substr(0, args.find(' ')) + ": " + message), std::string::npos)
+        << args << "\n" << r.err;
+  }
+  EXPECT_TRUE(listfolder(f.dir.path()) == (std::vector<std::string>{"my bands.txt"}));
+
+  // The tree verbs are in the table before their options are.
+  auto r = f.run("tree table.txt");
+  EXPECT_EQ(r.status, 64);
+  EXPECT_EQ(r.err, "lorvane-cli tree: verb not available yet\n");
+
+  r = f.run("--version");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out.starts_with("lorvane-cli ")) << r.out;
+  r = f.run("bootstrap --help");
+  EXPECT_EQ(r.status, 0);
+  for (const char* word : {"Usage: lorvane-cli bootstrap [options] BANDFILE", "--replicates N", "--seed S", "--threads N"})
+    EXPECT_NE(r.out.find(word), std::string::npos) << word;
+}
+
+TEST(Verbs, AreRecognisedOnlyFirstAndWithMoreToFollow) {
+  Folder f;
+  // A command file named like a verb still runs when nothing follows it.
+  writefile(f.dir / "distance", "named\n1\n6\n" + f.bands + "\n6\n\n\n\n\n");
+  auto r = f.run("distance");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(exists(f.bands + ".matJ"));
+  f.takeoutputs();
+  // Named after a switch, it is the old form too.
+  r = f.run("-f distance");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(exists(f.bands + ".matJ"));
+  f.takeoutputs();
+  // With more after it, the first word is the verb.
+  r = f.run("distance --index dice --sites 6 'my bands.txt'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(exists(f.bands + ".matD"));
+  // And run runs a command file by any name.
+  f.takeoutputs();
+  r = f.run("run distance");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(exists(f.bands + ".matJ"));
+  r = f.run("run nothing.cmd");
+  EXPECT_EQ(r.status, 3);
+}
+
+TEST(Verbs, AFailedRunEndsWithStatusOneAndItsMessageInTheReport) {
+  Folder f;
+  const auto r = f.run("distance --sites 6 missing.txt");
+  EXPECT_EQ(r.status, 1);
+  const std::string message = "Error: can't open input file " + (f.dir / "missing.txt") + " (readbands)";
+  EXPECT_EQ(r.err, message + "\n");
+  EXPECT_NE(f.takereports().find("\r\n" + message + "\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lorvane
