@@ -2,8 +2,10 @@
 
 #include "aflp/bootstrap.h"
 #include "aflp/distance.h"
+#include "aflp/treeoptions.h"
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "core/convert.h"
 
@@ -13,11 +15,14 @@ void registermodule(Frame& frame) {
   frame.registry.name = kModuleName;
   frame.setupfiles(frame.registry.name);
   frame.registry.titles = kOptionTitles;
-  frame.registry.entrycount = 2;
+  frame.registry.entrycount = 5;
   frame.registry.paramcount[1] = 6;
   frame.registry.spec[1] = kSimpleSpecification;
   frame.registry.paramcount[2] = 6;
   frame.registry.spec[2] = kBootstrapSpecification;
+  for (auto [option, count, layout] : {std::tuple{3, 4, kTreeSpecification}, {4, 7, kBootstrapTreeSpecification},
+                                       {5, 2, kConvertSpecification}})
+    frame.registry.paramcount[option] = count, frame.registry.spec[option] = layout;
   frame.buildoptionsmenu(frame.registry.titles, frame.registry.entrycount);
   frame.handler = runlorvane;
 }
@@ -47,6 +52,10 @@ OptionArguments convertanswers(const AnswerStore& store, int option) {
 }
 
 void runlorvane(Frame& frame, int option) {
+  if (RunContext ctx = frame.context(); option >= 3) {
+    if (runtreeoption(ctx, frame.store.answers, option)) frame.refreshreport();
+    return;
+  }
   const OptionArguments args = convertanswers(frame.store, option);
   if (!args.runs) return;
   RunContext ctx = frame.context();
