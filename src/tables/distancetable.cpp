@@ -91,12 +91,23 @@ struct TableReader::Lines {
       return true;
     }
     line.clear();
-    int c;
     bool any = false;
-    while ((c = std::getc(file)) != EOF) {
+    for (;;) {
+      if (at == end) {
+        end = std::fread(buffer.data(), 1, buffer.size(), file);
+        at = 0;
+        if (end == 0) break;
+      }
       any = true;
-      if (c == '\n') break;
-      line.push_back(static_cast<char>(c));
+      const char* from = buffer.data() + at;
+      const void* nl = std::memchr(from, '\n', end - at);
+      const std::size_t length = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - from) : end - at;
+      line.append(from, length);
+      at += length;
+      if (nl) {
+        ++at;
+        break;
+      }
     }
     if (!any) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -105,6 +116,8 @@ struct TableReader::Lines {
   }
   void unget(std::string line, long number) { back.emplace_front(std::move(line), number); }
   std::FILE* file;
+  std::vector<char> buffer = std::vector<char>(1 << 16);
+  std::size_t at = 0, end = 0;
   long read = 0;
   std::deque<std::pair<std::string, long>> back;
 };
@@ -224,14 +237,14 @@ void TableReader::readbinary(DistanceTable& t) {
 }
 
 void TableReader::store(DistanceTable& t, int i, int j, double v, long line) {
-  const std::string pair = std::to_string(std::min(i, j) + 1) + " and " + std::to_string(std::max(i, j) + 1);
-  if (!std::isfinite(v)) fail(line, "strains " + pair + " have a value that is not a number");
-  if (v == kNoValue) fail(line, "strains " + pair + " have no value (999)");
+  auto pair = [&] { return std::to_string(std::min(i, j) + 1) + " and " + std::to_string(std::max(i, j) + 1); };
+  if (!std::isfinite(v)) fail(line, "strains " + pair() + " have a value that is not a number");
+  if (v == kNoValue) fail(line, "strains " + pair() + " have no value (999)");
   double& cell = t.lower[DistanceTable::at(i, j)];
   if (j > i) {
     cell = v;  // the first of the two, checked when its mirror comes
   } else if (mirrored_ && cell != v) {
-    fail(line, "the table is not symmetric: strains " + pair + " have two values");
+    fail(line, "the table is not symmetric: strains " + pair() + " have two values");
   } else {
     cell = v;
   }
@@ -242,30 +255,43 @@ namespace {
 // One row of a triangle or PHYLIP table read as name and values.
 struct Row {
   std::string name;
-  std::vector<std::string_view> values;
-  bool ok = false;
+  std::vector<double> values;
+  std::string_view bad;  // the first field that is not a number
+  bool ok() const { return bad.empty(); }
 };
 
-Row strictrow(std::string_view line) {
-  Row r;
-  const std::size_t cut = std::min<std::size_t>(10, line.size());
-  r.name = trimright(line.substr(0, cut));
-  r.values = tokens(line.substr(cut));
-  r.ok = allnumbers(r.values);
-  return r;
+void fields(std::string_view s, Row& r) {
+  r.values.clear();
+  r.bad = {};
+  std::size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && blank(s[i])) ++i;
+    const std::size_t start = i;
+    while (i < s.size() && !blank(s[i])) ++i;
+    if (i == start) break;
+    double v;
+    if (!tonumber(s.substr(start, i - start), v)) {
+      if (r.bad.empty()) r.bad = s.substr(start, i - start);
+      v = 0;
+    }
+    r.values.push_back(v);
+  }
 }
 
-Row relaxedrow(std::string_view line) {
-  Row r;
-  auto t = tokens(line);
-  if (t.empty()) return r;
-  r.name = std::string(t[0]);
-  r.values.assign(t.begin() + 1, t.end());
-  r.ok = allnumbers(r.values);
-  return r;
+// Strict: the name is the first 10 characters. Relaxed: the first field.
+void readrow(std::string_view line, bool relaxed, Row& r) {
+  std::size_t cut = std::min<std::size_t>(10, line.size());
+  if (relaxed) {
+    std::size_t b = 0;
+    while (b < line.size() && blank(line[b])) ++b;
+    cut = b;
+    while (cut < line.size() && !blank(line[cut])) ++cut;
+    r.name.assign(line.substr(b, cut - b));
+  } else {
+    r.name = trimright(line.substr(0, cut));
+  }
+  fields(line.substr(cut), r);
 }
-
-Row readrow(std::string_view line, bool relaxed) { return relaxed ? relaxedrow(line) : strictrow(line); }
 
 }  // namespace
 
@@ -314,8 +340,9 @@ bool TableReader::nextblock(DistanceTable& t) {
       for (const Form& f : forms) {
         if (found) break;
         auto fits = [&](const std::string& l, std::size_t i) {
-          const Row row = readrow(l, r);
-          return row.ok && row.values.size() == f.values(i, un);
+          Row row;
+          readrow(l, r, row);
+          return row.ok() && row.values.size() == f.values(i, un);
         };
         if (fits(first, 0) && (!both || !hassecond || fits(second, 1))) form = f, relaxed = r, found = true;
       }
@@ -327,36 +354,35 @@ bool TableReader::nextblock(DistanceTable& t) {
   t.names.resize(un);
   t.lower.assign(un * (un - 1) / 2, 0.0);
   const bool phylip = form.format != TableFormat::Triangle;
+  Row row;
   for (int i = 0; i < n; ++i) {
     if (!lines_->get(line, number))
       fail(number, "the table ends after " + std::to_string(i) + " of its " + std::to_string(n) + " strains");
     const std::size_t ui = static_cast<std::size_t>(i);
     const std::size_t expected = form.values(ui, un);
     const long rowline = number;
+    readrow(line, relaxed, row);
     // PHYLIP rows may go on over lines that start with a blank.
     std::string more;
     long m = 0;
-    while (phylip && readrow(line, relaxed).values.size() < expected && lines_->get(more, m)) {
+    while (phylip && row.ok() && row.values.size() < expected && lines_->get(more, m)) {
       const auto t2 = tokens(more);
       if (more.empty() || !blank(more[0]) || t2.empty() || !allnumbers(t2)) {
         lines_->unget(std::move(more), m);
         break;
       }
       line += " " + more;
+      readrow(line, relaxed, row);
     }
-    const Row row = readrow(line, relaxed);
-    double v;
-    for (auto field : row.values)
-      if (!tonumber(field, v)) fail(rowline, quoted(field) + " is not a number");
+    if (!row.ok()) fail(rowline, quoted(row.bad) + " is not a number");
     if (row.values.size() != expected)
       fail(rowline, "strain " + std::to_string(i + 1) + " has " + std::to_string(row.values.size()) +
                         " values where " + std::to_string(expected) + " were expected");
     t.names[ui] = row.name;
+    const int shift = form.format == TableFormat::Triangle ? i + 1 - (form.diagonal ? 1 : 0) : 0;
     for (std::size_t k = 0; k < expected; ++k) {
-      tonumber(row.values[k], v);
-      const int j = form.format == TableFormat::Triangle ? i + 1 + static_cast<int>(k) - (form.diagonal ? 1 : 0)
-                                                         : static_cast<int>(k);
-      if (j != i) store(t, i, j, v, rowline);
+      const int j = shift + static_cast<int>(k);
+      if (j != i) store(t, i, j, row.values[k], rowline);
     }
   }
   checknames(t, countline);

@@ -170,13 +170,8 @@ class Joiner : Slots {
       : Slots(std::move(names), std::move(lower), settings) {
     const std::size_t n = static_cast<std::size_t>(slots_);
     sum_.assign(n, 0.0);
-    least_.assign(n, kInf);
     rank_.resize(n);
-    for (int i = 0; i < slots_; ++i) {
-      rank_[static_cast<std::size_t>(i)] = i;
-      const double* row = &d_[rowstart(i)];
-      for (int j = 0; j < i; ++j) least_[static_cast<std::size_t>(i)] = std::min(least_[static_cast<std::size_t>(i)], row[j]);
-    }
+    for (int i = 0; i < slots_; ++i) rank_[static_cast<std::size_t>(i)] = i;
     // Each row's sum as the classic implementation adds it: the strains
     // after i, then those before.
     for (int i = 0; i < slots_; ++i) {
@@ -184,20 +179,28 @@ class Joiner : Slots {
       for (int j = i + 1; j < slots_; ++j) s += cell(i, j);
       for (int j = 0; j < i; ++j) s += cell(i, j);
     }
+    listsize_.assign(n, 0);
+    list_.resize(n * kList);
+    rest_.assign(n, kInf);
+    std::vector<Candidate> scratch;
+    for (int i = 1; i < slots_; ++i) rebuildlist(i, scratch);
   }
 
   Tree run() {
     const int n = slots_, total = std::max(0, n - 3);
     Team team(n >= settings_.threadrows ? settings_.threads : 1);
+    scratch_.resize(static_cast<std::size_t>(team.size()));
     for (int done = 0; live_ > 3; ++done) {
       progress(done, total);
       findpair(team);
       join(done);
-      if (slots_ >= 256 && live_ * 2 <= slots_) compact([this](int to, int from) {
+      if (slots_ >= 256 && live_ * 2 <= slots_) {
+        compact([this](int to, int from) {
           sum_[static_cast<std::size_t>(to)] = sum_[static_cast<std::size_t>(from)];
-          least_[static_cast<std::size_t>(to)] = least_[static_cast<std::size_t>(from)];
           rank_[static_cast<std::size_t>(to)] = rank_[static_cast<std::size_t>(from)];
         });
+        for (int i = 1; i < slots_; ++i) rebuildlist(i, scratch_[0]);
+      }
     }
     progress(total, total);
     finish();
@@ -205,6 +208,18 @@ class Joiner : Slots {
   }
 
  private:
+  // Each row keeps its kList least cells, sorted, in a list: every cell of
+  // the row outside the list is at least rest_ of the row. A cell changed by
+  // a join that comes below rest_ goes into the list; an entry whose slot
+  // closed or whose cell changed is dropped when met (its cell, if open, is
+  // then at least rest_). A row's scan walks its list and stops where the
+  // bound passes the best Q; only a row whose list runs out with the bound
+  // of rest_ still below the best is scanned whole, and its list rebuilt.
+  static constexpr int kList = 48;
+  struct Candidate {
+    double d;
+    int j;
+  };
   struct Best {
     double q = kInf;
     long long first = 0, second = 0;  // the pair's ranks, lower first
@@ -214,55 +229,117 @@ class Joiner : Slots {
     }
   };
 
-  // Row i: every Q(i, j), j < i. Updates the row's least distance and the best pair.
-  void scanrow(int i, double c, Best& best) {
+  void rebuildlist(int i, std::vector<Candidate>& scratch) {
+    const double* row = &d_[rowstart(i)];
+    scratch.clear();
+    for (int j = 0; j < i; ++j)
+      if (open_[static_cast<std::size_t>(j)]) scratch.push_back({row[j], j});
+    auto less = [](const Candidate& a, const Candidate& b) { return a.d < b.d || (a.d == b.d && a.j < b.j); };
+    double rest = kInf;
+    if (scratch.size() > kList) {
+      std::nth_element(scratch.begin(), scratch.begin() + kList, scratch.end(), less);
+      rest = scratch[kList].d;
+      scratch.resize(kList);
+    }
+    std::sort(scratch.begin(), scratch.end(), less);
+    std::copy(scratch.begin(), scratch.end(), &list_[static_cast<std::size_t>(i) * kList]);
+    listsize_[static_cast<std::size_t>(i)] = static_cast<int>(scratch.size());
+    rest_[static_cast<std::size_t>(i)] = rest;
+  }
+
+  // A cell of row k that fell below rest_ joins the list.
+  void insert(int k, double d, int j) {
+    Candidate* list = &list_[static_cast<std::size_t>(k) * kList];
+    int& size = listsize_[static_cast<std::size_t>(k)];
+    if (size == kList) {
+      rest_[static_cast<std::size_t>(k)] = std::min(rest_[static_cast<std::size_t>(k)], list[kList - 1].d);
+      --size;
+    }
+    int at = size;
+    while (at > 0 && list[at - 1].d > d) {
+      list[at] = list[at - 1];
+      --at;
+    }
+    list[at] = {d, j};
+    ++size;
+  }
+
+  void consider(int i, int j, double q, Best& best) const {
+    if (!(q <= best.q)) return;
+    const long long ri = rank_[static_cast<std::size_t>(i)], rj = rank_[static_cast<std::size_t>(j)];
+    const long long f = std::min(ri, rj), g = std::max(ri, rj);
+    if (best.before(q, f, g)) best = Best{q, f, g, i, j};
+  }
+
+  // The pairs (i, j), j < i, that may come before the best so far. `most`
+  // is the largest S of the open slots before i: Q(i, j) >= c d(i, j) - (S(i) + most).
+  void scanrow(int i, double c, double most, Best& best, std::vector<Candidate>& scratch) {
     const double* row = &d_[rowstart(i)];
     const double* s = sum_.data();
-    const double si = sum_[static_cast<std::size_t>(i)];
-    double least = kInf, leastq = kInf;
-    for (int j = 0; j < i; ++j) {
-      const double q = c * row[j] - (si + s[j]);
-      leastq = std::min(leastq, q);
-      least = std::min(least, row[j]);
+    const double si = sum_[static_cast<std::size_t>(i)], offset = si + most;
+    Candidate* list = &list_[static_cast<std::size_t>(i) * kList];
+    int& size = listsize_[static_cast<std::size_t>(i)];
+    const double rest = rest_[static_cast<std::size_t>(i)];
+    if (c * (size > 0 ? list[0].d : rest) - offset > best.q) return;
+    int kept = 0;
+    bool stopped = false;
+    for (int e = 0; e < size; ++e) {
+      const Candidate x = list[e];
+      if (!stopped) {
+        if (!open_[static_cast<std::size_t>(x.j)]) continue;
+        if (c * x.d - offset > best.q) {
+          stopped = true;
+        } else {
+          const double now = row[x.j];
+          consider(i, x.j, c * now - (si + s[x.j]), best);
+          if (now != x.d) continue;  // changed by a join: at least rest_ now
+        }
+      }
+      list[kept++] = x;
     }
-    least_[static_cast<std::size_t>(i)] = least;
-    if (!(leastq <= best.q)) return;
-    const long long ri = rank_[static_cast<std::size_t>(i)];
-    for (int j = 0; j < i; ++j) {
-      if (c * row[j] - (si + s[j]) != leastq) continue;
-      const long long rj = rank_[static_cast<std::size_t>(j)];
-      const long long f = std::min(ri, rj), g = std::max(ri, rj);
-      if (best.before(leastq, f, g)) best = Best{leastq, f, g, i, j};
-    }
+    size = kept;
+    if (stopped || c * rest - offset > best.q) return;
+    // The list ran out: the whole row, then a new list.
+    double leastq = kInf;
+    for (int j = 0; j < i; ++j) leastq = std::min(leastq, c * row[j] - (si + s[j]));
+    if (leastq <= best.q)
+      for (int j = 0; j < i; ++j)
+        if (c * row[j] - (si + s[j]) == leastq) consider(i, j, leastq, best);
+    rebuildlist(i, scratch);
   }
 
   void findpair(Team& team) {
     const double c = live_ - 2;
-    double most = -kInf;
-    for (int i = 0; i < slots_; ++i)
-      if (open_[static_cast<std::size_t>(i)]) most = std::max(most, sum_[static_cast<std::size_t>(i)]);
-    bound_.resize(static_cast<std::size_t>(slots_));
+    most_.resize(static_cast<std::size_t>(slots_));
+    double most = -kInf, bound = kInf;
     int start = -1;
-    for (int i = 1; i < slots_; ++i) {
-      double& b = bound_[static_cast<std::size_t>(i)];
-      b = open_[static_cast<std::size_t>(i)] ? c * least_[static_cast<std::size_t>(i)] - (sum_[static_cast<std::size_t>(i)] + most) : kInf;
-      if (b < kInf && (start < 0 || b < bound_[static_cast<std::size_t>(start)])) start = i;
+    for (int i = 0; i < slots_; ++i) {
+      most_[static_cast<std::size_t>(i)] = most;
+      if (!open_[static_cast<std::size_t>(i)]) continue;
+      const int size = listsize_[static_cast<std::size_t>(i)];
+      if (i > 0) {
+        const double first = size > 0 ? list_[static_cast<std::size_t>(i) * kList].d : rest_[static_cast<std::size_t>(i)];
+        const double b = c * first - (sum_[static_cast<std::size_t>(i)] + most);
+        if (start < 0 || b < bound) start = i, bound = b;
+      }
+      most = std::max(most, sum_[static_cast<std::size_t>(i)]);
     }
     Best best;
-    if (start >= 0) scanrow(start, c, best);
-    // The other rows whose bound does not exclude them, spread over the team.
+    scanrow(start, c, most_[static_cast<std::size_t>(start)], best, scratch_[0]);
+    // The other rows, spread over the team.
     const int threads = slots_ >= settings_.threadrows ? team.size() : 1;
     std::vector<Best> found(static_cast<std::size_t>(threads), best);
     std::atomic<int> nextrow{1};
     auto body = [&](int t) {
       Best& mine = found[static_cast<std::size_t>(t)];
-      constexpr int kChunk = 64;
+      constexpr int kChunk = 256;
       for (;;) {
         const int from = nextrow.fetch_add(kChunk, std::memory_order_relaxed);
         if (from >= slots_) break;
         const int to = std::min(slots_, from + kChunk);
         for (int i = from; i < to; ++i)
-          if (i != start && bound_[static_cast<std::size_t>(i)] <= mine.q) scanrow(i, c, mine);
+          if (i != start && open_[static_cast<std::size_t>(i)])
+            scanrow(i, c, most_[static_cast<std::size_t>(i)], mine, scratch_[static_cast<std::size_t>(t)]);
       }
     };
     if (threads > 1)
@@ -286,8 +363,6 @@ class Joiner : Slots {
     const int u = joinnodes(node_[static_cast<std::size_t>(p)], node_[static_cast<std::size_t>(q)], lp, lq);
     // The new cluster takes slot j; slot i closes.
     double su = 0;
-    double& leastj = least_[static_cast<std::size_t>(j)];
-    leastj = kInf;
     for (int k = 0; k < slots_; ++k) {
       if (!open_[static_cast<std::size_t>(k)] || k == i || k == j) continue;
       double& kj = cell(k, j);
@@ -296,15 +371,13 @@ class Joiner : Slots {
       sum_[static_cast<std::size_t>(k)] += duk - dp - dq;
       su += duk;
       kj = duk;
-      if (k < j)
-        leastj = std::min(leastj, duk);
-      else
-        least_[static_cast<std::size_t>(k)] = std::min(least_[static_cast<std::size_t>(k)], duk);
+      if (k > j && duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
     }
     sum_[static_cast<std::size_t>(j)] = su;
     rank_[static_cast<std::size_t>(j)] = -1 - static_cast<long long>(step);
     node_[static_cast<std::size_t>(j)] = u;
     close(i);
+    rebuildlist(j, scratch_[0]);
   }
 
   // A negative length becomes 0 and its sister takes the whole distance.
@@ -355,10 +428,13 @@ class Joiner : Slots {
     tree_.nodes[static_cast<std::size_t>(u)].children.push_back(c);
   }
 
-  std::vector<double> sum_;    // S of each slot
-  std::vector<double> least_;  // lower bound of each row's least distance
+  std::vector<double> sum_;  // S of each slot
   std::vector<long long> rank_;
-  std::vector<double> bound_;
+  std::vector<Candidate> list_;
+  std::vector<int> listsize_;
+  std::vector<double> rest_;
+  std::vector<double> most_;
+  std::vector<std::vector<Candidate>> scratch_{1};  // one per thread
   Best best_;
 };
 

@@ -1,0 +1,42 @@
+#!/usr/bin/env Rscript
+# Times ape's nj (or phangorn's upgma) on a triangle text table and compares
+# the tree with a Newick file: same splits, largest edge length difference.
+#   Rscript bench/ape-check.R TABLE NEWICK nj|upgma
+suppressPackageStartupMessages({ library(ape); library(phangorn) })
+args <- commandArgs(trailingOnly = TRUE)
+t0 <- proc.time()[["elapsed"]]
+lines <- sub("\r$", "", readLines(args[1]))
+n <- as.integer(lines[1])
+rows <- lines[2:(n + 1)]
+names <- sub(" +$", "", substr(rows, 1, 10))
+m <- matrix(0, n, n, dimnames = list(names, names))
+for (i in seq_len(n - 1)) {
+  v <- scan(text = substring(rows[i], 11), quiet = TRUE)
+  m[i, (i + 1):n] <- v
+  m[(i + 1):n, i] <- v
+}
+d <- as.dist(m)
+t1 <- proc.time()[["elapsed"]]
+ref <- if (args[3] == "nj") nj(d) else upgma(d)
+t2 <- proc.time()[["elapsed"]]
+ours <- read.tree(args[2])
+# Splits with their edge lengths, keyed by the sorted tip names of the side
+# without the first tip.
+keyed <- function(tree) {
+  s <- as.splits(tree)
+  labels <- attr(s, "labels")
+  w <- attr(s, "weights")
+  keys <- vapply(seq_along(s), function(k) {
+    side <- labels[s[[k]]]
+    if (labels[1] %in% side) side <- setdiff(labels, side)
+    paste(sort(side), collapse = ",")
+  }, "")
+  keep <- nzchar(keys)
+  setNames(w[keep], keys[keep])
+}
+a <- keyed(ref)
+b <- keyed(ours)
+same <- length(setdiff(names(a), names(b))) == 0 && length(setdiff(names(b), names(a))) == 0
+diff <- if (same) max(abs(a - b[names(a)])) else NA
+cat(sprintf("read %.2f s, %s %.2f s, same splits %s, largest length difference %.3g\n",
+            t1 - t0, args[3], t2 - t1, same, diff))
