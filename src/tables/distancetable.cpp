@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <utility>
@@ -51,7 +52,36 @@ std::vector<std::string_view> tokens(std::string_view s) {
 
 // A whole field as a finite real: "-0.000", "1e-3", "+2" are numbers; "nan",
 // "inf" and anything with other characters are not.
+// Plain decimals of at most 15 digits ("0.123", "-0.000", "12"): the
+// digits as an integer, divided by a power of ten. Both are exact, so the
+// quotient is the correctly rounded value, as the full conversion gives it.
+bool plaindecimal(std::string_view s, double& v) {
+  static constexpr double kTen[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t k = 0;
+  const bool minus = !s.empty() && s[0] == '-';
+  if (minus) ++k;
+  std::uint64_t m = 0;
+  int digits = 0, decimals = -1;
+  for (; k < s.size(); ++k) {
+    const char c = s[k];
+    if (c >= '0' && c <= '9') {
+      m = m * 10 + static_cast<std::uint64_t>(c - '0');
+      ++digits;
+      if (decimals >= 0) ++decimals;
+    } else if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || digits > 15 || decimals == 0) return false;
+  v = static_cast<double>(m) / kTen[decimals < 0 ? 0 : decimals];
+  if (minus) v = -v;
+  return true;
+}
+
 bool tonumber(std::string_view s, double& v) {
+  if (plaindecimal(s, v)) return true;
   if (!s.empty() && s[0] == '+') s.remove_prefix(1);
   if (s.empty()) return false;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -354,6 +384,8 @@ bool TableReader::nextblock(DistanceTable& t) {
   t.names.resize(un);
   t.lower.assign(un * (un - 1) / 2, 0.0);
   const bool phylip = form.format != TableFormat::Triangle;
+  constexpr std::size_t kBlock = 32;
+  std::vector<double> block(form.format == TableFormat::Triangle ? std::min(un, kBlock) * un : 0);
   Row row;
   for (int i = 0; i < n; ++i) {
     if (!lines_->get(line, number))
@@ -379,11 +411,28 @@ bool TableReader::nextblock(DistanceTable& t) {
       fail(rowline, "strain " + std::to_string(i + 1) + " has " + std::to_string(row.values.size()) +
                         " values where " + std::to_string(expected) + " were expected");
     t.names[ui] = row.name;
-    const int shift = form.format == TableFormat::Triangle ? i + 1 - (form.diagonal ? 1 : 0) : 0;
-    for (std::size_t k = 0; k < expected; ++k) {
-      const int j = shift + static_cast<int>(k);
-      if (j != i) store(t, i, j, row.values[k], rowline);
+    if (form.format == TableFormat::Triangle) {
+      // Row i holds column i of the lower half: rows are gathered a block
+      // at a time and then written along the lower half's rows.
+      const std::size_t skip = form.diagonal ? 1 : 0;
+      double* to = &block[(ui % kBlock) * un];
+      for (std::size_t k = skip; k < expected; ++k) {
+        const double v = row.values[k];
+        if (v == kNoValue)
+          fail(rowline, "strains " + std::to_string(i + 1) + " and " + std::to_string(ui + 1 + k - skip + 1) +
+                            " have no value (999)");
+        to[ui + 1 + k - skip] = v;
+      }
+      if (ui % kBlock == kBlock - 1 || ui + 1 == un) {
+        const std::size_t top = ui - ui % kBlock;
+        for (std::size_t j = top + 1; j < un; ++j)
+          for (std::size_t r = top; r < std::min(j, ui + 1); ++r)
+            t.lower[j * (j - 1) / 2 + r] = block[(r % kBlock) * un + j];
+      }
+      continue;
     }
+    for (std::size_t k = 0; k < expected; ++k)
+      if (k != ui) store(t, i, static_cast<int>(k), row.values[k], rowline);
   }
   checknames(t, countline);
   return true;

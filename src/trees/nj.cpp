@@ -180,16 +180,16 @@ class Joiner : Slots {
       for (int j = 0; j < i; ++j) s += cell(i, j);
     }
     listsize_.assign(n, 0);
+    version_.assign(n, 0);
+    head_.assign(n, kInf);
     list_.resize(n * kList);
     rest_.assign(n, kInf);
-    std::vector<Candidate> scratch;
-    for (int i = 1; i < slots_; ++i) rebuildlist(i, scratch);
+    for (int i = 1; i < slots_; ++i) rebuildlist(i);
   }
 
   Tree run() {
     const int n = slots_, total = std::max(0, n - 3);
     Team team(n >= settings_.threadrows ? settings_.threads : 1);
-    scratch_.resize(static_cast<std::size_t>(team.size()));
     for (int done = 0; live_ > 3; ++done) {
       progress(done, total);
       findpair(team);
@@ -198,8 +198,9 @@ class Joiner : Slots {
         compact([this](int to, int from) {
           sum_[static_cast<std::size_t>(to)] = sum_[static_cast<std::size_t>(from)];
           rank_[static_cast<std::size_t>(to)] = rank_[static_cast<std::size_t>(from)];
+          version_[static_cast<std::size_t>(to)] = version_[static_cast<std::size_t>(from)];
         });
-        for (int i = 1; i < slots_; ++i) rebuildlist(i, scratch_[0]);
+        for (int i = 1; i < slots_; ++i) rebuildlist(i);
       }
     }
     progress(total, total);
@@ -210,15 +211,17 @@ class Joiner : Slots {
  private:
   // Each row keeps its kList least cells, sorted, in a list: every cell of
   // the row outside the list is at least rest_ of the row. A cell changed by
-  // a join that comes below rest_ goes into the list; an entry whose slot
-  // closed or whose cell changed is dropped when met (its cell, if open, is
-  // then at least rest_). A row's scan walks its list and stops where the
+  // a join that comes below rest_ goes into the list. A slot's version
+  // changes when its cluster does (a join puts a new one there, or closes
+  // it): an entry of an older version is dropped when met, without reading
+  // the table (its cell, if open, is then at least rest_). A row's scan walks its list and stops where the
   // bound passes the best Q; only a row whose list runs out with the bound
   // of rest_ still below the best is scanned whole, and its list rebuilt.
   static constexpr int kList = 48;
   struct Candidate {
     double d;
     int j;
+    int version;  // the version of slot j when the entry was made
   };
   struct Best {
     double q = kInf;
@@ -229,22 +232,37 @@ class Joiner : Slots {
     }
   };
 
-  void rebuildlist(int i, std::vector<Candidate>& scratch) {
+  // The kList least open cells of row i, in one pass: a cell below the
+  // list's last goes in, and rest_ is the least cell left out.
+  void rebuildlist(int i) {
     const double* row = &d_[rowstart(i)];
-    scratch.clear();
-    for (int j = 0; j < i; ++j)
-      if (open_[static_cast<std::size_t>(j)]) scratch.push_back({row[j], j});
-    auto less = [](const Candidate& a, const Candidate& b) { return a.d < b.d || (a.d == b.d && a.j < b.j); };
+    Candidate* list = &list_[static_cast<std::size_t>(i) * kList];
+    int size = 0;
     double rest = kInf;
-    if (scratch.size() > kList) {
-      std::nth_element(scratch.begin(), scratch.begin() + kList, scratch.end(), less);
-      rest = scratch[kList].d;
-      scratch.resize(kList);
+    for (int j = 0; j < i; ++j) {
+      const double d = row[j];
+      if (size == kList && !(d < list[kList - 1].d)) {
+        rest = std::min(rest, d);
+        continue;
+      }
+      if (!open_[static_cast<std::size_t>(j)]) continue;
+      if (size == kList) rest = std::min(rest, list[--size].d);
+      int at = size++;
+      while (at > 0 && list[at - 1].d > d) {
+        list[at] = list[at - 1];
+        --at;
+      }
+      list[at] = {d, j, version_[static_cast<std::size_t>(j)]};
     }
-    std::sort(scratch.begin(), scratch.end(), less);
-    std::copy(scratch.begin(), scratch.end(), &list_[static_cast<std::size_t>(i) * kList]);
-    listsize_[static_cast<std::size_t>(i)] = static_cast<int>(scratch.size());
+    listsize_[static_cast<std::size_t>(i)] = size;
     rest_[static_cast<std::size_t>(i)] = rest;
+    sethead(i);
+  }
+
+  // The least value of row i that the list and rest_ allow.
+  void sethead(int i) {
+    head_[static_cast<std::size_t>(i)] =
+        listsize_[static_cast<std::size_t>(i)] > 0 ? list_[static_cast<std::size_t>(i) * kList].d : rest_[static_cast<std::size_t>(i)];
   }
 
   // A cell of row k that fell below rest_ joins the list.
@@ -260,8 +278,9 @@ class Joiner : Slots {
       list[at] = list[at - 1];
       --at;
     }
-    list[at] = {d, j};
+    list[at] = {d, j, version_[static_cast<std::size_t>(j)]};
     ++size;
+    sethead(k);
   }
 
   void consider(int i, int j, double q, Best& best) const {
@@ -273,31 +292,29 @@ class Joiner : Slots {
 
   // The pairs (i, j), j < i, that may come before the best so far. `most`
   // is the largest S of the open slots before i: Q(i, j) >= c d(i, j) - (S(i) + most).
-  void scanrow(int i, double c, double most, Best& best, std::vector<Candidate>& scratch) {
+  void scanrow(int i, double c, double most, Best& best) {
     const double* row = &d_[rowstart(i)];
     const double* s = sum_.data();
+    const int* version = version_.data();
     const double si = sum_[static_cast<std::size_t>(i)], offset = si + most;
     Candidate* list = &list_[static_cast<std::size_t>(i) * kList];
     int& size = listsize_[static_cast<std::size_t>(i)];
     const double rest = rest_[static_cast<std::size_t>(i)];
-    if (c * (size > 0 ? list[0].d : rest) - offset > best.q) return;
-    int kept = 0;
-    bool stopped = false;
-    for (int e = 0; e < size; ++e) {
+    if (c * head_[static_cast<std::size_t>(i)] - offset > best.q) return;
+    int kept = 0, e = 0;
+    for (; e < size; ++e) {
       const Candidate x = list[e];
-      if (!stopped) {
-        if (!open_[static_cast<std::size_t>(x.j)]) continue;
-        if (c * x.d - offset > best.q) {
-          stopped = true;
-        } else {
-          const double now = row[x.j];
-          consider(i, x.j, c * now - (si + s[x.j]), best);
-          if (now != x.d) continue;  // changed by a join: at least rest_ now
-        }
-      }
+      if (x.version != version[x.j]) continue;
+      if (c * x.d - offset > best.q) break;
+      consider(i, x.j, c * x.d - (si + s[x.j]), best);
       list[kept++] = x;
     }
-    size = kept;
+    const bool stopped = e < size;
+    if (kept < e) {
+      std::copy(list + e, list + size, list + kept);
+      size = kept + (size - e);
+      sethead(i);
+    }
     if (stopped || c * rest - offset > best.q) return;
     // The list ran out: the whole row, then a new list.
     double leastq = kInf;
@@ -305,7 +322,7 @@ class Joiner : Slots {
     if (leastq <= best.q)
       for (int j = 0; j < i; ++j)
         if (c * row[j] - (si + s[j]) == leastq) consider(i, j, leastq, best);
-    rebuildlist(i, scratch);
+    rebuildlist(i);
   }
 
   void findpair(Team& team) {
@@ -316,16 +333,21 @@ class Joiner : Slots {
     for (int i = 0; i < slots_; ++i) {
       most_[static_cast<std::size_t>(i)] = most;
       if (!open_[static_cast<std::size_t>(i)]) continue;
-      const int size = listsize_[static_cast<std::size_t>(i)];
       if (i > 0) {
-        const double first = size > 0 ? list_[static_cast<std::size_t>(i) * kList].d : rest_[static_cast<std::size_t>(i)];
-        const double b = c * first - (sum_[static_cast<std::size_t>(i)] + most);
+        const double b = c * head_[static_cast<std::size_t>(i)] - (sum_[static_cast<std::size_t>(i)] + most);
         if (start < 0 || b < bound) start = i, bound = b;
       }
       most = std::max(most, sum_[static_cast<std::size_t>(i)]);
     }
     Best best;
-    scanrow(start, c, most_[static_cast<std::size_t>(start)], best, scratch_[0]);
+    scanrow(start, c, most_[static_cast<std::size_t>(start)], best);
+    // A good first bound: the head of every row's list.
+    for (int i = 1; i < slots_; ++i) {
+      if (!open_[static_cast<std::size_t>(i)] || listsize_[static_cast<std::size_t>(i)] == 0) continue;
+      const Candidate& x = list_[static_cast<std::size_t>(i) * kList];
+      if (x.version == version_[static_cast<std::size_t>(x.j)])
+        consider(i, x.j, c * x.d - (sum_[static_cast<std::size_t>(i)] + sum_[static_cast<std::size_t>(x.j)]), best);
+    }
     // The other rows, spread over the team.
     const int threads = slots_ >= settings_.threadrows ? team.size() : 1;
     std::vector<Best> found(static_cast<std::size_t>(threads), best);
@@ -339,7 +361,7 @@ class Joiner : Slots {
         const int to = std::min(slots_, from + kChunk);
         for (int i = from; i < to; ++i)
           if (i != start && open_[static_cast<std::size_t>(i)])
-            scanrow(i, c, most_[static_cast<std::size_t>(i)], mine, scratch_[static_cast<std::size_t>(t)]);
+            scanrow(i, c, most_[static_cast<std::size_t>(i)], mine);
       }
     };
     if (threads > 1)
@@ -362,6 +384,7 @@ class Joiner : Slots {
     if (settings_.clampnegative) clamp(lp, lq, dpq);
     const int u = joinnodes(node_[static_cast<std::size_t>(p)], node_[static_cast<std::size_t>(q)], lp, lq);
     // The new cluster takes slot j; slot i closes.
+    ++version_[static_cast<std::size_t>(j)];
     double su = 0;
     for (int k = 0; k < slots_; ++k) {
       if (!open_[static_cast<std::size_t>(k)] || k == i || k == j) continue;
@@ -374,10 +397,11 @@ class Joiner : Slots {
       if (k > j && duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
     }
     sum_[static_cast<std::size_t>(j)] = su;
+    ++version_[static_cast<std::size_t>(i)];
     rank_[static_cast<std::size_t>(j)] = -1 - static_cast<long long>(step);
     node_[static_cast<std::size_t>(j)] = u;
     close(i);
-    rebuildlist(j, scratch_[0]);
+    rebuildlist(j);
   }
 
   // A negative length becomes 0 and its sister takes the whole distance.
@@ -434,7 +458,8 @@ class Joiner : Slots {
   std::vector<int> listsize_;
   std::vector<double> rest_;
   std::vector<double> most_;
-  std::vector<std::vector<Candidate>> scratch_{1};  // one per thread
+  std::vector<int> version_;
+  std::vector<double> head_;  // of each row: list_'s first value, or rest_ when empty
   Best best_;
 };
 
