@@ -173,16 +173,21 @@ class Joiner : Slots {
     rank_.resize(n);
     for (int i = 0; i < slots_; ++i) rank_[static_cast<std::size_t>(i)] = i;
     // Each row's sum as the classic implementation adds it: the strains
-    // after i, then those before.
-    for (int i = 0; i < slots_; ++i) {
-      double& s = sum_[static_cast<std::size_t>(i)];
-      for (int j = i + 1; j < slots_; ++j) s += cell(i, j);
-      for (int j = 0; j < i; ++j) s += cell(i, j);
+    // after i, then those before, one at a time; both passes along rows.
+    for (int i = 1; i < slots_; ++i) {
+      const double* row = &d_[rowstart(i)];
+      for (int j = 0; j < i; ++j) sum_[static_cast<std::size_t>(j)] += row[j];
+    }
+    for (int i = 1; i < slots_; ++i) {
+      const double* row = &d_[rowstart(i)];
+      double s = sum_[static_cast<std::size_t>(i)];
+      for (int j = 0; j < i; ++j) s += row[j];
+      sum_[static_cast<std::size_t>(i)] = s;
     }
     listsize_.assign(n, 0);
     version_.assign(n, 0);
     head_.assign(n, kInf);
-    list_.resize(n * kList);
+    list_.resize(n * static_cast<std::size_t>(width_));
     rest_.assign(n, kInf);
     for (int i = 1; i < slots_; ++i) rebuildlist(i);
   }
@@ -209,7 +214,7 @@ class Joiner : Slots {
   }
 
  private:
-  // Each row keeps its kList least cells, sorted, in a list: every cell of
+  // Each row keeps its width_ least cells, sorted, in a list: every cell of
   // the row outside the list is at least rest_ of the row. A cell changed by
   // a join that comes below rest_ goes into the list. A slot's version
   // changes when its cluster does (a join puts a new one there, or closes
@@ -217,7 +222,8 @@ class Joiner : Slots {
   // the table (its cell, if open, is then at least rest_). A row's scan walks its list and stops where the
   // bound passes the best Q; only a row whose list runs out with the bound
   // of rest_ still below the best is scanned whole, and its list rebuilt.
-  static constexpr int kList = 48;
+  // Entries per list: fewer for small tables, where rows are short.
+  const int width_ = std::clamp(slots_ / 8, 8, 48);
   struct Candidate {
     double d;
     int j;
@@ -232,21 +238,21 @@ class Joiner : Slots {
     }
   };
 
-  // The kList least open cells of row i, in one pass: a cell below the
+  // The width_ least open cells of row i, in one pass: a cell below the
   // list's last goes in, and rest_ is the least cell left out.
   void rebuildlist(int i) {
     const double* row = &d_[rowstart(i)];
-    Candidate* list = &list_[static_cast<std::size_t>(i) * kList];
+    Candidate* list = &list_[static_cast<std::size_t>(i) * static_cast<std::size_t>(width_)];
     int size = 0;
     double rest = kInf;
     for (int j = 0; j < i; ++j) {
       const double d = row[j];
-      if (size == kList && !(d < list[kList - 1].d)) {
+      if (size == width_ && !(d < list[width_ - 1].d)) {
         rest = std::min(rest, d);
         continue;
       }
       if (!open_[static_cast<std::size_t>(j)]) continue;
-      if (size == kList) rest = std::min(rest, list[--size].d);
+      if (size == width_) rest = std::min(rest, list[--size].d);
       int at = size++;
       while (at > 0 && list[at - 1].d > d) {
         list[at] = list[at - 1];
@@ -262,15 +268,15 @@ class Joiner : Slots {
   // The least value of row i that the list and rest_ allow.
   void sethead(int i) {
     head_[static_cast<std::size_t>(i)] =
-        listsize_[static_cast<std::size_t>(i)] > 0 ? list_[static_cast<std::size_t>(i) * kList].d : rest_[static_cast<std::size_t>(i)];
+        listsize_[static_cast<std::size_t>(i)] > 0 ? list_[static_cast<std::size_t>(i) * static_cast<std::size_t>(width_)].d : rest_[static_cast<std::size_t>(i)];
   }
 
   // A cell of row k that fell below rest_ joins the list.
   void insert(int k, double d, int j) {
-    Candidate* list = &list_[static_cast<std::size_t>(k) * kList];
+    Candidate* list = &list_[static_cast<std::size_t>(k) * static_cast<std::size_t>(width_)];
     int& size = listsize_[static_cast<std::size_t>(k)];
-    if (size == kList) {
-      rest_[static_cast<std::size_t>(k)] = std::min(rest_[static_cast<std::size_t>(k)], list[kList - 1].d);
+    if (size == width_) {
+      rest_[static_cast<std::size_t>(k)] = std::min(rest_[static_cast<std::size_t>(k)], list[width_ - 1].d);
       --size;
     }
     int at = size;
@@ -297,7 +303,7 @@ class Joiner : Slots {
     const double* s = sum_.data();
     const int* version = version_.data();
     const double si = sum_[static_cast<std::size_t>(i)], offset = si + most;
-    Candidate* list = &list_[static_cast<std::size_t>(i) * kList];
+    Candidate* list = &list_[static_cast<std::size_t>(i) * static_cast<std::size_t>(width_)];
     int& size = listsize_[static_cast<std::size_t>(i)];
     const double rest = rest_[static_cast<std::size_t>(i)];
     if (c * head_[static_cast<std::size_t>(i)] - offset > best.q) return;
@@ -344,7 +350,7 @@ class Joiner : Slots {
     // A good first bound: the head of every row's list.
     for (int i = 1; i < slots_; ++i) {
       if (!open_[static_cast<std::size_t>(i)] || listsize_[static_cast<std::size_t>(i)] == 0) continue;
-      const Candidate& x = list_[static_cast<std::size_t>(i) * kList];
+      const Candidate& x = list_[static_cast<std::size_t>(i) * static_cast<std::size_t>(width_)];
       if (x.version == version_[static_cast<std::size_t>(x.j)])
         consider(i, x.j, c * x.d - (sum_[static_cast<std::size_t>(i)] + sum_[static_cast<std::size_t>(x.j)]), best);
     }
