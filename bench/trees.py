@@ -30,15 +30,16 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def timed(command, cwd, stdin=None):
-    """Wall seconds and peak resident megabytes of a command, by /usr/bin/time."""
-    proc = subprocess.run(["/usr/bin/time", "-f", "TIMED %e %M"] + command, cwd=cwd,
+    """Wall seconds, peak resident megabytes and processor seconds (user +
+    system) of a command, by /usr/bin/time."""
+    proc = subprocess.run(["/usr/bin/time", "-f", "TIMED %e %M %U %S"] + command, cwd=cwd,
                           input=stdin.encode() if stdin else None, stdout=subprocess.DEVNULL,
                           stderr=subprocess.PIPE)
     err = proc.stderr.decode(errors="replace")
     if proc.returncode != 0:
         sys.exit(f"{command} failed: {err[-500:]}")
     line = [l for l in err.splitlines() if l.startswith("TIMED ")][-1].split()
-    return float(line[1]), int(line[2]) / 1024
+    return float(line[1]), int(line[2]) / 1024, float(line[3]) + float(line[4])
 
 
 def cli(args, work, option, answers):
@@ -66,9 +67,11 @@ def phylip(args, work, path):
     return path + ".phy"
 
 
-def report(name, wall, peak, base=None):
-    ratio = f"  ({wall / base:.1f}x lorvane)" if base else ""
-    print(f"{name:<44} {wall:8.2f} s {peak:8.0f} MB{ratio}", flush=True)
+def report(name, wall, peak, cpu, base=None):
+    """One line: wall time, peak memory, processor time; against lorvane's
+    run (base: its wall and processor times) as ratios of each."""
+    ratio = f"  ({wall / base[0]:.1f}x lorvane wall, {cpu / max(base[1], 0.01):.1f}x cpu)" if base else ""
+    print(f"{name:<44} {wall:8.2f} s {peak:8.0f} MB {cpu:8.2f} s cpu{ratio}", flush=True)
 
 
 def runphylip(program, folder, infile, answers):
@@ -97,8 +100,9 @@ def main():
             if f"{method}{n}" not in only:
                 continue
             path = table(work, n)
-            wall, peak = cli(args, work, 3, [path, number, "", ""])
-            report(f"lorvane option 3, {method.upper()}, {n} strains", wall, peak)
+            wall, peak, cpu = cli(args, work, 3, [path, number, "", ""])
+            report(f"lorvane option 3, {method.upper()}, {n} strains", wall, peak, cpu)
+            base = (wall, cpu)
             if not anchors or n > 2000:
                 continue
             tree = os.path.join(work, f"{method}{n}.nwk")
@@ -109,17 +113,18 @@ def main():
             square = phylip(args, work, path)
             if method == "nj":
                 qt = timed(["quicktree", "-in", "m", square], work)
-                report(f"quicktree, {n} strains", *qt, base=wall)
+                report(f"quicktree, {n} strains", *qt, base=base)
             folder = os.path.join(work, "phylip")
             os.makedirs(folder, exist_ok=True)
             nb = runphylip("neighbor", folder, square, "Y\n" if method == "nj" else "N\nY\n")
-            report(f"PHYLIP neighbor ({method.upper()}), {n} strains", *nb, base=wall)
+            report(f"PHYLIP neighbor ({method.upper()}), {n} strains", *nb, base=base)
 
     if "support200" in only:
         path = table(work, 200, replicates=1000)
         reps = path + ".reps"
-        wall, peak = cli(args, work, 3, [path, "1", reps, "1"])
-        report("lorvane option 3, NJ, 200 strains, 1,000 replicates", wall, peak)
+        wall, peak, cpu = cli(args, work, 3, [path, "1", reps, "1"])
+        report("lorvane option 3, NJ, 200 strains, 1,000 replicates", wall, peak, cpu)
+        base = (wall, cpu)
         if anchors:
             folder = os.path.join(work, "phylip")
             os.makedirs(folder, exist_ok=True)
@@ -127,9 +132,9 @@ def main():
             nb = runphylip("neighbor", folder, square, "M\n1000\n7\nY\n")
             shutil.copy(os.path.join(folder, "outtree"), os.path.join(folder, "trees"))
             cs = runphylip("consense", folder, os.path.join(folder, "trees"), "Y\n")
-            report("PHYLIP neighbor M 1000 + consense", nb[0] + cs[0], max(nb[1], cs[1]), base=wall)
+            report("PHYLIP neighbor M 1000 + consense", nb[0] + cs[0], max(nb[1], cs[1]), nb[2] + cs[2], base=base)
             r = timed(["Rscript", os.path.join(HERE, "ape-support.R"), path, reps], work)
-            report("R: read, ape nj x 1000, prop.clades, consensus", *r, base=wall)
+            report("R: read, ape nj x 1000, prop.clades, consensus", *r, base=base)
 
 
 if __name__ == "__main__":

@@ -35,7 +35,7 @@ struct TreeSettings {
   bool clampnegative = false;
   int threads = 1;
   // Tables of at least this many rows spread each search over the threads.
-  int threadrows = 1500;
+  int threadrows = 4000;
   // Called now and then with the joins done and the joins in all, on the
   // calling thread; it may throw to stop the work.
   std::function<void(int done, int total)> progress;
