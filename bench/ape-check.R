@@ -5,16 +5,8 @@
 suppressPackageStartupMessages({ library(ape); library(phangorn) })
 args <- commandArgs(trailingOnly = TRUE)
 t0 <- proc.time()[["elapsed"]]
-lines <- sub("\r$", "", readLines(args[1]))
-n <- as.integer(lines[1])
-rows <- lines[2:(n + 1)]
-names <- sub(" +$", "", substr(rows, 1, 10))
-m <- matrix(0, n, n, dimnames = list(names, names))
-for (i in seq_len(n - 1)) {
-  v <- scan(text = substring(rows[i], 11), quiet = TRUE)
-  m[i, (i + 1):n] <- v
-  m[(i + 1):n, i] <- v
-}
+source(file.path(dirname(sub("^--file=", "", grep("^--file=", commandArgs(), value = TRUE))), "readtriangles.R"))
+m <- readtriangles(args[1])[[1]]
 d <- as.dist(m)
 t1 <- proc.time()[["elapsed"]]
 ref <- if (args[3] == "nj") nj(d) else upgma(d)
