@@ -2,8 +2,10 @@
 
 #include "aflp/bootstrap.h"
 #include "aflp/distance.h"
+#include "aflp/treeoptions.h"
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "core/convert.h"
 
@@ -13,11 +15,14 @@ void registermodule(Frame& frame) {
   frame.registry.name = kModuleName;
   frame.setupfiles(frame.registry.name);
   frame.registry.titles = kOptionTitles;
-  frame.registry.entrycount = 2;
+  frame.registry.entrycount = 5;
   frame.registry.paramcount[1] = 6;
   frame.registry.layout[1] = kSimpleLayout;
   frame.registry.paramcount[2] = 6;
   frame.registry.layout[2] = kBootstrapLayout;
+  for (auto [option, count, layout] : {std::tuple{3, 4, kTreeLayout}, {4, 7, kBootstrapTreeLayout},
+                                       {5, 2, kConvertLayout}})
+    frame.registry.paramcount[option] = count, frame.registry.layout[option] = layout;
   frame.buildoptionsmenu(frame.registry.titles, frame.registry.entrycount);
   frame.registry.handler = runlorvane;
 }
@@ -47,6 +52,10 @@ OptionArguments convertanswers(const AnswerStore& store, int option) {
 }
 
 void runlorvane(Frame& frame, int option) {
+  if (RunContext ctx = frame.context(); option >= 3) {
+    if (runtreeoption(ctx, frame.store.answers, option)) frame.refreshreport();
+    return;
+  }
   const OptionArguments args = convertanswers(frame.store, option);
   if (!args.runs) return;
   RunContext ctx = frame.context();

@@ -39,7 +39,8 @@ void MenusTest::menuBarHoldsTheFourPopups() {
            L({{1101, "&Undo\tCtrl+Z"}, {0, "-"}, {1102, "Cu&t\tCtrl+X"}, {1103, "&Copy\tCtrl+C"},
               {1104, "&Paste\tCtrl+V"}, {1105, "&Delete\tDelete"}, {0, "-"}, {1106, "Select &All\tCtrl+A"}}));
   QCOMPARE(items(p.window().popup(2)),
-           L({{0, "-"}, {1301, "Simple computation"}, {1302, "Bootstrap computation"}}));
+           L({{0, "-"}, {1301, "Simple computation"}, {1302, "Bootstrap computation"},
+              {1303, "Tree from a distance table"}, {1304, "Bootstrap tree"}, {1305, "Convert a distance table"}}));
   QCOMPARE(items(p.window().popup(3)), L({{1401, "&Help\tCtrl+?"}, {0, "-"}, {1402, "&About Velko..."}}));
 }
 

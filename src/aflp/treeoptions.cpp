@@ -1,0 +1,235 @@
+#include "aflp/treeoptions.h"
+
+#include <cmath>
+#include <optional>
+
+#include "aflp/paircount.h"
+#include "aflp/workers.h"
+#include "core/convert.h"
+#include "core/messages.h"
+#include "core/textio.h"
+#include "trees/tree.h"
+
+namespace lorvane {
+
+void boottables(RunContext&, const BootstrapRequest&, const ReplicateTable&) {
+  errorstop("Error: bootstrap trees are not built yet (boottables)");
+}
+
+namespace {
+
+int intanswer(const std::string& a, int empty) { return a.empty() ? empty : texttoint(a); }
+
+// Every output complete before any replaces a file of its name.
+void commitall(std::initializer_list<OutputFile*> outputs, const char* operation) {
+  std::vector<OutputFile*> open;
+  for (OutputFile* f : outputs)
+    if (*f) open.push_back(f);
+  for (OutputFile* f : open)
+    if (!f->close()) errorstop("Error: can't write output file " + f->path() + " (" + operation + ")");
+  for (OutputFile* f : open)
+    if (!f->commit()) errorstop("Error: can't write output file " + f->path() + " (" + operation + ")");
+}
+
+OutputFile openoutput(const std::string& path, const char* operation) {
+  OutputFile f = OutputFile::open(path);
+  if (!f) errorstop("Error: can't open output file " + path + " (" + operation + ")");
+  return f;
+}
+
+// The tree of a reference table, then the trees of its replicates: the
+// support of the reference's edges, the consensus, and one Newick line per
+// replicate. Replicates are built a batch at a time, one per thread.
+class TreeRun {
+ public:
+  TreeRun(RunContext& ctx, const std::string& stem, int method, bool replicates, bool consensus,
+          const char* operation)
+      : ctx_(ctx), stem_(stem), upgma_(method == 2), operation_(operation),
+        progress_(ctx.ws, "Building trees") {
+    settings_.threads = ctx.settings.threadcount();
+    tree_ = openoutput(stem + ".nwk", operation);
+    if (replicates) reps_ = openoutput(stem + ".reps.nwk", operation);
+    if (replicates && consensus) cons_ = openoutput(stem + ".cons.nwk", operation);
+  }
+
+  void reference(DistanceTable&& t) {
+    checkfinite(t, 0);
+    names_ = t.names;
+    TreeSettings s = settings_;
+    s.progress = [this](int done, int total) { progress_.step(done, total); };
+    ctx_.report.print("Lorvane: Building tree\n");
+    ctx_.report.print(upgma_ ? "Method = UPGMA\n" : "Method = neighbor-joining\n");
+    reference_ = build(std::move(t), s);
+    support_.emplace(reference_);
+  }
+
+  // Replicate k; total is the count expected (an estimate while reading).
+  void replicate(DistanceTable&& t, int k, int total) {
+    if (t.names != names_)
+      errorstop("Error: replicate table " + std::to_string(k) + " holds other strains than the reference table (" +
+                operation_ + ")");
+    checkfinite(t, k);
+    batch_.push_back(std::move(t));
+    steps_.emplace_back(k, total);
+    if (static_cast<int>(batch_.size()) >= 2 * settings_.threads) flush();
+  }
+
+  void finish() {
+    flush();
+    if (count_ > 0) support_->label(reference_);
+    tree_.text(newick(reference_));
+    if (cons_) cons_.text(newick(consensus_.build(), false));
+    commitall({&tree_, &reps_, &cons_}, operation_);
+    if (!reps_.path().empty()) ctx_.report.print("--- Replicate tables: %d\n", count_);
+    for (OutputFile* f : {&tree_, &cons_, &reps_})
+      if (!f->path().empty()) ctx_.report.print("Output file: %s\n", f->path().c_str());
+  }
+
+ private:
+  Tree build(DistanceTable&& t, const TreeSettings& s) const {
+    return upgma_ ? upgma(std::move(t.names), std::move(t.lower), s)
+                  : neighborjoining(std::move(t.names), std::move(t.lower), s);
+  }
+
+  void flush() {
+    if (batch_.empty()) return;
+    std::vector<Tree> trees(batch_.size());
+    TreeSettings one = settings_;
+    one.threads = 1;
+    parallelfor(static_cast<int>(batch_.size()), settings_.threads,
+                [&](int b) { trees[static_cast<std::size_t>(b)] = build(std::move(batch_[static_cast<std::size_t>(b)]), one); });
+    for (std::size_t b = 0; b < trees.size(); ++b) {
+      progress_.step(steps_[b].first, steps_[b].second);
+      support_->add(trees[b]);
+      if (cons_) consensus_.add(trees[b]);
+      reps_.text(newick(trees[b]));
+      ++count_;
+    }
+    if (reps_.failed()) errorstop("Error: can't write output file " + reps_.path() + " (" + operation_ + ")");
+    batch_.clear();
+    steps_.clear();
+  }
+
+  void checkfinite(const DistanceTable& t, int k) const {
+    const int n = t.size();
+    for (int i = 1; i < n; ++i)
+      for (int j = 0; j < i; ++j) {
+        const double v = t.lower[DistanceTable::at(i, j)];
+        if (!std::isfinite(v) || v == 999.0)
+          errorstop("Error: strains " + std::to_string(j + 1) + " and " + std::to_string(i + 1) +
+                    " have no finite distance" + (k > 0 ? " in replicate " + std::to_string(k) : std::string()) +
+                    " (" + operation_ + ")");
+      }
+  }
+
+  RunContext& ctx_;
+  std::string stem_;
+  bool upgma_;
+  const char* operation_;
+  ProgressWindow progress_;
+  TreeSettings settings_;
+  OutputFile tree_, reps_, cons_;
+  std::vector<std::string> names_;
+  Tree reference_;
+  std::optional<SupportCounter> support_;
+  Consensus consensus_;
+  std::vector<DistanceTable> batch_;
+  std::vector<std::pair<int, int>> steps_;
+  int count_ = 0;
+};
+
+void readreport(RunContext& ctx, const std::string& path, const TableReader& reader, const DistanceTable& t) {
+  ctx.report.print("Input file: %s\n", path.c_str());
+  ctx.report.print("--- Format: %s, number of rows: %d, columns: %d\n", formatname(reader.format()), t.size(),
+                   t.size());
+}
+
+void treefromtable(RunContext& ctx, const std::string& path, int method, const std::string& replicates,
+                   bool consensus) {
+  ctx.report.print("Lorvane: Reading distance table\n");
+  TableReader reader(path);
+  DistanceTable t;
+  if (!reader.next(t)) errorstop("Error: " + path + " holds no table (treefromtable)");
+  readreport(ctx, path, reader, t);
+  TreeRun run(ctx, path, method, !replicates.empty(), consensus, "treefromtable");
+  run.reference(std::move(t));
+  if (!replicates.empty()) {
+    ctx.report.print("Replicate file: %s\n", replicates.c_str());
+    TableReader reps(replicates);
+    for (int k = 1; reps.next(t); ++k) {
+      // The count of tables is not known before the end: estimated from
+      // the share of the file read so far.
+      const double read = reps.fraction();
+      const int total = read > 0 ? std::max(k, static_cast<int>(std::lround(k / read))) : k;
+      run.replicate(std::move(t), k, total);
+    }
+  }
+  run.finish();
+}
+
+void boottree(RunContext& ctx, const BootstrapRequest& request, int method) {
+  ctx.report.print("Lorvane: Bootstrap tree\n");
+  TreeRun run(ctx, request.path, method, true, true, "boottree");
+  boottables(ctx, request, [&](int k, DistanceTable& t) {
+    if (k == 0)
+      run.reference(std::move(t));
+    else
+      run.replicate(std::move(t), k, request.repetitions);
+  });
+  run.finish();
+}
+
+void convert(RunContext& ctx, const std::string& path, int format) {
+  ctx.report.print("Lorvane: Converting distance table\n");
+  const char* extension = format == 2 ? ".lower.phy" : format == 3 ? ".csv" : ".phy";
+  TableReader reader(path);
+  DistanceTable t;
+  OutputFile out = openoutput(path + extension, "convert");
+  ProgressWindow progress(ctx.ws, "Converting tables");
+  int n = 0;
+  while (reader.next(t)) {
+    n = t.size();
+    const int k = reader.tablesread();
+    const double read = reader.fraction();
+    progress.step(k, read > 0 ? std::max(k, static_cast<int>(std::lround(k / read))) : k);
+    out.text(format == 2 ? phyliplower(t) : format == 3 ? csvtable(t) : phylipsquare(t));
+    if (out.failed()) errorstop("Error: can't write output file " + out.path() + " (convert)");
+  }
+  if (reader.tablesread() == 0) errorstop("Error: " + path + " holds no table (convert)");
+  OutputFile none;
+  commitall({&out, &none}, "convert");
+  ctx.report.print("Input file: %s\n", path.c_str());
+  ctx.report.print("--- Format: %s, tables: %d, number of rows: %d, columns: %d\n", formatname(reader.format()),
+                   reader.tablesread(), n, n);
+  ctx.report.print("Output file: %s\n", (path + extension).c_str());
+}
+
+}  // namespace
+
+bool runtreeoption(RunContext& ctx, const std::array<std::string, 11>& a, int option) {
+  if (a[1].empty()) return false;
+  const std::string path = a[1].substr(0, 255);
+  switch (option) {
+    case 3:
+      treefromtable(ctx, path, intanswer(a[2], 1), a[3].substr(0, 255), intanswer(a[4], 0) == 1);
+      return true;
+    case 4: {
+      if (a[2].empty() || a[6].empty()) return false;
+      BootstrapRequest request;
+      request.path = path;
+      request.r = texttoint(a[2]);
+      request.k = a[3].empty() ? 1.0f : static_cast<float>(texttoreal(a[3]));
+      request.index = intanswer(a[4], 1);
+      request.jukescantor = intanswer(a[5], 0);
+      request.repetitions = texttoint(a[6]);
+      boottree(ctx, request, intanswer(a[7], 1));
+      return true;
+    }
+    case 5:
+      convert(ctx, path, intanswer(a[2], 1));
+      return true;
+  }
+  return false;
+}
+
+}  // namespace lorvane

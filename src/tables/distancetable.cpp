@@ -1,0 +1,594 @@
+#include "tables/distancetable.h"
+
+#include <sys/stat.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <utility>
+
+#include "core/messages.h"
+
+namespace lorvane {
+
+const char* formatname(TableFormat f) {
+  switch (f) {
+    case TableFormat::Triangle: return "triangle text";
+    case TableFormat::PhylipSquare: return "PHYLIP square";
+    case TableFormat::PhylipLower: return "PHYLIP lower-triangular";
+    case TableFormat::Csv: return "CSV";
+    case TableFormat::Tsv: return "TSV";
+    case TableFormat::Binary: return "binary matrix";
+  }
+  return "";
+}
+
+namespace {
+
+// The value a table holds where a pair has none.
+constexpr double kNoValue = 999.0;
+
+bool blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string trimright(std::string_view s) {
+  std::size_t e = s.size();
+  while (e > 0 && (blank(s[e - 1]) || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
+  return std::string(s.substr(0, e));
+}
+
+std::vector<std::string_view> tokens(std::string_view s) {
+  std::vector<std::string_view> out;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && blank(s[i])) ++i;
+    const std::size_t start = i;
+    while (i < s.size() && !blank(s[i])) ++i;
+    if (i > start) out.push_back(s.substr(start, i - start));
+  }
+  return out;
+}
+
+// A whole field as a finite real: "-0.000", "1e-3", "+2" are numbers; "nan",
+// "inf" and anything with other characters are not.
+// Plain decimals of at most 15 digits ("0.123", "-0.000", "12"): the
+// digits as an integer, divided by a power of ten. Both are exact, so the
+// quotient is the correctly rounded value, as the full conversion gives it.
+bool plaindecimal(std::string_view s, double& v) {
+  static constexpr double kTen[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t k = 0;
+  const bool minus = !s.empty() && s[0] == '-';
+  if (minus) ++k;
+  std::uint64_t m = 0;
+  int digits = 0, decimals = -1;
+  for (; k < s.size(); ++k) {
+    const char c = s[k];
+    if (c >= '0' && c <= '9') {
+      m = m * 10 + static_cast<std::uint64_t>(c - '0');
+      ++digits;
+      if (decimals >= 0) ++decimals;
+    } else if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || digits > 15 || decimals == 0) return false;
+  v = static_cast<double>(m) / kTen[decimals < 0 ? 0 : decimals];
+  if (minus) v = -v;
+  return true;
+}
+
+bool tonumber(std::string_view s, double& v) {
+  if (plaindecimal(s, v)) return true;
+  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+  if (s.empty()) return false;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  return ec == std::errc() && end == s.data() + s.size() && std::isfinite(v);
+}
+
+std::string quoted(std::string_view s) {
+  std::string q;
+  q.reserve(s.size() + 2);
+  q += '"';
+  q.append(s);
+  q += '"';
+  return q;
+}
+
+bool allnumbers(const std::vector<std::string_view>& t) {
+  double v;
+  for (auto s : t)
+    if (!tonumber(s, v)) return false;
+  return true;
+}
+
+}  // namespace
+
+// Lines of the file with their numbers, CR LF or LF ends removed; lines
+// handed back are read again first.
+struct TableReader::Lines {
+  explicit Lines(std::FILE* f) : file(f) {}
+  ~Lines() {
+    if (file) std::fclose(file);
+  }
+  bool get(std::string& line, long& number) {
+    if (!back.empty()) {
+      line = std::move(back.front().first);
+      number = back.front().second;
+      back.pop_front();
+      return true;
+    }
+    line.clear();
+    bool any = false;
+    for (;;) {
+      if (at == end) {
+        end = std::fread(buffer.data(), 1, buffer.size(), file);
+        at = 0;
+        if (end == 0) break;
+      }
+      any = true;
+      const char* from = buffer.data() + at;
+      const void* nl = std::memchr(from, '\n', end - at);
+      const std::size_t length = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - from) : end - at;
+      line.append(from, length);
+      at += length;
+      if (nl) {
+        ++at;
+        break;
+      }
+    }
+    if (!any) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    number = ++read;
+    return true;
+  }
+  void unget(std::string line, long number) { back.emplace_front(std::move(line), number); }
+  std::FILE* file;
+  std::vector<char> buffer = std::vector<char>(1 << 16);
+  std::size_t at = 0, end = 0;
+  long read = 0;
+  std::deque<std::pair<std::string, long>> back;
+};
+
+TableReader::TableReader(const std::string& path) : path_(path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  struct stat st {};
+  if (!f || ::fstat(::fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (f) std::fclose(f);
+    throw ErrorStop("Error: can't open distance table " + path + " (readtables)");
+  }
+  lines_ = std::make_unique<Lines>(f);
+  // A binary matrix file: l x c reals of 4 bytes, then CR LF, l, CR LF, c,
+  // CR LF with six digits each.
+  const long long size = static_cast<long long>(st.st_size);
+  size_ = size;
+  if (size >= 18 && std::fseek(f, -18, SEEK_END) == 0) {
+    char t[18];
+    int l = 0, c = 0;
+    if (std::fread(t, 1, 18, f) == 18 && t[0] == '\r' && t[1] == '\n' && t[8] == '\r' && t[9] == '\n' &&
+        t[16] == '\r' && t[17] == '\n') {
+      bool digits = true;
+      for (int k : {2, 3, 4, 5, 6, 7, 10, 11, 12, 13, 14, 15}) digits = digits && t[k] >= '0' && t[k] <= '9';
+      if (digits) {
+        std::from_chars(t + 2, t + 8, l);
+        std::from_chars(t + 10, t + 16, c);
+        if (4LL * l * c + 18 == size) {
+          if (l != c) fail(0, "a binary matrix of " + std::to_string(l) + " rows and " + std::to_string(c) +
+                                  " columns is not a square table");
+          format_ = TableFormat::Binary;
+          binaryrows_ = l;
+        }
+      }
+    }
+    std::rewind(f);
+  }
+  if (format_ == TableFormat::Binary) return;
+  // Text: a first line holding one count is a triangle or PHYLIP table,
+  // one with commas or tabs a CSV or TSV header.
+  std::string line;
+  long number = 0;
+  while (lines_->get(line, number) && tokens(line).empty()) {
+  }
+  if (number == 0 || tokens(line).empty()) fail(number, "no table in the file");
+  const auto first = tokens(line);
+  int n = 0;
+  const auto [end, ec] = std::from_chars(first[0].data(), first[0].data() + first[0].size(), n);
+  const bool count = first.size() == 1 && ec == std::errc() && end == first[0].data() + first[0].size();
+  if (!count && line.find(',') != std::string::npos) {
+    format_ = TableFormat::Csv;
+    delimiter_ = ',';
+  } else if (!count && line.find('\t') != std::string::npos) {
+    format_ = TableFormat::Tsv;
+    delimiter_ = '\t';
+  } else if (!count) {
+    fail(number, "neither a count of strains nor a header of names");
+  }
+  lines_->unget(std::move(line), number);
+}
+
+TableReader::~TableReader() = default;
+
+double TableReader::fraction() const {
+  const long at = std::ftell(lines_->file);
+  return size_ > 0 && at > 0 ? static_cast<double>(at) / static_cast<double>(size_) : 0.0;
+}
+
+void TableReader::fail(long line, const std::string& what) const {
+  std::string where = path_;
+  if (line > 0) where += ", line " + std::to_string(line);
+  throw ErrorStop("Error: " + where + ": " + what + " (readtables)");
+}
+
+bool TableReader::next(DistanceTable& t) {
+  t = DistanceTable{};
+  if (format_ == TableFormat::Binary) {
+    if (count_ > 0) return false;
+    readbinary(t);
+  } else if (format_ == TableFormat::Csv || format_ == TableFormat::Tsv) {
+    if (!nextdelimited(t)) return false;
+  } else if (!nextblock(t)) {
+    return false;
+  }
+  ++count_;
+  return true;
+}
+
+void TableReader::checknames(const DistanceTable& t, long line) {
+  if (count_ == 0) {
+    firstnames_ = t.names;
+    return;
+  }
+  if (t.names != firstnames_)
+    fail(line, "table " + std::to_string(count_ + 1) + " holds other strains than the first table");
+}
+
+void TableReader::readbinary(DistanceTable& t) {
+  const int n = binaryrows_;
+  mirrored_ = true;
+  t.single = true;
+  t.names.resize(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) t.names[static_cast<std::size_t>(i)] = std::to_string(i + 1);
+  t.lower.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(n > 0 ? n - 1 : 0) / 2);
+  std::vector<unsigned char> row(static_cast<std::size_t>(n) * 4);
+  for (int i = 0; i < n; ++i) {
+    if (std::fread(row.data(), 1, row.size(), lines_->file) != row.size()) fail(0, "the binary matrix ends early");
+    for (int j = 0; j < n; ++j) {
+      if (j == i) continue;
+      const unsigned char* b = &row[static_cast<std::size_t>(j) * 4];
+      const std::uint32_t bits = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+                                 static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+      float v;
+      std::memcpy(&v, &bits, 4);
+      store(t, i, j, v, 0);
+    }
+  }
+}
+
+void TableReader::store(DistanceTable& t, int i, int j, double v, long line) {
+  auto pair = [&] { return std::to_string(std::min(i, j) + 1) + " and " + std::to_string(std::max(i, j) + 1); };
+  if (!std::isfinite(v)) fail(line, "strains " + pair() + " have a value that is not a number");
+  if (v == kNoValue) fail(line, "strains " + pair() + " have no value (999)");
+  double& cell = t.lower[DistanceTable::at(i, j)];
+  if (j > i) {
+    cell = v;  // the first of the two, checked when its mirror comes
+  } else if (mirrored_ && cell != v) {
+    fail(line, "the table is not symmetric: strains " + pair() + " have two values");
+  } else {
+    cell = v;
+  }
+}
+
+namespace {
+
+// One row of a triangle or PHYLIP table read as name and values.
+struct Row {
+  std::string name;
+  std::vector<double> values;
+  std::string_view bad;  // the first field that is not a number
+  bool ok() const { return bad.empty(); }
+};
+
+void fields(std::string_view s, Row& r) {
+  r.values.clear();
+  r.bad = {};
+  std::size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && blank(s[i])) ++i;
+    const std::size_t start = i;
+    while (i < s.size() && !blank(s[i])) ++i;
+    if (i == start) break;
+    double v;
+    if (!tonumber(s.substr(start, i - start), v)) {
+      if (r.bad.empty()) r.bad = s.substr(start, i - start);
+      v = 0;
+    }
+    r.values.push_back(v);
+  }
+}
+
+// Strict: the name is the first 10 characters. Relaxed: the first field.
+void readrow(std::string_view line, bool relaxed, Row& r) {
+  std::size_t cut = std::min<std::size_t>(10, line.size());
+  if (relaxed) {
+    std::size_t b = 0;
+    while (b < line.size() && blank(line[b])) ++b;
+    cut = b;
+    while (cut < line.size() && !blank(line[cut])) ++cut;
+    r.name.assign(line.substr(b, cut - b));
+  } else {
+    r.name = trimright(line.substr(0, cut));
+  }
+  fields(line.substr(cut), r);
+}
+
+}  // namespace
+
+bool TableReader::nextblock(DistanceTable& t) {
+  std::string line;
+  long number = 0;
+  do {
+    if (!lines_->get(line, number)) return false;
+  } while (tokens(line).empty());
+  const auto head = tokens(line);
+  int n = 0;
+  const auto [end, ec] = std::from_chars(head[0].data(), head[0].data() + head[0].size(), n);
+  if (head.size() != 1 || ec != std::errc() || end != head[0].data() + head[0].size() || n < 1)
+    fail(number, "a count of strains (1 or more) was expected");
+  const long countline = number;
+  const std::size_t un = static_cast<std::size_t>(n);
+
+  // The form and the kind of names, from the first two rows (read again
+  // below): ours holds n - 1 values on the first row (n with the diagonal,
+  // then n - 2 on the second), PHYLIP lower-triangular none, PHYLIP square
+  // n; names are the first 10 characters, or else the first field.
+  std::string first, second;
+  long n1 = 0, n2 = 0;
+  if (!lines_->get(first, n1)) fail(countline, "the table ends before its first strain");
+  const bool hassecond = n > 1 && lines_->get(second, n2);
+  struct Form {
+    TableFormat format;
+    bool diagonal;  // a triangle table with its diagonal (shared-band counts)
+    std::size_t values(std::size_t i, std::size_t rows) const {
+      switch (format) {
+        case TableFormat::PhylipSquare: return rows;
+        case TableFormat::PhylipLower: return i;
+        default: return rows - 1 - i + (diagonal ? 1 : 0);
+      }
+    }
+  };
+  const Form forms[] = {{TableFormat::Triangle, false},
+                        {TableFormat::PhylipLower, false},
+                        {TableFormat::Triangle, true},
+                        {TableFormat::PhylipSquare, false}};
+  Form form = forms[3];
+  bool relaxed = false, found = false;
+  // Both rows fitting, or else the first (a later row is then at fault).
+  for (bool both : {true, false})
+    for (bool r : {false, true})
+      for (const Form& f : forms) {
+        if (found) break;
+        auto fits = [&](const std::string& l, std::size_t i) {
+          Row row;
+          readrow(l, r, row);
+          return row.ok() && row.values.size() == f.values(i, un);
+        };
+        if (fits(first, 0) && (!both || !hassecond || fits(second, 1))) form = f, relaxed = r, found = true;
+      }
+  if (hassecond) lines_->unget(std::move(second), n2);
+  lines_->unget(std::move(first), n1);
+  if (count_ == 0) format_ = form.format;
+  mirrored_ = form.format == TableFormat::PhylipSquare;
+
+  t.names.resize(un);
+  t.lower.assign(un * (un - 1) / 2, 0.0);
+  const bool phylip = form.format != TableFormat::Triangle;
+  constexpr std::size_t kBlock = 32;
+  std::vector<double> block(form.format == TableFormat::Triangle ? std::min(un, kBlock) * un : 0);
+  Row row;
+  for (int i = 0; i < n; ++i) {
+    if (!lines_->get(line, number))
+      fail(number, "the table ends after " + std::to_string(i) + " of its " + std::to_string(n) + " strains");
+    const std::size_t ui = static_cast<std::size_t>(i);
+    const std::size_t expected = form.values(ui, un);
+    const long rowline = number;
+    readrow(line, relaxed, row);
+    // PHYLIP rows may go on over lines that start with a blank.
+    std::string more;
+    long m = 0;
+    while (phylip && row.ok() && row.values.size() < expected && lines_->get(more, m)) {
+      const auto t2 = tokens(more);
+      if (more.empty() || !blank(more[0]) || t2.empty() || !allnumbers(t2)) {
+        lines_->unget(std::move(more), m);
+        break;
+      }
+      line += " " + more;
+      readrow(line, relaxed, row);
+    }
+    if (!row.ok()) fail(rowline, quoted(row.bad) + " is not a number");
+    if (row.values.size() != expected)
+      fail(rowline, "strain " + std::to_string(i + 1) + " has " + std::to_string(row.values.size()) +
+                        " values where " + std::to_string(expected) + " were expected");
+    t.names[ui] = row.name;
+    if (form.format == TableFormat::Triangle) {
+      // Row i holds column i of the lower half: rows are gathered a block
+      // at a time and then written along the lower half's rows.
+      const std::size_t skip = form.diagonal ? 1 : 0;
+      double* to = &block[(ui % kBlock) * un];
+      for (std::size_t k = skip; k < expected; ++k) {
+        const double v = row.values[k];
+        if (v == kNoValue)
+          fail(rowline, "strains " + std::to_string(i + 1) + " and " + std::to_string(ui + 1 + k - skip + 1) +
+                            " have no value (999)");
+        to[ui + 1 + k - skip] = v;
+      }
+      if (ui % kBlock == kBlock - 1 || ui + 1 == un) {
+        const std::size_t top = ui - ui % kBlock;
+        for (std::size_t j = top + 1; j < un; ++j)
+          for (std::size_t r = top; r < std::min(j, ui + 1); ++r)
+            t.lower[j * (j - 1) / 2 + r] = block[(r % kBlock) * un + j];
+      }
+      continue;
+    }
+    for (std::size_t k = 0; k < expected; ++k)
+      if (k != ui) store(t, i, static_cast<int>(k), row.values[k], rowline);
+  }
+  checknames(t, countline);
+  return true;
+}
+
+namespace {
+
+// The fields of a CSV or TSV line; a field in double quotes may hold the
+// delimiter, and "" stands for one quote inside it.
+std::vector<std::string> fields(const std::string& line, char delimiter) {
+  std::vector<std::string> out(1);
+  bool quoted = false;
+  for (std::size_t k = 0; k < line.size(); ++k) {
+    const char c = line[k];
+    if (quoted) {
+      if (c == '"' && k + 1 < line.size() && line[k + 1] == '"') {
+        out.back() += '"';
+        ++k;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        out.back() += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == delimiter) {
+      out.emplace_back();
+    } else {
+      out.back() += c;
+    }
+  }
+  return out;
+}
+
+std::string trimmed(const std::string& s) {
+  std::size_t b = 0;
+  while (b < s.size() && blank(s[b])) ++b;
+  return trimright(std::string_view(s).substr(b));
+}
+
+}  // namespace
+
+bool TableReader::nextdelimited(DistanceTable& t) {
+  std::string line;
+  long number = 0;
+  do {
+    if (!lines_->get(line, number)) return false;
+  } while (tokens(line).empty());
+  const long headline = number;
+  std::vector<std::string> head = fields(line, delimiter_);
+  for (auto& h : head) h = trimmed(h);
+  // The header names the strains, after a corner cell (empty or a label)
+  // unless the rows are one field longer than the header.
+  std::string firstrow;
+  long rownumber = 0;
+  if (!lines_->get(firstrow, rownumber)) fail(headline, "a header without rows");
+  const std::size_t rowfields = fields(firstrow, delimiter_).size();
+  lines_->unget(std::move(firstrow), rownumber);
+  if (rowfields == head.size() + 1 && !head.front().empty())
+    t.names = head;
+  else
+    t.names.assign(head.begin() + 1, head.end());
+  const int n = t.size();
+  if (n < 1) fail(headline, "a header without names");
+  const std::size_t un = static_cast<std::size_t>(n);
+  t.lower.assign(un * (un - 1) / 2, 0.0);
+  mirrored_ = true;
+  for (int i = 0; i < n; ++i) {
+    if (!lines_->get(line, number) || tokens(line).empty())
+      fail(number, "the table ends after " + std::to_string(i) + " of its " + std::to_string(n) + " strains");
+    const std::vector<std::string> f = fields(line, delimiter_);
+    if (f.size() != un + 1)
+      fail(number, "strain " + std::to_string(i + 1) + " has " + std::to_string(f.size() - 1) +
+                       " values where " + std::to_string(n) + " were expected");
+    const std::string& name = t.names[static_cast<std::size_t>(i)];
+    if (trimmed(f[0]) != name)
+      fail(number, "the row of " + quoted(trimmed(f[0])) + " stands where the header puts " + quoted(name));
+    for (int j = 0; j < n; ++j) {
+      const std::string field = trimmed(f[static_cast<std::size_t>(j) + 1]);
+      double v;
+      if (!tonumber(field, v)) fail(number, quoted(field) + " is not a number");
+      if (j != i) store(t, i, j, v, number);
+    }
+  }
+  checknames(t, headline);
+  return true;
+}
+
+std::vector<DistanceTable> readtables(const std::string& path) {
+  TableReader reader(path);
+  std::vector<DistanceTable> all;
+  DistanceTable t;
+  while (reader.next(t)) all.push_back(std::move(t));
+  return all;
+}
+
+std::string shortestnumber(double v, bool single) {
+  char text[64];
+  const auto r = single ? std::to_chars(text, text + sizeof text, static_cast<float>(v))
+                        : std::to_chars(text, text + sizeof text, v);
+  return std::string(text, r.ptr);
+}
+
+namespace {
+
+std::string phylip(const DistanceTable& t, bool square) {
+  const int n = t.size();
+  std::string out = std::to_string(n) + "\n";
+  for (int i = 0; i < n; ++i) {
+    std::string name = trimright(t.names[static_cast<std::size_t>(i)]);
+    if (name.size() <= 10)
+      name.resize(10, ' ');
+    else
+      name += ' ';
+    out += name;
+    const int last = square ? n : i;
+    for (int j = 0; j < last; ++j) {
+      if (j > 0) out += ' ';
+      out += shortestnumber(t(i, j), t.single);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+std::string csvfield(const std::string& s) {
+  const bool quote = s.find_first_of(",\"\t\r\n") != std::string::npos ||
+                     (!s.empty() && (blank(s.front()) || blank(s.back())));
+  if (!quote) return s;
+  std::string q = "\"";
+  for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return q + "\"";
+}
+
+}  // namespace
+
+std::string phylipsquare(const DistanceTable& t) { return phylip(t, true); }
+std::string phyliplower(const DistanceTable& t) { return phylip(t, false); }
+
+std::string csvtable(const DistanceTable& t) {
+  const int n = t.size();
+  std::string out;
+  for (int i = 0; i < n; ++i) {
+    out += ',';
+    out += csvfield(t.names[static_cast<std::size_t>(i)]);
+  }
+  out += '\n';
+  for (int i = 0; i < n; ++i) {
+    out += csvfield(t.names[static_cast<std::size_t>(i)]);
+    for (int j = 0; j < n; ++j) {
+      out += ',';
+      out += shortestnumber(t(i, j), t.single);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+}  // namespace lorvane

@@ -1,0 +1,98 @@
+#pragma once
+// Distance tables in and out: the triangle text tables and binary matrix
+// files of the computations, PHYLIP distance matrices (square or lower
+// triangular, strict 10-character or relaxed names), CSV and TSV, and files
+// of several tables one after another.
+//
+// Faults are error stops (ErrorStop) whose message names the file and line.
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lorvane {
+
+// A symmetric table with a zero diagonal: the strain names (trailing blanks
+// trimmed) and the lower half, row by row: value (i, j), j < i, at
+// i (i - 1) / 2 + j (0-based).
+struct DistanceTable {
+  std::vector<std::string> names;
+  std::vector<double> lower;
+  // The values came from single-precision reals (binary matrix files): the
+  // writers give each the shortest text that reads back to the same real.
+  bool single = false;
+
+  int size() const { return static_cast<int>(names.size()); }
+  static std::size_t at(int i, int j) {
+    if (i < j) std::swap(i, j);
+    return static_cast<std::size_t>(i) * static_cast<std::size_t>(i - 1) / 2 + static_cast<std::size_t>(j);
+  }
+  double operator()(int i, int j) const { return i == j ? 0.0 : lower[at(i, j)]; }
+};
+
+enum class TableFormat { Triangle, PhylipSquare, PhylipLower, Csv, Tsv, Binary };
+const char* formatname(TableFormat f);
+
+// Reads the tables of one file one after another; the format is found from
+// the content (the first table's), and every later table must hold the same
+// names in the same order.
+class TableReader {
+ public:
+  // Error stop when the file cannot be opened or its format is not one of
+  // the above.
+  explicit TableReader(const std::string& path);
+  ~TableReader();
+  TableReader(const TableReader&) = delete;
+  TableReader& operator=(const TableReader&) = delete;
+
+  // The next table, or false at the end of the file. Error stop on a fault.
+  bool next(DistanceTable& table);
+  TableFormat format() const { return format_; }
+  int tablesread() const { return count_; }
+  // The share of the file read so far (0 to 1).
+  double fraction() const;
+
+ private:
+  struct Lines;
+  bool nextblock(DistanceTable& t);
+  bool nextdelimited(DistanceTable& t);
+  void readbinary(DistanceTable& t);
+  void checknames(const DistanceTable& t, long line);
+  // Value (i, j) read on the line; both halves given: the second must match.
+  void store(DistanceTable& t, int i, int j, double v, long line);
+  [[noreturn]] void fail(long line, const std::string& what) const;
+
+  std::string path_;
+  std::unique_ptr<Lines> lines_;
+  TableFormat format_ = TableFormat::Triangle;
+  char delimiter_ = ',';
+  int count_ = 0;
+  std::vector<std::string> firstnames_;
+  int binaryrows_ = 0;
+  bool mirrored_ = false;
+  long long size_ = 0;
+};
+
+// Every table of a file.
+std::vector<DistanceTable> readtables(const std::string& path);
+
+// The text of one table, lines ending in "\n" (the text outputs turn them
+// into CR LF). Values are written with the shortest text that reads back to
+// the same value.
+//   PHYLIP: the count, then per strain the name blank-padded to 10
+//   characters (a longer name is written whole, followed by a blank, as the
+//   relaxed form reads it) and its row: all n values (square) or the i - 1
+//   before the diagonal (lower triangular).
+//   CSV: a header of an empty cell and the names, then per strain its name
+//   and its n values; fields holding a comma, a quote or outer blanks are
+//   quoted.
+std::string phylipsquare(const DistanceTable& t);
+std::string phyliplower(const DistanceTable& t);
+std::string csvtable(const DistanceTable& t);
+
+// The shortest decimal text of a value (of the single-precision real when
+// `single`) that reads back to it.
+std::string shortestnumber(double v, bool single);
+
+}  // namespace lorvane

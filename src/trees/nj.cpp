@@ -1,0 +1,582 @@
+// Neighbor-joining and UPGMA on a half table of doubles.
+//
+// Both keep the clusters in slots of one lower half table: slot i's row
+// holds d(i, j) for j < i, contiguous. A join puts the new cluster in the
+// lower slot of the pair and closes the other; a closed slot's cells are
+// set to +infinity, so that scans need not test for it. When half the slots
+// are closed, the table is compacted in place.
+//
+// Neighbor-joining picks the same pair as the classic implementation, which
+// keeps the clusters in a list, scans its pairs (i < j) in list order with
+// a strict "<", and after each join puts the new cluster first and keeps
+// the others in their order. So the list order is: the clusters made by
+// joins, newest first, then the strains not yet joined, in table order.
+// Each slot carries its rank in that order (`rank_`: -(join number) for a
+// made cluster, the strain's index otherwise), and among pairs of equal Q
+// the one whose (lower rank, higher rank) is least wins, whatever order the
+// search meets them in.
+//
+// The search skips most rows: Q(i, j) >= (r - 2) m(i) - S(i) - max S, with
+// m(i) a lower bound of the least distance in row i (exact after the row is
+// scanned, lowered when a new cluster's distance in the row is smaller; a
+// closed cell only raises the true least distance). A row whose bound is
+// above the best Q so far cannot hold the pair, nor a tie with it.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+#include "trees/tree.h"
+
+namespace lorvane {
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+std::size_t rowstart(int i) { return static_cast<std::size_t>(i) * static_cast<std::size_t>(i - 1) / 2; }
+
+// The half table and the slots' bookkeeping shared by both methods.
+class Slots {
+ protected:
+  Slots(std::vector<std::string>&& names, std::vector<double>&& lower, const TreeSettings& settings)
+      : d_(std::move(lower)), settings_(settings) {
+    slots_ = static_cast<int>(names.size());
+    live_ = slots_;
+    tree_.names = std::move(names);
+    tree_.nodes.resize(static_cast<std::size_t>(slots_));
+    node_.resize(static_cast<std::size_t>(slots_));
+    for (int i = 0; i < slots_; ++i) node_[static_cast<std::size_t>(i)] = i;
+    open_.assign(static_cast<std::size_t>(slots_), 1);
+  }
+  double& cell(int i, int j) { return i > j ? d_[rowstart(i) + static_cast<std::size_t>(j)] : d_[rowstart(j) + static_cast<std::size_t>(i)]; }
+  // A node over two clusters' nodes.
+  int joinnodes(int a, int b, double la, double lb) {
+    const int u = tree_.add(-1);
+    for (auto [c, l] : {std::pair{a, la}, std::pair{b, lb}}) {
+      auto& child = tree_.nodes[static_cast<std::size_t>(c)];
+      child.parent = u;
+      child.length = l;
+      tree_.nodes[static_cast<std::size_t>(u)].children.push_back(c);
+    }
+    return u;
+  }
+  void close(int slot) {
+    open_[static_cast<std::size_t>(slot)] = 0;
+    for (int k = slot + 1; k < slots_; ++k) d_[rowstart(k) + static_cast<std::size_t>(slot)] = kInf;
+    --live_;
+  }
+  // Keep the open slots only, in their order; `perslot` moves each slot's
+  // own values along.
+  template <typename Move>
+  void compact(Move perslot) {
+    int to = 0;
+    std::vector<int> kept;
+    for (int i = 0; i < slots_; ++i)
+      if (open_[static_cast<std::size_t>(i)]) kept.push_back(i);
+    for (int ni = 0; ni < static_cast<int>(kept.size()); ++ni) {
+      const int i = kept[static_cast<std::size_t>(ni)];
+      for (int nj = 0; nj < ni; ++nj)
+        d_[rowstart(ni) + static_cast<std::size_t>(nj)] = d_[rowstart(i) + static_cast<std::size_t>(kept[static_cast<std::size_t>(nj)])];
+      node_[static_cast<std::size_t>(ni)] = node_[static_cast<std::size_t>(i)];
+      perslot(ni, i);
+      ++to;
+    }
+    slots_ = to;
+    d_.resize(rowstart(slots_));
+    node_.resize(static_cast<std::size_t>(slots_));
+    open_.assign(static_cast<std::size_t>(slots_), 1);
+  }
+  void progress(int done, int total) {
+    if (settings_.progress && (done % 64 == 0 || done == total)) settings_.progress(done, total);
+  }
+
+  std::vector<double> d_;
+  const TreeSettings& settings_;
+  Tree tree_;
+  std::vector<int> node_;   // the tree node of each slot's cluster
+  std::vector<char> open_;  // 0 once the slot's cluster is joined into another
+  int slots_ = 0, live_ = 0;
+};
+
+// A few threads that run one function on row ranges, and sleep between.
+class Team {
+ public:
+  explicit Team(int threads) {
+    for (int t = 1; t < threads; ++t) workers_.emplace_back([this, t] { work(t); });
+  }
+  ~Team() {
+    {
+      std::lock_guard lock(m_);
+      stop_ = true;
+      ++generation_;
+    }
+    go_.notify_all();
+    for (auto& w : workers_) w.join();
+  }
+  int size() const { return static_cast<int>(workers_.size()) + 1; }
+  // body(t) on every thread t, the calling one as 0; returns when all did.
+  void run(const std::function<void(int)>& body) {
+    if (workers_.empty()) {
+      body(0);
+      return;
+    }
+    {
+      std::lock_guard lock(m_);
+      body_ = &body;
+      pending_ = static_cast<int>(workers_.size());
+      ++generation_;
+    }
+    go_.notify_all();
+    body(0);
+    std::unique_lock lock(m_);
+    done_.wait(lock, [this] { return pending_ == 0; });
+  }
+
+ private:
+  void work(int t) {
+    long long seen = 0;
+    for (;;) {
+      const std::function<void(int)>* body;
+      {
+        std::unique_lock lock(m_);
+        go_.wait(lock, [&] { return generation_ != seen; });
+        seen = generation_;
+        if (stop_) return;
+        body = body_;
+      }
+      (*body)(t);
+      {
+        std::lock_guard lock(m_);
+        if (--pending_ == 0) done_.notify_one();
+      }
+    }
+  }
+  std::vector<std::thread> workers_;
+  std::mutex m_;
+  std::condition_variable go_, done_;
+  const std::function<void(int)>* body_ = nullptr;
+  long long generation_ = 0;
+  int pending_ = 0;
+  bool stop_ = false;
+};
+
+class Joiner : Slots {
+ public:
+  Joiner(std::vector<std::string>&& names, std::vector<double>&& lower, const TreeSettings& settings)
+      : Slots(std::move(names), std::move(lower), settings) {
+    const std::size_t n = static_cast<std::size_t>(slots_);
+    sum_.assign(n, 0.0);
+    rank_.resize(n);
+    for (int i = 0; i < slots_; ++i) rank_[static_cast<std::size_t>(i)] = i;
+    // Each row's sum as the classic implementation adds it: the strains
+    // after i, then those before, one at a time; both passes along rows.
+    for (int i = 1; i < slots_; ++i) {
+      const double* row = &d_[rowstart(i)];
+      for (int j = 0; j < i; ++j) sum_[static_cast<std::size_t>(j)] += row[j];
+    }
+    for (int i = 1; i < slots_; ++i) {
+      const double* row = &d_[rowstart(i)];
+      double s = sum_[static_cast<std::size_t>(i)];
+      for (int j = 0; j < i; ++j) s += row[j];
+      sum_[static_cast<std::size_t>(i)] = s;
+    }
+    listsize_.assign(n, 0);
+    version_.assign(n, 0);
+    head_.assign(n, kInf);
+    list_.resize(n * static_cast<std::size_t>(width_));
+    rest_.assign(n, kInf);
+    for (int i = 1; i < slots_; ++i) rebuildlist(i);
+  }
+
+  Tree run() {
+    const int n = slots_, total = std::max(0, n - 3);
+    Team team(n >= settings_.threadrows ? settings_.threads : 1);
+    for (int done = 0; live_ > 3; ++done) {
+      progress(done, total);
+      findpair(team);
+      join(done);
+      if (slots_ >= 256 && live_ * 2 <= slots_) {
+        compact([this](int to, int from) {
+          sum_[static_cast<std::size_t>(to)] = sum_[static_cast<std::size_t>(from)];
+          rank_[static_cast<std::size_t>(to)] = rank_[static_cast<std::size_t>(from)];
+          version_[static_cast<std::size_t>(to)] = version_[static_cast<std::size_t>(from)];
+        });
+        for (int i = 1; i < slots_; ++i) rebuildlist(i);
+      }
+    }
+    progress(total, total);
+    finish();
+    return std::move(tree_);
+  }
+
+ private:
+  // Each row keeps its width_ least cells, sorted, in a list: every cell of
+  // the row outside the list is at least rest_ of the row. A cell changed by
+  // a join that comes below rest_ goes into the list. A slot's version
+  // changes when its cluster does (a join puts a new one there, or closes
+  // it): an entry of an older version is dropped when met, without reading
+  // the table (its cell, if open, is then at least rest_). A row's scan walks its list and stops where the
+  // bound passes the best Q; only a row whose list runs out with the bound
+  // of rest_ still below the best is scanned whole, and its list rebuilt.
+  // Entries per list: fewer for small tables, where rows are short.
+  const int width_ = std::clamp(slots_ / 8, 8, 48);
+  struct Candidate {
+    double d;
+    int j;
+    int version;  // the version of slot j when the entry was made
+  };
+  struct Best {
+    double q = kInf;
+    long long first = 0, second = 0;  // the pair's ranks, lower first
+    int i = -1, j = -1;               // its slots, i > j
+    bool before(double oq, long long of, long long os) const {
+      return oq < q || (oq == q && (of < first || (of == first && os < second)));
+    }
+  };
+
+  // The width_ least open cells of row i, in one pass: a cell below the
+  // list's last goes in, and rest_ is the least cell left out.
+  void rebuildlist(int i) {
+    const double* row = &d_[rowstart(i)];
+    Candidate* list = &list_[static_cast<std::size_t>(i) * static_cast<std::size_t>(width_)];
+    int size = 0;
+    double rest = kInf;
+    for (int j = 0; j < i; ++j) {
+      const double d = row[j];
+      if (size == width_ && !(d < list[width_ - 1].d)) {
+        rest = std::min(rest, d);
+        continue;
+      }
+      if (!open_[static_cast<std::size_t>(j)]) continue;
+      if (size == width_) rest = std::min(rest, list[--size].d);
+      int at = size++;
+      while (at > 0 && list[at - 1].d > d) {
+        list[at] = list[at - 1];
+        --at;
+      }
+      list[at] = {d, j, version_[static_cast<std::size_t>(j)]};
+    }
+    listsize_[static_cast<std::size_t>(i)] = size;
+    rest_[static_cast<std::size_t>(i)] = rest;
+    sethead(i);
+  }
+
+  // The least value of row i that the list and rest_ allow.
+  void sethead(int i) {
+    head_[static_cast<std::size_t>(i)] =
+        listsize_[static_cast<std::size_t>(i)] > 0 ? list_[static_cast<std::size_t>(i) * static_cast<std::size_t>(width_)].d : rest_[static_cast<std::size_t>(i)];
+  }
+
+  // A cell of row k that fell below rest_ joins the list.
+  void insert(int k, double d, int j) {
+    Candidate* list = &list_[static_cast<std::size_t>(k) * static_cast<std::size_t>(width_)];
+    int& size = listsize_[static_cast<std::size_t>(k)];
+    if (size == width_) {
+      rest_[static_cast<std::size_t>(k)] = std::min(rest_[static_cast<std::size_t>(k)], list[width_ - 1].d);
+      --size;
+    }
+    int at = size;
+    while (at > 0 && list[at - 1].d > d) {
+      list[at] = list[at - 1];
+      --at;
+    }
+    list[at] = {d, j, version_[static_cast<std::size_t>(j)]};
+    ++size;
+    sethead(k);
+  }
+
+  void consider(int i, int j, double q, Best& best) const {
+    if (!(q <= best.q)) return;
+    const long long ri = rank_[static_cast<std::size_t>(i)], rj = rank_[static_cast<std::size_t>(j)];
+    const long long f = std::min(ri, rj), g = std::max(ri, rj);
+    if (best.before(q, f, g)) best = Best{q, f, g, i, j};
+  }
+
+  // The pairs (i, j), j < i, that may come before the best so far. `most`
+  // is the largest S of the open slots before i: Q(i, j) >= c d(i, j) - (S(i) + most).
+  void scanrow(int i, double c, double most, Best& best) {
+    const double* row = &d_[rowstart(i)];
+    const double* s = sum_.data();
+    const int* version = version_.data();
+    const double si = sum_[static_cast<std::size_t>(i)], offset = si + most;
+    Candidate* list = &list_[static_cast<std::size_t>(i) * static_cast<std::size_t>(width_)];
+    int& size = listsize_[static_cast<std::size_t>(i)];
+    const double rest = rest_[static_cast<std::size_t>(i)];
+    if (c * head_[static_cast<std::size_t>(i)] - offset > best.q) return;
+    int kept = 0, e = 0;
+    for (; e < size; ++e) {
+      const Candidate x = list[e];
+      if (x.version != version[x.j]) continue;
+      if (c * x.d - offset > best.q) break;
+      consider(i, x.j, c * x.d - (si + s[x.j]), best);
+      list[kept++] = x;
+    }
+    const bool stopped = e < size;
+    if (kept < e) {
+      std::copy(list + e, list + size, list + kept);
+      size = kept + (size - e);
+      sethead(i);
+    }
+    if (stopped || c * rest - offset > best.q) return;
+    // The list ran out: the whole row, then a new list.
+    double leastq = kInf;
+    for (int j = 0; j < i; ++j) leastq = std::min(leastq, c * row[j] - (si + s[j]));
+    if (leastq <= best.q)
+      for (int j = 0; j < i; ++j)
+        if (c * row[j] - (si + s[j]) == leastq) consider(i, j, leastq, best);
+    rebuildlist(i);
+  }
+
+  void findpair(Team& team) {
+    const double c = live_ - 2;
+    most_.resize(static_cast<std::size_t>(slots_));
+    double most = -kInf, bound = kInf;
+    int start = -1;
+    for (int i = 0; i < slots_; ++i) {
+      most_[static_cast<std::size_t>(i)] = most;
+      if (!open_[static_cast<std::size_t>(i)]) continue;
+      if (i > 0) {
+        const double b = c * head_[static_cast<std::size_t>(i)] - (sum_[static_cast<std::size_t>(i)] + most);
+        if (start < 0 || b < bound) start = i, bound = b;
+      }
+      most = std::max(most, sum_[static_cast<std::size_t>(i)]);
+    }
+    Best best;
+    scanrow(start, c, most_[static_cast<std::size_t>(start)], best);
+    // A good first bound: the head of every row's list.
+    for (int i = 1; i < slots_; ++i) {
+      if (!open_[static_cast<std::size_t>(i)] || listsize_[static_cast<std::size_t>(i)] == 0) continue;
+      const Candidate& x = list_[static_cast<std::size_t>(i) * static_cast<std::size_t>(width_)];
+      if (x.version == version_[static_cast<std::size_t>(x.j)])
+        consider(i, x.j, c * x.d - (sum_[static_cast<std::size_t>(i)] + sum_[static_cast<std::size_t>(x.j)]), best);
+    }
+    // The other rows, spread over the team.
+    const int threads = slots_ >= settings_.threadrows ? team.size() : 1;
+    std::vector<Best> found(static_cast<std::size_t>(threads), best);
+    std::atomic<int> nextrow{1};
+    auto body = [&](int t) {
+      Best& mine = found[static_cast<std::size_t>(t)];
+      constexpr int kChunk = 256;
+      for (;;) {
+        const int from = nextrow.fetch_add(kChunk, std::memory_order_relaxed);
+        if (from >= slots_) break;
+        const int to = std::min(slots_, from + kChunk);
+        for (int i = from; i < to; ++i)
+          if (i != start && open_[static_cast<std::size_t>(i)])
+            scanrow(i, c, most_[static_cast<std::size_t>(i)], mine);
+      }
+    };
+    if (threads > 1)
+      team.run(body);
+    else
+      body(0);
+    for (const Best& b : found)
+      if (b.i >= 0 && best.before(b.q, b.first, b.second)) best = b;
+    best_ = best;
+  }
+
+  void join(int step) {
+    const int i = best_.i, j = best_.j;  // i > j
+    // The first of the pair in list order is the classic implementation's OTU1.
+    const bool ifirst = rank_[static_cast<std::size_t>(i)] < rank_[static_cast<std::size_t>(j)];
+    const int p = ifirst ? i : j, q = ifirst ? j : i;
+    const double dpq = cell(i, j);
+    const double skew = (sum_[static_cast<std::size_t>(p)] - sum_[static_cast<std::size_t>(q)]) / (live_ - 2);
+    double lp = (dpq + skew) / 2, lq = (dpq - skew) / 2;
+    if (settings_.clampnegative) clamp(lp, lq, dpq);
+    const int u = joinnodes(node_[static_cast<std::size_t>(p)], node_[static_cast<std::size_t>(q)], lp, lq);
+    // The new cluster takes slot j; slot i closes.
+    ++version_[static_cast<std::size_t>(j)];
+    double su = 0;
+    for (int k = 0; k < slots_; ++k) {
+      if (!open_[static_cast<std::size_t>(k)] || k == i || k == j) continue;
+      double& kj = cell(k, j);
+      const double dp = cell(k, p), dq = cell(k, q);
+      const double duk = (dp + dq - dpq) / 2;
+      sum_[static_cast<std::size_t>(k)] += duk - dp - dq;
+      su += duk;
+      kj = duk;
+      if (k > j && duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
+    }
+    sum_[static_cast<std::size_t>(j)] = su;
+    ++version_[static_cast<std::size_t>(i)];
+    rank_[static_cast<std::size_t>(j)] = -1 - static_cast<long long>(step);
+    node_[static_cast<std::size_t>(j)] = u;
+    close(i);
+    rebuildlist(j);
+  }
+
+  // A negative length becomes 0 and its sister takes the whole distance.
+  static void clamp(double& a, double& b, double d) {
+    if (a < 0) {
+      a = 0;
+      b = d;
+    } else if (b < 0) {
+      b = 0;
+      a = d;
+    }
+  }
+
+  void finish() {
+    std::vector<int> last;
+    for (int i = 0; i < slots_; ++i)
+      if (open_[static_cast<std::size_t>(i)]) last.push_back(i);
+    std::sort(last.begin(), last.end(), [this](int a, int b) { return rank_[static_cast<std::size_t>(a)] < rank_[static_cast<std::size_t>(b)]; });
+    const int u = tree_.add(-1);
+    tree_.root = u;
+    if (last.size() == 1) {  // one strain
+      joinleaf(u, last[0], 0);
+      return;
+    }
+    if (last.size() == 2) {
+      const double d = cell(last[0], last[1]);
+      joinleaf(u, last[0], d / 2);
+      joinleaf(u, last[1], d / 2);
+      return;
+    }
+    const double d01 = cell(last[0], last[1]), d02 = cell(last[0], last[2]), d12 = cell(last[1], last[2]);
+    double l[3] = {(d01 + d02 - d12) / 2, (d01 + d12 - d02) / 2, (d12 + d02 - d01) / 2};
+    if (settings_.clampnegative)
+      for (int k = 0; k < 3; ++k)
+        if (l[k] < 0) {
+          // The nearer of the other two takes the distance to this one.
+          const int a = (k + 1) % 3, b = (k + 2) % 3;
+          const int other = l[a] <= l[b] ? a : b;
+          l[other] += l[k];
+          l[k] = 0;
+        }
+    for (int k = 0; k < 3; ++k) joinleaf(u, last[static_cast<std::size_t>(k)], l[k]);
+  }
+  void joinleaf(int u, int slot, double length) {
+    const int c = node_[static_cast<std::size_t>(slot)];
+    tree_.nodes[static_cast<std::size_t>(c)].parent = u;
+    tree_.nodes[static_cast<std::size_t>(c)].length = length;
+    tree_.nodes[static_cast<std::size_t>(u)].children.push_back(c);
+  }
+
+  std::vector<double> sum_;  // S of each slot
+  std::vector<long long> rank_;
+  std::vector<Candidate> list_;
+  std::vector<int> listsize_;
+  std::vector<double> rest_;
+  std::vector<double> most_;
+  std::vector<int> version_;
+  std::vector<double> head_;  // of each row: list_'s first value, or rest_ when empty
+  Best best_;
+};
+
+class Averager : Slots {
+ public:
+  Averager(std::vector<std::string>&& names, std::vector<double>&& lower, const TreeSettings& settings)
+      : Slots(std::move(names), std::move(lower), settings) {
+    const std::size_t n = static_cast<std::size_t>(slots_);
+    size_.assign(n, 1);
+    height_.assign(n, 0.0);
+    near_.assign(n, -1);
+    neard_.assign(n, kInf);
+    for (int i = 1; i < slots_; ++i) nearest(i);
+  }
+
+  Tree run() {
+    tree_.rooted = true;
+    const int total = std::max(0, slots_ - 1);
+    for (int done = 0; live_ > 1; ++done) {
+      progress(done, total);
+      // The least (distance, first slot, second slot).
+      int best = -1;
+      for (int i = 1; i < slots_; ++i) {
+        if (!open_[static_cast<std::size_t>(i)] || near_[static_cast<std::size_t>(i)] < 0) continue;
+        if (best < 0 || neard_[static_cast<std::size_t>(i)] < neard_[static_cast<std::size_t>(best)] ||
+            (neard_[static_cast<std::size_t>(i)] == neard_[static_cast<std::size_t>(best)] &&
+             near_[static_cast<std::size_t>(i)] < near_[static_cast<std::size_t>(best)]))
+          best = i;
+      }
+      join(near_[static_cast<std::size_t>(best)], best);
+      if (slots_ >= 256 && live_ * 2 <= slots_) {
+        compact([this](int to, int from) {
+          size_[static_cast<std::size_t>(to)] = size_[static_cast<std::size_t>(from)];
+          height_[static_cast<std::size_t>(to)] = height_[static_cast<std::size_t>(from)];
+        });
+        near_.resize(static_cast<std::size_t>(slots_));
+        neard_.resize(static_cast<std::size_t>(slots_));
+        for (int i = 0; i < slots_; ++i) nearest(i);
+      }
+    }
+    progress(total, total);
+    for (int i = 0; i < slots_; ++i)
+      if (open_[static_cast<std::size_t>(i)]) tree_.root = node_[static_cast<std::size_t>(i)];
+    if (tree_.leaves() == 1) {  // one strain: a root over it
+      const int u = tree_.add(-1);
+      tree_.nodes[0].parent = u;
+      tree_.nodes[static_cast<std::size_t>(u)].children.push_back(0);
+      tree_.root = u;
+    }
+    return std::move(tree_);
+  }
+
+ private:
+  // Row i's least distance and its first slot.
+  void nearest(int i) {
+    const double* row = &d_[rowstart(i)];
+    int at = -1;
+    double least = kInf;
+    for (int j = 0; j < i; ++j)
+      if (row[j] < least) least = row[j], at = j;
+    if (at < 0 && i > 0) {  // every cell closed, or every distance infinite
+      for (int j = 0; j < i && at < 0; ++j)
+        if (open_[static_cast<std::size_t>(j)]) at = j;
+    }
+    near_[static_cast<std::size_t>(i)] = at;
+    neard_[static_cast<std::size_t>(i)] = least;
+  }
+
+  void join(int a, int b) {  // a < b
+    const double dab = cell(b, a);
+    const double h = dab / 2;
+    const int u = joinnodes(node_[static_cast<std::size_t>(a)], node_[static_cast<std::size_t>(b)],
+                            h - height_[static_cast<std::size_t>(a)], h - height_[static_cast<std::size_t>(b)]);
+    const double na = size_[static_cast<std::size_t>(a)], nb = size_[static_cast<std::size_t>(b)];
+    for (int k = 0; k < slots_; ++k) {
+      if (!open_[static_cast<std::size_t>(k)] || k == a || k == b) continue;
+      double& ka = cell(k, a);
+      ka = (na * ka + nb * cell(k, b)) / (na + nb);
+    }
+    size_[static_cast<std::size_t>(a)] += size_[static_cast<std::size_t>(b)];
+    height_[static_cast<std::size_t>(a)] = h;
+    node_[static_cast<std::size_t>(a)] = u;
+    close(b);
+    near_[static_cast<std::size_t>(b)] = -1;
+    // Rows whose nearest was a or b are searched again; the others compare
+    // their new distance to a.
+    nearest(a);
+    for (int k = a + 1; k < slots_; ++k) {
+      if (!open_[static_cast<std::size_t>(k)]) continue;
+      const int nk = near_[static_cast<std::size_t>(k)];
+      const double dka = d_[rowstart(k) + static_cast<std::size_t>(a)];
+      if (nk == a || nk == b)
+        nearest(k);
+      else if (dka < neard_[static_cast<std::size_t>(k)] || (dka == neard_[static_cast<std::size_t>(k)] && a < nk))
+        near_[static_cast<std::size_t>(k)] = a, neard_[static_cast<std::size_t>(k)] = dka;
+    }
+  }
+
+  std::vector<double> size_, height_;
+  std::vector<int> near_;
+  std::vector<double> neard_;
+};
+
+}  // namespace
+
+Tree neighborjoining(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings) {
+  return Joiner(std::move(names), std::move(lower), settings).run();
+}
+
+Tree upgma(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings) {
+  return Averager(std::move(names), std::move(lower), settings).run();
+}
+
+}  // namespace lorvane

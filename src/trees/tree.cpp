@@ -1,0 +1,234 @@
+#include "trees/tree.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+namespace lorvane {
+
+int Tree::add(int parent) {
+  nodes.emplace_back();
+  const int v = static_cast<int>(nodes.size()) - 1;
+  nodes.back().parent = parent;
+  if (parent >= 0) nodes[static_cast<std::size_t>(parent)].children.push_back(v);
+  return v;
+}
+
+std::size_t SplitHash::operator()(const Split& s) const noexcept {
+  std::uint64_t h = 0x9e3779b97f4a7c15ull;
+  for (std::uint64_t w : s) {
+    h ^= w + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    h *= 0xff51afd7ed558ccdull;
+  }
+  return static_cast<std::size_t>(h ^ (h >> 33));
+}
+
+namespace {
+
+// Nodes with every child before its parent.
+std::vector<int> postorder(const Tree& t) {
+  std::vector<int> order, stack{t.root};
+  order.reserve(t.nodes.size());
+  while (!stack.empty()) {
+    const int v = stack.back();
+    stack.pop_back();
+    order.push_back(v);
+    for (int c : t.nodes[static_cast<std::size_t>(v)].children) stack.push_back(c);
+  }
+  std::reverse(order.begin(), order.end());
+  return order;
+}
+
+bool subset(const Split& a, const Split& b) {
+  for (std::size_t k = 0; k < a.size(); ++k)
+    if (a[k] & ~b[k]) return false;
+  return true;
+}
+bool disjoint(const Split& a, const Split& b) {
+  for (std::size_t k = 0; k < a.size(); ++k)
+    if (a[k] & b[k]) return false;
+  return true;
+}
+int popcount(const Split& s) {
+  int c = 0;
+  for (std::uint64_t w : s) c += __builtin_popcountll(w);
+  return c;
+}
+
+}  // namespace
+
+std::vector<Split> splits(const Tree& t) {
+  const int n = t.leaves();
+  const std::size_t words = (static_cast<std::size_t>(n) + 63) / 64;
+  std::vector<Split> under(t.nodes.size());
+  std::vector<Split> out(t.nodes.size());
+  for (int v : postorder(t)) {
+    const auto& node = t.nodes[static_cast<std::size_t>(v)];
+    Split& s = under[static_cast<std::size_t>(v)];
+    s.assign(words, 0);
+    if (v < n) s[static_cast<std::size_t>(v) / 64] |= std::uint64_t{1} << (v % 64);
+    for (int c : node.children) {
+      Split& cs = under[static_cast<std::size_t>(c)];
+      for (std::size_t k = 0; k < words; ++k) s[k] |= cs[k];
+      if (c >= n) out[static_cast<std::size_t>(c)] = std::move(cs);
+      cs = Split{};
+    }
+  }
+  if (!t.rooted) {
+    // The side without leaf 0.
+    for (Split& s : out) {
+      if (s.empty() || !(s[0] & 1)) continue;
+      for (std::size_t k = 0; k < words; ++k) s[k] = ~s[k];
+      if (n % 64) s[words - 1] &= (std::uint64_t{1} << (n % 64)) - 1;
+    }
+  }
+  // An edge whose side holds one leaf (or all but one) splits nothing.
+  for (Split& s : out) {
+    const int c = s.empty() ? 0 : popcount(s);
+    if (c <= 1 || c >= n - (t.rooted ? 0 : 1)) s.clear();
+  }
+  return out;
+}
+
+SupportCounter::SupportCounter(const Tree& reference) : counts_(reference.nodes.size(), 0) {
+  std::vector<Split> s = splits(reference);
+  for (std::size_t v = 0; v < s.size(); ++v)
+    if (!s[v].empty()) edges_.emplace(std::move(s[v]), static_cast<int>(v));
+}
+
+void SupportCounter::add(const Tree& replicate) {
+  ++trees_;
+  for (const Split& s : splits(replicate)) {
+    if (s.empty()) continue;
+    auto it = edges_.find(s);
+    if (it != edges_.end()) ++counts_[static_cast<std::size_t>(it->second)];
+  }
+}
+
+void SupportCounter::label(Tree& reference) const {
+  if (trees_ == 0) return;
+  for (const auto& [split, v] : edges_)
+    reference.nodes[static_cast<std::size_t>(v)].support = 100.0 * counts_[static_cast<std::size_t>(v)] / trees_;
+}
+
+void Consensus::add(const Tree& replicate) {
+  if (trees_ == 0) {
+    names_ = replicate.names;
+    rooted_ = replicate.rooted;
+  }
+  ++trees_;
+  for (Split& s : splits(replicate)) {
+    if (s.empty()) continue;
+    auto [it, fresh] = seen_.try_emplace(std::move(s));
+    if (fresh) it->second.first = order_++;
+    ++it->second.count;
+  }
+}
+
+Tree Consensus::build() const {
+  const int n = static_cast<int>(names_.size());
+  std::vector<std::pair<const Split*, Entry>> order;
+  order.reserve(seen_.size());
+  for (const auto& [s, e] : seen_) order.emplace_back(&s, e);
+  std::sort(order.begin(), order.end(), [](const auto& x, const auto& y) {
+    return x.second.count != y.second.count ? x.second.count > y.second.count : x.second.first < y.second.first;
+  });
+  // Two splits (sides without leaf 0, or clades) are compatible when one
+  // holds the other or they share no leaf.
+  const int most = rooted_ ? n - 2 : n - 3;  // the edges of a resolved tree
+  std::vector<std::pair<const Split*, int>> taken;
+  for (const auto& [s, e] : order) {
+    if (static_cast<int>(taken.size()) >= most) break;
+    bool fits = true;
+    for (const auto& [t, c] : taken)
+      if (!(disjoint(*s, *t) || subset(*s, *t) || subset(*t, *s))) {
+        fits = false;
+        break;
+      }
+    if (fits) taken.emplace_back(s, e.count);
+  }
+  // Larger sets first, each under the smallest set taken so far that holds it.
+  std::stable_sort(taken.begin(), taken.end(),
+                   [](const auto& x, const auto& y) { return popcount(*x.first) > popcount(*y.first); });
+  Tree t;
+  t.names = names_;
+  t.rooted = rooted_;
+  for (int i = 0; i < n; ++i) t.add(-1);
+  t.root = t.add(-1);
+  std::vector<int> holder(static_cast<std::size_t>(n), t.root);
+  for (const auto& [s, c] : taken) {
+    int first = -1;
+    for (int i = 0; i < n && first < 0; ++i)
+      if (((*s)[static_cast<std::size_t>(i) / 64] >> (i % 64)) & 1) first = i;
+    const int v = t.add(holder[static_cast<std::size_t>(first)]);
+    t.nodes[static_cast<std::size_t>(v)].support = trees_ > 0 ? 100.0 * c / trees_ : 0;
+    for (int i = 0; i < n; ++i)
+      if (((*s)[static_cast<std::size_t>(i) / 64] >> (i % 64)) & 1) holder[static_cast<std::size_t>(i)] = v;
+  }
+  for (int i = 0; i < n; ++i) {
+    auto& leaf = t.nodes[static_cast<std::size_t>(i)];
+    leaf.parent = holder[static_cast<std::size_t>(i)];
+    t.nodes[static_cast<std::size_t>(leaf.parent)].children.push_back(i);
+  }
+  return t;
+}
+
+std::string percenttext(double percent) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", percent);
+  std::string s = text;
+  if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) s.resize(s.size() - 2);
+  return s;
+}
+
+std::string newickname(const std::string& name) {
+  std::string s = name;
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+  if (s.find_first_of(" \t:;()[],'") == std::string::npos) return s;
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("''") : std::string(1, c);
+  return q + "'";
+}
+
+std::string newick(const Tree& t, bool lengths) {
+  constexpr int kComma = std::numeric_limits<int>::min();
+  std::string out;
+  char number[40];
+  // Children of a node are written in their order; the stack holds nodes
+  // to open (>= 0) and nodes to close (~v).
+  std::vector<int> stack{t.root};
+  while (!stack.empty()) {
+    const int item = stack.back();
+    stack.pop_back();
+    if (item == kComma) {
+      out += ',';
+      continue;
+    }
+    const int v = item >= 0 ? item : ~item;
+    const auto& node = t.nodes[static_cast<std::size_t>(v)];
+    if (item >= 0 && !node.children.empty()) {
+      out += '(';
+      stack.push_back(~v);
+      for (std::size_t k = node.children.size(); k-- > 0;) {
+        stack.push_back(node.children[k]);
+        if (k > 0) stack.push_back(kComma);
+      }
+      continue;
+    }
+    if (item < 0) {
+      out += ')';
+      if (!std::isnan(node.support)) out += percenttext(node.support);
+    } else {
+      out += newickname(t.names[static_cast<std::size_t>(v)]);
+    }
+    if (lengths && v != t.root) {
+      std::snprintf(number, sizeof number, ":%.10g", node.length);
+      out += number;
+    }
+  }
+  out += ";\n";
+  return out;
+}
+
+}  // namespace lorvane

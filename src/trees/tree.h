@@ -1,0 +1,110 @@
+#pragma once
+// Trees from distance tables: neighbor-joining and UPGMA, the support of
+// their edges from replicate trees, the extended majority-rule consensus,
+// and Newick text.
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace lorvane {
+
+// Leaves are nodes 0 to leaves - 1, in the order of the table's strains.
+// Each node but the root holds the edge above it: its length and its
+// support (a percentage, NaN when the edge has none).
+struct Tree {
+  struct Node {
+    int parent = -1;
+    std::vector<int> children;
+    double length = 0;
+    double support = std::numeric_limits<double>::quiet_NaN();
+  };
+  std::vector<Node> nodes;
+  std::vector<std::string> names;  // of the leaves
+  int root = -1;
+  bool rooted = false;  // UPGMA; an unrooted tree has three subtrees at its root
+  int leaves() const { return static_cast<int>(names.size()); }
+  int add(int parent);  // a new node under parent (-1: none), its index
+};
+
+struct TreeSettings {
+  // A negative length becomes 0 and its sister edge takes the pair's
+  // whole distance (so the path between the two stays as it was).
+  bool clampnegative = false;
+  int threads = 1;
+  // Tables of at least this many rows spread each search over the threads.
+  int threadrows = 4000;
+  // Called now and then with the joins done and the joins in all, on the
+  // calling thread; it may throw to stop the work.
+  std::function<void(int done, int total)> progress;
+};
+
+// Neighbor-joining (Saitou & Nei, with Studier & Keppler's criterion
+// Q(i, j) = (r - 2) d(i, j) - S(i) - S(j), r the clusters left, S a row's
+// sum). The pair of least Q joins; among equal Q the first pair in the
+// order of the classic implementation, which keeps the clusters in a list
+// with each new cluster put first (see nj.cpp). `lower` is the table's lower
+// half as in DistanceTable and is used up.
+Tree neighborjoining(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings);
+// UPGMA (average linkage): the pair of least distance joins, ties going to
+// the first pair in the table's order, the new cluster taking the place of
+// its first member. Node heights are half the joining distance.
+Tree upgma(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings);
+
+// Leaf sets as bits. The split of an edge of an unrooted tree is the side
+// without leaf 0; a clade of a rooted tree is the leaves under the node.
+using Split = std::vector<std::uint64_t>;
+struct SplitHash {
+  std::size_t operator()(const Split& s) const noexcept;
+};
+// The split (or clade) of every node's edge, by node; empty for the root
+// and the leaves.
+std::vector<Split> splits(const Tree& t);
+
+// Counts the replicate trees that hold each internal edge of a reference.
+class SupportCounter {
+ public:
+  explicit SupportCounter(const Tree& reference);
+  void add(const Tree& replicate);
+  // Label the reference's internal edges with their percentages.
+  void label(Tree& reference) const;
+  int count(int node) const { return counts_[static_cast<std::size_t>(node)]; }
+
+ private:
+  std::unordered_map<Split, int, SplitHash> edges_;  // split -> node
+  std::vector<int> counts_;
+  int trees_ = 0;
+};
+
+// The extended majority-rule consensus of replicate trees: splits held by
+// more than half of them, then each split compatible with those taken, by
+// decreasing frequency, ties by first appearance. Edges carry percentages.
+class Consensus {
+ public:
+  void add(const Tree& replicate);
+  Tree build() const;
+
+ private:
+  struct Entry {
+    int count = 0;
+    long long first = 0;
+  };
+  std::unordered_map<Split, Entry, SplitHash> seen_;
+  std::vector<std::string> names_;
+  bool rooted_ = false;
+  int trees_ = 0;
+  long long order_ = 0;
+};
+
+// "100", "99.9", "50": at most one decimal, no trailing ".0".
+std::string percenttext(double percent);
+// A name as Newick writes it: trailing blanks trimmed, single-quoted (a
+// quote inside doubled) when it holds blanks or any of :;()[],'
+std::string newickname(const std::string& name);
+// One line ending in ";\n": lengths as %.10g when `lengths`, support as
+// the label of the node below its edge.
+std::string newick(const Tree& t, bool lengths = true);
+
+}  // namespace lorvane

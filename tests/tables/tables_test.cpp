@@ -1,0 +1,154 @@
+// Distance tables: every format reads to the same table, faults name the
+// file and line, and each writer's output reads back whole.
+#include <gtest/gtest.h>
+
+#include "../tables.h"
+#include "../testutil.h"
+#include "core/datafile.h"
+#include "tables/distancetable.h"
+
+namespace lorvane {
+namespace {
+
+using test::errorstopof;
+using test::TempDir;
+using test::writefile;
+
+// Four strains; one name with a blank, one of ten characters ending in a
+// digit (its first value follows it without a blank), a minus zero and a
+// value wider than five characters.
+const std::vector<std::string> kNames = {"Strain A", "B", "LongName10", "D"};
+const double kValues[4][4] = {
+    {0, 0.125, -0.0, 12.345}, {0.125, 0, 0.5, 0.25}, {-0.0, 0.5, 0, 0.75}, {12.345, 0.25, 0.75, 0}};
+
+void expectfour(const DistanceTable& t, const std::string& what) {
+  ASSERT_EQ(t.names, kNames) << what;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(t(i, j), kValues[i][j]) << what << " " << i << "," << j;
+}
+
+TEST(TableReader, EveryFormatReadsToTheSameTable) {
+  TempDir dir;
+  const struct {
+    const char* name;
+    std::string text;
+    TableFormat format;
+  } cases[] = {
+      {"triangle", "4\r\nStrain A  0.125 -0.000 12.345 \r\nB               0.500 0.250 \r\n"
+                   "LongName10              0.750 \r\nD                             \r\n",
+       TableFormat::Triangle},
+      {"triangle with diagonal", "4\nStrain A   3 0.125 -0.000 12.345\nB            2 0.5 0.25\n"
+                                 "LongName10         1 0.75\nD                  4\n",
+       TableFormat::Triangle},
+      {"phylip square", "    4\nStrain A  0 0.125 -0 12.345\nB         0.125 0 0.5 0.25\n"
+                        "LongName100 0.5 0 0.75\nD         12.345 0.25 0.75 0\n",
+       TableFormat::PhylipSquare},
+      {"phylip square, rows over two lines", "4\nStrain A  0 0.125\n   -0 12.345\nB         0.125 0 0.5 0.25\n"
+                                             "LongName100 0.5\n  0 0.75\nD         12.345 0.25 0.75 0\n",
+       TableFormat::PhylipSquare},
+      {"phylip lower, strict", "4\nStrain A\nB         0.125\nLongName10-0 0.5\nD         12.345 0.25 0.75\n",
+       TableFormat::PhylipLower},
+      {"csv", ",Strain A,B,LongName10,D\nStrain A,0,0.125,-0,12.345\nB,0.125,0,0.5,0.25\n"
+              "LongName10,-0,0.5,0,0.75\n\"D\",12.345,0.25,0.75,0\n",
+       TableFormat::Csv},
+      {"tsv", "Strain A\tB\tLongName10\tD\nStrain A\t0\t0.125\t-0\t12.345\nB\t0.125\t0\t0.5\t0.25\n"
+              "LongName10\t-0\t0.5\t0\t0.75\nD\t12.345\t0.25\t0.75\t0\n",
+       TableFormat::Tsv},
+  };
+  for (const auto& c : cases) {
+    const std::string path = dir / "table";
+    writefile(path, c.text);
+    TableReader reader(path);
+    DistanceTable t;
+    ASSERT_TRUE(reader.next(t)) << c.name;
+    EXPECT_EQ(reader.format(), c.format) << c.name;
+    expectfour(t, c.name);
+    EXPECT_FALSE(reader.next(t)) << c.name;
+  }
+  // Relaxed PHYLIP: names of any length, ended by a blank.
+  writefile(dir / "relaxed", "3\nAlpha 0 0.1 0.2\nBeta-longer-name 0.1 0 0.3\nG 0.2 0.3 0\n");
+  const auto relaxed = readtables(dir / "relaxed");
+  ASSERT_EQ(relaxed.size(), 1u);
+  EXPECT_EQ(relaxed[0].names, (std::vector<std::string>{"Alpha", "Beta-longer-name", "G"}));
+  EXPECT_EQ(relaxed[0](2, 1), 0.3);
+}
+
+TEST(TableReader, BinaryMatrixFilesAndSeveralTablesPerFile) {
+  TempDir dir;
+  RealTable m = taballoc(3, 3);
+  m.row(1)[2] = m.row(2)[1] = 0.1;
+  m.row(1)[3] = m.row(3)[1] = 0.7;
+  m.row(2)[3] = m.row(3)[2] = 0.3;
+  ecrmat(m, dir / "t.matD");
+  const auto binary = readtables(dir / "t.matD");
+  ASSERT_EQ(binary.size(), 1u);
+  EXPECT_EQ(binary[0].names, (std::vector<std::string>{"1", "2", "3"}));
+  EXPECT_EQ(binary[0](0, 2), static_cast<double>(0.7f));
+  EXPECT_TRUE(binary[0].single);
+
+  // A bootstrap file: blocks one after another (and PHYLIP's multiple data sets).
+  writefile(dir / "reps", "2\r\nS1        0.100 \r\nS2              \r\n2\r\nS1        0.200 \r\nS2              \r\n");
+  const auto reps = readtables(dir / "reps");
+  ASSERT_EQ(reps.size(), 2u);
+  EXPECT_EQ(reps[1](0, 1), 0.2);
+}
+
+TEST(TableReader, FaultsNameTheFileAndLine) {
+  TempDir dir;
+  const struct {
+    std::string text, message;
+  } cases[] = {
+      {"3\nA         0.1 0.2\nB         0.3 0.4\nC\n", "line 3: strain 2 has 2 values where 1 were expected"},
+      {"3\nA 0 0.1 0.2\nB 0.1 0 0.3\nC 0.2 0.35 0\n", "line 4: the table is not symmetric: strains 2 and 3"},
+      {"2\nA         0.1x\nB\n", "line 2: \"0.1x\" is not a number"},
+      {"2\nA         nan\nB\n", "line 2: \"nan\" is not a number"},
+      {"3\nA         0.1 999.000\nB         0.3\nC\n", "line 2: strains 1 and 3 have no value (999)"},
+      {"2\nA         0.1\nB\n2\nA         0.1\nC\n", "line 4: table 2 holds other strains than the first table"},
+      {"3\nA         0.1 0.2\nB         0.3\n", "line 3: the table ends after 2 of its 3 strains"},
+      {",A,B\nB,0,1\nA,1,0\n", "line 2: the row of \"B\" stands where the header puts \"A\""},
+      {"strains\n", "line 1: neither a count of strains nor a header of names"},
+  };
+  for (const auto& c : cases) {
+    writefile(dir / "bad", c.text);
+    const std::string error = errorstopof([&] { readtables(dir / "bad"); });
+    EXPECT_NE(error.find(dir / "bad"), std::string::npos) << error;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.text << "\n" << error;
+  }
+  EXPECT_NE(errorstopof([&] { readtables(dir / "missing"); }).find("can't open distance table"), std::string::npos);
+}
+
+TEST(TableWriters, EveryWriterReadsBackEveryValueAndName) {
+  TempDir dir;
+  DistanceTable t;
+  t.names = kNames;
+  for (int i = 1; i < 4; ++i)
+    for (int j = 0; j < i; ++j) t.lower.push_back(kValues[i][j]);
+  t.lower[DistanceTable::at(1, 0)] = 0.1 + 0.2;  // needs 17 digits
+  DistanceTable single = t;
+  single.single = true;
+  single.lower[DistanceTable::at(1, 0)] = static_cast<double>(0.3f);
+  for (const DistanceTable* source : {&t, &single})
+    for (auto writer : {phylipsquare, phyliplower, csvtable}) {
+      writefile(dir / "out", writer(*source) + writer(*source));  // two tables in one file
+      const auto back = readtables(dir / "out");
+      ASSERT_EQ(back.size(), 2u);
+      for (const auto& b : back) {
+        EXPECT_EQ(b.names, source->names);
+        for (std::size_t k = 0; k < b.lower.size(); ++k)
+          if (source->single)
+            EXPECT_EQ(static_cast<float>(b.lower[k]), static_cast<float>(source->lower[k]));
+          else
+            EXPECT_EQ(b.lower[k], source->lower[k]);
+      }
+    }
+  // PHYLIP names: blank-padded to ten characters; longer ones whole, then a blank.
+  DistanceTable two;
+  two.names = {"A", "Twelve-chars"};
+  two.lower = {0.5};
+  EXPECT_EQ(phylipsquare(two), "2\nA         0 0.5\nTwelve-chars 0.5 0\n");
+  EXPECT_EQ(phyliplower(two), "2\nA         \nTwelve-chars 0.5\n");
+  EXPECT_EQ(csvtable(two), ",A,Twelve-chars\nA,0,0.5\nTwelve-chars,0.5,0\n");
+}
+
+}  // namespace
+}  // namespace lorvane
