@@ -13,7 +13,7 @@ ctest --test-dir build --output-on-failure --parallel "$(nproc)"
 bash scripts/package-check.sh build
 bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DLORVANE_FUZZ=ON -DLORVANE_TESTS=OFF -DLORVANE_DESKTOP=OFF
-for target in bands cmdfile matrix paramlayout; do
+for target in bands cmdfile matrix paramlayout tables; do
   build-fuzz/fuzz/fuzz_$target -runs=0 "$PWD/fuzz/corpus/$target"
 done
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLORVANE_SANITIZE=ON

@@ -37,6 +37,20 @@ OutputFile openoutput(const std::string& path, const char* operation) {
   return f;
 }
 
+// Tables computed in memory (the readers refuse these themselves): a pair
+// without a finite distance stops the run; no tree is built on 999s.
+void checkfinite(const DistanceTable& t, int k) {
+  const int n = t.size();
+  for (int i = 1; i < n; ++i)
+    for (int j = 0; j < i; ++j) {
+      const double v = t.lower[DistanceTable::at(i, j)];
+      if (!std::isfinite(v) || v == 999.0)
+        errorstop("Error: strains " + std::to_string(j + 1) + " and " + std::to_string(i + 1) +
+                  " have no finite distance" + (k > 0 ? " in replicate " + std::to_string(k) : std::string()) +
+                  " (boottree)");
+    }
+}
+
 // The tree of a reference table, then the trees of its replicates: the
 // support of the reference's edges, the consensus, and one Newick line per
 // replicate. Replicates are built a batch at a time, one per thread.
@@ -53,7 +67,6 @@ class TreeRun {
   }
 
   void reference(DistanceTable&& t) {
-    checkfinite(t, 0);
     names_ = t.names;
     TreeSettings s = settings_;
     s.progress = [this](int done, int total) { progress_.step(done, total); };
@@ -68,7 +81,6 @@ class TreeRun {
     if (t.names != names_)
       errorstop("Error: replicate table " + std::to_string(k) + " holds other strains than the reference table (" +
                 operation_ + ")");
-    checkfinite(t, k);
     batch_.push_back(std::move(t));
     steps_.emplace_back(k, total);
     if (static_cast<int>(batch_.size()) >= 2 * settings_.threads) flush();
@@ -108,18 +120,6 @@ class TreeRun {
     if (reps_.failed()) errorstop("Error: can't write output file " + reps_.path() + " (" + operation_ + ")");
     batch_.clear();
     steps_.clear();
-  }
-
-  void checkfinite(const DistanceTable& t, int k) const {
-    const int n = t.size();
-    for (int i = 1; i < n; ++i)
-      for (int j = 0; j < i; ++j) {
-        const double v = t.lower[DistanceTable::at(i, j)];
-        if (!std::isfinite(v) || v == 999.0)
-          errorstop("Error: strains " + std::to_string(j + 1) + " and " + std::to_string(i + 1) +
-                    " have no finite distance" + (k > 0 ? " in replicate " + std::to_string(k) : std::string()) +
-                    " (" + operation_ + ")");
-      }
   }
 
   RunContext& ctx_;
@@ -171,6 +171,7 @@ void boottree(RunContext& ctx, const BootstrapRequest& request, int method) {
   ctx.report.print("Lorvane: Bootstrap tree\n");
   TreeRun run(ctx, request.path, method, true, true, "boottree");
   boottables(ctx, request, [&](int k, DistanceTable& t) {
+    checkfinite(t, k);
     if (k == 0)
       run.reference(std::move(t));
     else

@@ -338,6 +338,12 @@ bool TableReader::nextblock(DistanceTable& t) {
     fail(number, "a count of strains (1 or more) was expected");
   const long countline = number;
   const std::size_t un = static_cast<std::size_t>(n);
+  // Each of the n(n - 1)/2 values takes two bytes at least (a digit and a
+  // blank or line end): a count the file cannot hold is refused before any
+  // memory is taken for it.
+  if (static_cast<long double>(un) * static_cast<long double>(un - 1) > static_cast<long double>(size_))
+    fail(number, "a table of " + std::to_string(n) + " strains cannot fit in the file's " + std::to_string(size_) +
+                     " bytes");
 
   // The form and the kind of names, from the first two rows (read again
   // below): ours holds n - 1 values on the first row (n with the diagonal,

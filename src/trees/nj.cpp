@@ -391,22 +391,40 @@ class Joiner : Slots {
     const int u = joinnodes(node_[static_cast<std::size_t>(p)], node_[static_cast<std::size_t>(q)], lp, lq);
     // The new cluster takes slot j; slot i closes.
     ++version_[static_cast<std::size_t>(j)];
+    // By ranges of k, so that each cell is found without a test: below j
+    // both cells lie in rows j and i, between j and i in row k and row i,
+    // above i both in row k (where slot i's cell closes at once).
     double su = 0;
-    for (int k = 0; k < slots_; ++k) {
-      if (!open_[static_cast<std::size_t>(k)] || k == i || k == j) continue;
-      double& kj = cell(k, j);
-      const double dp = cell(k, p), dq = cell(k, q);
+    double* rowj = &d_[rowstart(j)];
+    double* rowi = &d_[rowstart(i)];
+    auto update = [&](int k, double& kj, double ki) {
+      const double dp = ifirst ? ki : kj, dq = ifirst ? kj : ki;
       const double duk = (dp + dq - dpq) / 2;
       sum_[static_cast<std::size_t>(k)] += duk - dp - dq;
       su += duk;
       kj = duk;
-      if (k > j && duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
-    }
+      return duk;
+    };
+    for (int k = 0; k < j; ++k)
+      if (open_[static_cast<std::size_t>(k)]) update(k, rowj[k], rowi[k]);
+    for (int k = j + 1; k < i; ++k)
+      if (open_[static_cast<std::size_t>(k)]) {
+        const double duk = update(k, d_[rowstart(k) + static_cast<std::size_t>(j)], rowi[k]);
+        if (duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
+      }
+    for (int k = i + 1; k < slots_; ++k)
+      if (open_[static_cast<std::size_t>(k)]) {
+        double* rowk = &d_[rowstart(k)];
+        const double duk = update(k, rowk[j], rowk[i]);
+        rowk[i] = kInf;
+        if (duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
+      }
     sum_[static_cast<std::size_t>(j)] = su;
     ++version_[static_cast<std::size_t>(i)];
     rank_[static_cast<std::size_t>(j)] = -1 - static_cast<long long>(step);
     node_[static_cast<std::size_t>(j)] = u;
-    close(i);
+    open_[static_cast<std::size_t>(i)] = 0;  // its column closed above
+    --live_;
     rebuildlist(j);
   }
 

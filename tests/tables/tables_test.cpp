@@ -107,6 +107,7 @@ TEST(TableReader, FaultsNameTheFileAndLine) {
       {"3\nA         0.1 0.2\nB         0.3\n", "line 3: the table ends after 2 of its 3 strains"},
       {",A,B\nB,0,1\nA,1,0\n", "line 2: the row of \"B\" stands where the header puts \"A\""},
       {"strains\n", "line 1: neither a count of strains nor a header of names"},
+      {"2\nA         0.1\nB\n99999\nA\n", "line 4: a table of 99999 strains cannot fit in the file's 26 bytes"},
   };
   for (const auto& c : cases) {
     writefile(dir / "bad", c.text);

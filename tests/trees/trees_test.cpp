@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <map>
 #include <random>
 #include <set>
@@ -12,6 +13,7 @@
 
 #include "../testutil.h"
 #include "aflp/treeoptions.h"
+#include "core/interrupt.h"
 #include "core/messages.h"
 #include "tables/distancetable.h"
 #include "trees/tree.h"
@@ -310,6 +312,14 @@ TEST(TreeOptions, TreeWithSupportConsensusAndReplicatesAndNothingHalfWritten) {
   o.run(3, {table, "2"});
   EXPECT_NE(readfile(table + ".nwk").find("):"), std::string::npos);
   EXPECT_EQ(o.run(3, {""}), "");
+
+  // A signal stops the run at its first step; nothing is written.
+  std::remove((table + ".nwk").c_str());
+  setinterrupt(SIGTERM);
+  o.run(3, {table});
+  setinterrupt(0);
+  EXPECT_NE(o.error.find("interrupted"), std::string::npos) << o.error;
+  EXPECT_FALSE(test::exists(table + ".nwk"));
 }
 
 TEST(TreeOptions, ConversionKeepsEveryTableAndBootstrapTreeIsNotBuiltYet) {
