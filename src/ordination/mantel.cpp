@@ -96,27 +96,54 @@ std::vector<double> square(const Triangle& t, std::size_t n) {
   return out;
 }
 
-// Sum over i < j of y(i,j) x(order[i], order[j]): y a triangle, x square.
-double permutedsum(const std::vector<double>& x, const Triangle& y, const std::uint32_t* order, std::size_t n) {
-  double total = 0;
+// Permutations are evaluated four at a time: each value of y is read once
+// for all four, and the four sums (two partial sums each) are independent
+// chains of additions.
+constexpr std::size_t kBatch = 4;
+
+// sums[g] = the sum over i < j of y(i,j) x(orders[g][i], orders[g][j]), for
+// g < kBatch: y a triangle, x square. Each sum is added up in the same order
+// whatever the other orders of the batch are.
+void permutedsums(const std::vector<double>& x, const Triangle& y, const std::uint32_t* const* orders,
+                  std::size_t n, double* sums) {
+  double total[kBatch] = {};
   const double* yrow = y.data();
   for (std::size_t i = 0; i + 1 < n; ++i) {
-    const double* xrow = x.data() + static_cast<std::size_t>(order[i]) * n;
-    const std::uint32_t* columns = order + i + 1;
     const std::size_t length = n - 1 - i;
-    double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    const double* x0 = x.data() + static_cast<std::size_t>(orders[0][i]) * n;
+    const double* x1 = x.data() + static_cast<std::size_t>(orders[1][i]) * n;
+    const double* x2 = x.data() + static_cast<std::size_t>(orders[2][i]) * n;
+    const double* x3 = x.data() + static_cast<std::size_t>(orders[3][i]) * n;
+    const std::uint32_t* c0 = orders[0] + i + 1;
+    const std::uint32_t* c1 = orders[1] + i + 1;
+    const std::uint32_t* c2 = orders[2] + i + 1;
+    const std::uint32_t* c3 = orders[3] + i + 1;
+    double a0 = 0, a1 = 0, a2 = 0, a3 = 0, b0 = 0, b1 = 0, b2 = 0, b3 = 0;
     std::size_t t = 0;
-    for (; t + 4 <= length; t += 4) {
-      s0 += yrow[t] * xrow[columns[t]];
-      s1 += yrow[t + 1] * xrow[columns[t + 1]];
-      s2 += yrow[t + 2] * xrow[columns[t + 2]];
-      s3 += yrow[t + 3] * xrow[columns[t + 3]];
+    for (; t + 2 <= length; t += 2) {
+      const double y0 = yrow[t], y1 = yrow[t + 1];
+      a0 += y0 * x0[c0[t]];
+      b0 += y1 * x0[c0[t + 1]];
+      a1 += y0 * x1[c1[t]];
+      b1 += y1 * x1[c1[t + 1]];
+      a2 += y0 * x2[c2[t]];
+      b2 += y1 * x2[c2[t + 1]];
+      a3 += y0 * x3[c3[t]];
+      b3 += y1 * x3[c3[t + 1]];
     }
-    for (; t < length; ++t) s0 += yrow[t] * xrow[columns[t]];
-    total += (s0 + s1) + (s2 + s3);
+    if (t < length) {
+      a0 += yrow[t] * x0[c0[t]];
+      a1 += yrow[t] * x1[c1[t]];
+      a2 += yrow[t] * x2[c2[t]];
+      a3 += yrow[t] * x3[c3[t]];
+    }
+    total[0] += a0 + b0;
+    total[1] += a1 + b1;
+    total[2] += a2 + b2;
+    total[3] += a3 + b3;
     yrow += length;
   }
-  return total;
+  std::copy(total, total + kBatch, sums);
 }
 
 }  // namespace
@@ -157,30 +184,43 @@ MantelResult mantel(const TableRef& a, const TableRef& b, const MantelOptions& o
   x.clear();
   x.shrink_to_fit();
 
+  // The observed sum, added up as a permutation's would be.
   std::vector<std::uint32_t> same(n);
   std::iota(same.begin(), same.end(), std::uint32_t{0});
+  const std::uint32_t* identity4[kBatch] = {same.data(), same.data(), same.data(), same.data()};
+  double observed[kBatch];
+  permutedsums(xsquare, y, identity4, n, observed);
   MantelResult result;
   result.strains = n;
   result.seed = options.seed;
   result.permutations = options.permutations;
-  result.r = permutedsum(xsquare, y, same.data(), n) / norm;
+  result.r = observed[0] / norm;
 
-  // Permutation q + 1 on thread q mod threads; each r is computed whole by
-  // one thread, in one order, so the counts do not depend on the threads.
+  // Batch b (permutations 4b + 1 .. 4b + 4) on thread b mod threads. Each
+  // r is added up whole by one thread in one order, so the counts do not
+  // depend on the number of threads. A last, short batch repeats its last
+  // permutation.
   const auto count = static_cast<std::size_t>(options.permutations);
-  std::vector<double> sums(count);
-  const auto threads = static_cast<std::size_t>(std::clamp(options.threads, 1, std::max(1, options.permutations)));
+  const std::size_t batches = (count + kBatch - 1) / kBatch;
+  std::vector<double> sums(batches * kBatch);
+  const auto threads = std::min(static_cast<std::size_t>(std::max(options.threads, 1)), std::max<std::size_t>(batches, 1));
   auto work = [&](std::size_t first) {
-    std::vector<std::uint32_t> permutation(n);
-    for (std::size_t q = first; q < count; q += threads) {
-      mantelpermutation(options.seed, static_cast<std::uint32_t>(q + 1), permutation.data(), n);
-      sums[q] = permutedsum(xsquare, y, permutation.data(), n);
+    std::vector<std::uint32_t> permutations(kBatch * n);
+    const std::uint32_t* orders[kBatch];
+    for (std::size_t batch = first; batch < batches; batch += threads) {
+      for (std::size_t g = 0; g < kBatch; ++g) {
+        const std::size_t q = std::min(batch * kBatch + g, count - 1);
+        orders[g] = permutations.data() + g * n;
+        mantelpermutation(options.seed, static_cast<std::uint32_t>(q + 1), permutations.data() + g * n, n);
+      }
+      permutedsums(xsquare, y, orders, n, sums.data() + batch * kBatch);
     }
   };
   std::vector<std::thread> helpers;
   for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work, t);
   work(0);
   for (std::thread& t : helpers) t.join();
+  sums.resize(count);
 
   const double bar = result.r - std::sqrt(DBL_EPSILON);
   for (double s : sums)
