@@ -49,7 +49,10 @@ void summarise(const Eigen::VectorXd& all, Spectrum& s) {
   s.smallest = all.minCoeff();
 }
 
-Spectrum solve(const Eigen::MatrixXd& b, int k, EigenMethod method) {
+// The positive sum is left out (0) when `wholesum` is false and the table
+// has negative eigenvalues: the table is about to be corrected, and the
+// smallest eigenvalue is all the correction needs.
+Spectrum solve(const Eigen::MatrixXd& b, int k, EigenMethod method, bool wholesum) {
   const auto n = static_cast<std::size_t>(b.rows());
   const bool dense = method == EigenMethod::dense || static_cast<std::size_t>(k) + 2 >= n ||
                      (method == EigenMethod::automatic && (n <= kDenseLimit || static_cast<std::size_t>(k) > n / 8));
@@ -66,11 +69,14 @@ Spectrum solve(const Eigen::MatrixXd& b, int k, EigenMethod method) {
   s.zero = std::sqrt(DBL_EPSILON) * std::max(s.leading.values(0), 0.0);
   // Euclidean tables (the corrected ones among them) need no more than the
   // trace; the others need every eigenvalue for the positive sum.
-  if (countbelow(b, s.zero) == 0) {
+  s.negatives = countbelow(b, s.zero);
+  if (s.negatives == 0) {
     s.positivesum = b.trace();
     s.smallest = 0;
-  } else {
+  } else if (wholesum) {
     summarise(alleigen(b, false).values, s);
+  } else {
+    s.smallest = smallesteigen(b);
   }
   return s;
 }
@@ -120,7 +126,7 @@ PcoaResult pcoa(std::span<const double> distances, std::size_t n, const PcoaOpti
   checkvaried(distances, n);
 
   const Eigen::MatrixXd b = centred(distances, n, [](double d) { return d * d; });
-  Spectrum s = solve(b, options.axes, options.method);
+  Spectrum s = solve(b, options.axes, options.method, options.correction == Correction::none);
   PcoaResult r;
   r.strains = n;
   r.negatives = r.negativesanalysed = s.negatives;
@@ -136,7 +142,7 @@ PcoaResult pcoa(std::span<const double> distances, std::size_t n, const PcoaOpti
       r.constant = c2;
       corrected = centred(distances, n, [c2](double d) { return (d + c2) * (d + c2); });
     }
-    s = solve(corrected, options.axes, options.method);
+    s = solve(corrected, options.axes, options.method, true);
     r.negativesanalysed = s.negatives;
   }
   fill(s, n, r);

@@ -85,6 +85,15 @@ Eigenpairs leadingeigen(const Eigen::MatrixXd& b, int k) {
   return {solver.eigenvalues(), solver.eigenvectors()};
 }
 
+double smallesteigen(const Eigen::MatrixXd& b) {
+  Spectra::DenseSymMatProd<double> op(b);
+  Spectra::SymEigsSolver<Spectra::DenseSymMatProd<double>> solver(op, 1, krylovsize(1, static_cast<int>(b.rows())));
+  solver.init();
+  solver.compute(Spectra::SortRule::SmallestAlge, kMaxIterations, kTolerance);
+  if (solver.info() != Spectra::CompInfo::Successful) solverfailed("smallest eigenvalue");
+  return solver.eigenvalues()(0);
+}
+
 int countbelow(const Eigen::MatrixXd& b, double t) {
   const int n = static_cast<int>(b.rows());
   Eigen::MatrixXd a = b;

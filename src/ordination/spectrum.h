@@ -18,6 +18,8 @@ struct Eigenpairs {
 Eigenpairs alleigen(const Eigen::MatrixXd& b, bool vectors);
 // The k largest eigenvalues of the symmetric b and their vectors (k < n - 1).
 Eigenpairs leadingeigen(const Eigen::MatrixXd& b, int k);
+// The smallest eigenvalue of the symmetric b (Lanczos; n > 2).
+double smallesteigen(const Eigen::MatrixXd& b);
 // How many eigenvalues of the symmetric b lie below -t (t >= 0), from the
 // inertia of b + tI (Sylvester's law), without the eigenvalues themselves.
 int countbelow(const Eigen::MatrixXd& b, double t);
