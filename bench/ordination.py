@@ -3,7 +3,7 @@
 
     bench/ordination.py [--bench build/bench/ordination_bench] [--work DIR]
                         [--sizes 2000,5000] [--repeat 2] [--skip-anchors]
-                        [--reuse-anchors]
+                        [--reuse-anchors] [--blas-threads 1] [--vegan-permutations 999]
 
 Generates two tables per size deterministically: Dice distances of strains
 in 12 groups on 300 bands (about 30 % present, 12 % of bands flipped per
@@ -18,7 +18,13 @@ lorvane's times are the wall time of the whole program (reading the text
 tables included) and its own computation time; R's are system.time of the
 call alone, the reading of the table left out. Each lorvane run is repeated
 --repeat times, the best kept; R runs once (--reuse-anchors takes R's
-results of an earlier run from the work folder). Ratios are of computation
+results of an earlier run from the work folder). Both sides run with
+OPENBLAS_NUM_THREADS=--blas-threads (1 by default: on a shared machine two
+OpenBLAS threads that wait for each other's processor make R's and
+lorvane's eigen solvers several times slower, and the times erratic).
+--vegan-permutations runs vegan with fewer permutations on large tables;
+its time is then scaled to 999 (the permutations are nearly all of it).
+Ratios are of computation
 times (R's call against lorvane's computation) and of lorvane's whole
 program. Then checks the results:
 eigenvalues within a relative 1e-6 of cmdscale's, coordinates equal up to
@@ -87,7 +93,8 @@ d <- read(args[1]); g <- read(args[2]); out <- args[3]
 g <- g[rownames(d), rownames(d)]
 t1 <- system.time(c3 <- cmdscale(d, k = 3, eig = TRUE))[["elapsed"]]
 t2 <- system.time(p <- ape::pcoa(d))[["elapsed"]]
-t3 <- system.time(m <- vegan::mantel(as.dist(d), as.dist(g), permutations = 999))[["elapsed"]]
+perms <- as.integer(args[4])
+t3 <- system.time(m <- vegan::mantel(as.dist(d), as.dist(g), permutations = perms))[["elapsed"]] * 999 / perms
 writeLines(c(sprintf("cmdscale %.3f", t1), sprintf("pcoa %.3f", t2), sprintf("mantel %.3f", t3),
              paste("eig", paste(sprintf("%.17g", c3$eig[1:3]), collapse = " ")),
              sprintf("r %.17g", m$statistic), sprintf("p %.17g", m$signif)), out)
@@ -103,8 +110,11 @@ def main():
     parser.add_argument("--repeat", type=int, default=2)
     parser.add_argument("--skip-anchors", action="store_true")
     parser.add_argument("--reuse-anchors", action="store_true")
+    parser.add_argument("--blas-threads", default="1")
+    parser.add_argument("--vegan-permutations", type=int, default=999)
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
+    os.environ["OPENBLAS_NUM_THREADS"] = args.blas_threads
     failed = False
     for n in [int(s) for s in args.sizes.split(",")]:
         dice, plane = generate(n, args.work)
@@ -125,7 +135,7 @@ def main():
             f.write(R_SCRIPT)
         result = os.path.join(args.work, f"r{n}.txt")
         if not (args.reuse_anchors and os.path.exists(result)):
-            subprocess.run(["Rscript", script, dice, plane, result], check=True)
+            subprocess.run(["Rscript", script, dice, plane, result, str(args.vegan_permutations)], check=True)
         anchor = {}
         for line in open(result):
             key, *values = line.split()
