@@ -69,13 +69,14 @@ Spectrum solve(const Eigen::MatrixXd& b, int k, EigenMethod method, bool wholesu
   s.zero = std::sqrt(DBL_EPSILON) * std::max(s.leading.values(0), 0.0);
   // Euclidean tables (the corrected ones among them) need no more than the
   // trace; the others need every eigenvalue for the positive sum.
-  s.negatives = countbelow(b, s.zero);
-  if (s.negatives == 0) {
+  if (nonebelow(b, s.zero)) {
+    s.negatives = 0;
     s.positivesum = b.trace();
     s.smallest = 0;
   } else if (wholesum) {
     summarise(alleigen(b, false).values, s);
   } else {
+    s.negatives = countbelow(b, s.zero);
     s.smallest = smallesteigen(b);
   }
   return s;

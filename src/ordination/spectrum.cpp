@@ -16,6 +16,7 @@ extern "C" {
 void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
              double* work, const int* lwork, int* iwork, const int* liwork, int* info, std::size_t,
              std::size_t);
+void dpotrf_(const char* uplo, const int* n, double* a, const int* lda, int* info, std::size_t);
 void dsytrf_(const char* uplo, const int* n, double* a, const int* lda, int* ipiv, double* work,
              const int* lwork, int* info, std::size_t);
 }
@@ -92,6 +93,16 @@ double smallesteigen(const Eigen::MatrixXd& b) {
   solver.compute(Spectra::SortRule::SmallestAlge, kMaxIterations, kTolerance);
   if (solver.info() != Spectra::CompInfo::Successful) solverfailed("smallest eigenvalue");
   return solver.eigenvalues()(0);
+}
+
+bool nonebelow(const Eigen::MatrixXd& b, double t) {
+  const int n = static_cast<int>(b.rows());
+  Eigen::MatrixXd a = b;
+  a.diagonal().array() += t;
+  int info = 0;
+  dpotrf_("L", &n, a.data(), &n, &info, 1);
+  if (info < 0) solverfailed("dpotrf " + std::to_string(info));
+  return info == 0;
 }
 
 int countbelow(const Eigen::MatrixXd& b, double t) {

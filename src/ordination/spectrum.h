@@ -20,6 +20,10 @@ Eigenpairs alleigen(const Eigen::MatrixXd& b, bool vectors);
 Eigenpairs leadingeigen(const Eigen::MatrixXd& b, int k);
 // The smallest eigenvalue of the symmetric b (Lanczos; n > 2).
 double smallesteigen(const Eigen::MatrixXd& b);
+// Whether every eigenvalue of the symmetric b lies above -t (t > 0): whether
+// b + tI has a Cholesky factor (LAPACK dpotrf), which stops at the first
+// pivot that is not positive, so a table far from it is found out early.
+bool nonebelow(const Eigen::MatrixXd& b, double t);
 // How many eigenvalues of the symmetric b lie below -t (t >= 0), from the
 // inertia of b + tI (Sylvester's law), without the eigenvalues themselves.
 int countbelow(const Eigen::MatrixXd& b, double t);
