@@ -1,0 +1,232 @@
+#include "ordination/mantel.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <numeric>
+#include <random>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "core/messages.h"
+
+namespace lorvane {
+namespace {
+
+// The upper triangle of an n x n table, row after row: row i holds the
+// n - 1 - i values of columns i + 1 .. n - 1.
+using Triangle = std::vector<double>;
+
+// Position of each of table A's strains in table B.
+std::vector<std::size_t> matchnames(const TableRef& a, const TableRef& b) {
+  if (a.size() != b.size())
+    throw ErrorStop("Table A holds " + std::to_string(a.size()) + " strains and table B " +
+                    std::to_string(b.size()) + ": the Mantel test needs the same strains in both");
+  std::unordered_map<std::string, std::size_t> positions;
+  for (std::size_t i = 0; i < b.size(); ++i)
+    if (!positions.emplace(b.names[i], i).second)
+      throw ErrorStop("Table B names the strain " + b.names[i] + " more than once");
+  std::vector<std::size_t> order(a.size());
+  std::unordered_map<std::string, std::size_t> seen;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (!seen.emplace(a.names[i], i).second)
+      throw ErrorStop("Table A names the strain " + a.names[i] + " more than once");
+    const auto found = positions.find(a.names[i]);
+    if (found == positions.end())
+      throw ErrorStop("The strain " + a.names[i] + " of table A is not in table B: the Mantel test needs the same strains in both");
+    order[i] = found->second;
+  }
+  return order;
+}
+
+// The upper triangle of table t, its strains taken in the order `order`.
+Triangle triangle(std::span<const double> t, std::size_t n, const std::vector<std::size_t>& order) {
+  Triangle out;
+  out.reserve(n * (n - 1) / 2);
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = i + 1; j < n; ++j) {
+      const std::size_t p = std::min(order[i], order[j]), q = std::max(order[i], order[j]);
+      out.push_back(t[p * n + q]);
+    }
+  return out;
+}
+
+void checkvaried(const Triangle& t, const std::string& table) {
+  if (std::adjacent_find(t.begin(), t.end(), std::not_equal_to<>()) == t.end())
+    throw ErrorStop("Every distance in table " + table + " is the same: the correlation is undefined");
+}
+
+// Ranks 1..m, tied values taking the mean of their ranks.
+void torank(Triangle& t) {
+  std::vector<std::size_t> index(t.size());
+  std::iota(index.begin(), index.end(), std::size_t{0});
+  std::stable_sort(index.begin(), index.end(), [&t](std::size_t p, std::size_t q) { return t[p] < t[q]; });
+  Triangle rank(t.size());
+  for (std::size_t first = 0; first < index.size();) {
+    std::size_t last = first + 1;
+    while (last < index.size() && t[index[last]] == t[index[first]]) ++last;
+    const double mean = 0.5 * static_cast<double>(first + 1 + last);
+    for (std::size_t k = first; k < last; ++k) rank[index[k]] = mean;
+    first = last;
+  }
+  t.swap(rank);
+}
+
+// Subtracts the mean; returns the sum of squares.
+double centre(Triangle& t) {
+  double sum = 0;
+  for (double v : t) sum += v;
+  const double mean = sum / static_cast<double>(t.size());
+  double squares = 0;
+  for (double& v : t) {
+    v -= mean;
+    squares += v * v;
+  }
+  return squares;
+}
+
+// The full symmetric n x n table of a triangle, zeros on the diagonal.
+std::vector<double> square(const Triangle& t, std::size_t n) {
+  std::vector<double> out(n * n, 0.0);
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = i + 1; j < n; ++j, ++k) out[i * n + j] = out[j * n + i] = t[k];
+  return out;
+}
+
+// Permutations are evaluated four at a time: each value of y is read once
+// for all four, and the four sums (two partial sums each) are independent
+// chains of additions.
+constexpr std::size_t kBatch = 4;
+
+// sums[g] = the sum over i < j of y(i,j) x(orders[g][i], orders[g][j]), for
+// g < kBatch: y a triangle, x square. Each sum is added up in the same order
+// whatever the other orders of the batch are.
+void permutedsums(const std::vector<double>& x, const Triangle& y, const std::uint32_t* const* orders,
+                  std::size_t n, double* sums) {
+  double total[kBatch] = {};
+  const double* yrow = y.data();
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    const std::size_t length = n - 1 - i;
+    const double* x0 = x.data() + static_cast<std::size_t>(orders[0][i]) * n;
+    const double* x1 = x.data() + static_cast<std::size_t>(orders[1][i]) * n;
+    const double* x2 = x.data() + static_cast<std::size_t>(orders[2][i]) * n;
+    const double* x3 = x.data() + static_cast<std::size_t>(orders[3][i]) * n;
+    const std::uint32_t* c0 = orders[0] + i + 1;
+    const std::uint32_t* c1 = orders[1] + i + 1;
+    const std::uint32_t* c2 = orders[2] + i + 1;
+    const std::uint32_t* c3 = orders[3] + i + 1;
+    double a0 = 0, a1 = 0, a2 = 0, a3 = 0, b0 = 0, b1 = 0, b2 = 0, b3 = 0;
+    std::size_t t = 0;
+    for (; t + 2 <= length; t += 2) {
+      const double y0 = yrow[t], y1 = yrow[t + 1];
+      a0 += y0 * x0[c0[t]];
+      b0 += y1 * x0[c0[t + 1]];
+      a1 += y0 * x1[c1[t]];
+      b1 += y1 * x1[c1[t + 1]];
+      a2 += y0 * x2[c2[t]];
+      b2 += y1 * x2[c2[t + 1]];
+      a3 += y0 * x3[c3[t]];
+      b3 += y1 * x3[c3[t + 1]];
+    }
+    if (t < length) {
+      a0 += yrow[t] * x0[c0[t]];
+      a1 += yrow[t] * x1[c1[t]];
+      a2 += yrow[t] * x2[c2[t]];
+      a3 += yrow[t] * x3[c3[t]];
+    }
+    total[0] += a0 + b0;
+    total[1] += a1 + b1;
+    total[2] += a2 + b2;
+    total[3] += a3 + b3;
+    yrow += length;
+  }
+  std::copy(total, total + kBatch, sums);
+}
+
+}  // namespace
+
+void mantelpermutation(std::uint32_t seed, std::uint32_t q, std::uint32_t* order, std::size_t n) {
+  std::seed_seq sequence{seed, q};
+  std::mt19937 generator(sequence);
+  std::iota(order, order + n, std::uint32_t{0});
+  for (std::size_t i = n; i-- > 1;) {
+    const auto bound = static_cast<std::uint64_t>(i) + 1;
+    const std::uint64_t limit = (std::uint64_t{1} << 32) - (std::uint64_t{1} << 32) % bound;
+    std::uint64_t v = generator();
+    while (v >= limit) v = generator();
+    std::swap(order[i], order[v % bound]);
+  }
+}
+
+MantelResult mantel(const TableRef& a, const TableRef& b, const MantelOptions& options) {
+  const std::size_t n = a.size();
+  checkdistances(a.values, n, "Table A");
+  checkdistances(b.values, b.size(), "Table B");
+  const std::vector<std::size_t> order = matchnames(a, b);
+  if (n < 3) throw ErrorStop("The Mantel test needs at least 3 strains; the tables hold " + std::to_string(n));
+  if (options.permutations < 0) throw ErrorStop("The number of permutations must not be negative");
+
+  std::vector<std::size_t> identity(n);
+  std::iota(identity.begin(), identity.end(), std::size_t{0});
+  Triangle x = triangle(a.values, n, identity);
+  Triangle y = triangle(b.values, n, order);
+  checkvaried(x, "A");
+  checkvaried(y, "B");
+  if (options.method == Correlation::spearman) {
+    torank(x);
+    torank(y);
+  }
+  const double norm = std::sqrt(centre(x) * centre(y));
+  const std::vector<double> xsquare = square(x, n);
+  x.clear();
+  x.shrink_to_fit();
+
+  // The observed sum, added up as a permutation's would be.
+  std::vector<std::uint32_t> same(n);
+  std::iota(same.begin(), same.end(), std::uint32_t{0});
+  const std::uint32_t* identity4[kBatch] = {same.data(), same.data(), same.data(), same.data()};
+  double observed[kBatch];
+  permutedsums(xsquare, y, identity4, n, observed);
+  MantelResult result;
+  result.strains = n;
+  result.seed = options.seed;
+  result.permutations = options.permutations;
+  result.r = observed[0] / norm;
+
+  // Batch b (permutations 4b + 1 .. 4b + 4) on thread b mod threads. Each
+  // r is added up whole by one thread in one order, so the counts do not
+  // depend on the number of threads. A last, short batch repeats its last
+  // permutation.
+  const auto count = static_cast<std::size_t>(options.permutations);
+  const std::size_t batches = (count + kBatch - 1) / kBatch;
+  std::vector<double> sums(batches * kBatch);
+  const auto threads = std::min(static_cast<std::size_t>(std::max(options.threads, 1)), std::max<std::size_t>(batches, 1));
+  auto work = [&](std::size_t first) {
+    std::vector<std::uint32_t> permutations(kBatch * n);
+    const std::uint32_t* orders[kBatch];
+    for (std::size_t batch = first; batch < batches; batch += threads) {
+      for (std::size_t g = 0; g < kBatch; ++g) {
+        const std::size_t q = std::min(batch * kBatch + g, count - 1);
+        orders[g] = permutations.data() + g * n;
+        mantelpermutation(options.seed, static_cast<std::uint32_t>(q + 1), permutations.data() + g * n, n);
+      }
+      permutedsums(xsquare, y, orders, n, sums.data() + batch * kBatch);
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work, t);
+  work(0);
+  for (std::thread& t : helpers) t.join();
+  sums.resize(count);
+
+  const double bar = result.r - std::sqrt(DBL_EPSILON);
+  for (double s : sums)
+    if (s / norm >= bar) ++result.aslarge;
+  if (count > 0) result.p = (1.0 + result.aslarge) / (1.0 + static_cast<double>(count));
+  return result;
+}
+
+}  // namespace lorvane

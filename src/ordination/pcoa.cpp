@@ -1,0 +1,153 @@
+#include "ordination/pcoa.h"
+
+#include <cfloat>
+#include <cmath>
+#include <string>
+
+#include "core/messages.h"
+#include "ordination/spectrum.h"
+#include "ordination/tablecheck.h"
+
+namespace lorvane {
+namespace {
+
+// Tables up to this size are always solved whole.
+constexpr std::size_t kDenseLimit = 512;
+
+// J A J for A(i,j) = -1/2 f(d(i,j)) off the diagonal and 0 on it, read from
+// the upper triangle so that the result is exactly symmetric.
+template <typename F>
+Eigen::MatrixXd centred(std::span<const double> d, std::size_t n, F f) {
+  const auto size = static_cast<Eigen::Index>(n);
+  Eigen::MatrixXd a = Eigen::MatrixXd::Zero(size, size);
+  for (Eigen::Index i = 0; i < size; ++i)
+    for (Eigen::Index j = i + 1; j < size; ++j)
+      a(i, j) = a(j, i) = -0.5 * f(d[static_cast<std::size_t>(i) * n + static_cast<std::size_t>(j)]);
+  const Eigen::VectorXd means = a.rowwise().mean();
+  const double grand = means.mean();
+  for (Eigen::Index j = 0; j < size; ++j)
+    for (Eigen::Index i = 0; i < size; ++i) a(i, j) += grand - means(i) - means(j);
+  return a;
+}
+
+// What the analysis needs of the spectrum of B.
+struct Spectrum {
+  Eigenpairs leading;        // the k asked for
+  int negatives = 0;         // eigenvalues below -zero
+  double positivesum = 0;    // of the eigenvalues above zero
+  double smallest = 0;       // known when negatives > 0
+  double zero = 0;           // |eigenvalue| <= zero counts as 0
+};
+
+void summarise(const Eigen::VectorXd& all, Spectrum& s) {
+  s.negatives = 0;
+  s.positivesum = 0;
+  for (double v : all) {
+    if (v < -s.zero) ++s.negatives;
+    if (v > s.zero) s.positivesum += v;
+  }
+  s.smallest = all.minCoeff();
+}
+
+// The positive sum is left out (0) when `wholesum` is false and the table
+// has negative eigenvalues: the table is about to be corrected, and the
+// smallest eigenvalue is all the correction needs.
+Spectrum solve(const Eigen::MatrixXd& b, int k, EigenMethod method, bool wholesum) {
+  const auto n = static_cast<std::size_t>(b.rows());
+  const bool dense = method == EigenMethod::dense || static_cast<std::size_t>(k) + 2 >= n ||
+                     (method == EigenMethod::automatic && (n <= kDenseLimit || static_cast<std::size_t>(k) > n / 8));
+  Spectrum s;
+  if (dense) {
+    Eigenpairs all = alleigen(b, true);
+    s.zero = std::sqrt(DBL_EPSILON) * std::max(all.values(0), 0.0);
+    summarise(all.values, s);
+    s.leading.values = all.values.head(k);
+    s.leading.vectors = all.vectors.leftCols(k);
+    return s;
+  }
+  s.leading = leadingeigen(b, k);
+  s.zero = std::sqrt(DBL_EPSILON) * std::max(s.leading.values(0), 0.0);
+  // Euclidean tables (the corrected ones among them) need no more than the
+  // trace; the others need every eigenvalue for the positive sum.
+  if (nonebelow(b, s.zero)) {
+    s.negatives = 0;
+    s.positivesum = b.trace();
+    s.smallest = 0;
+  } else if (wholesum) {
+    summarise(alleigen(b, false).values, s);
+  } else {
+    s.negatives = countbelow(b, s.zero);
+    s.smallest = smallesteigen(b);
+  }
+  return s;
+}
+
+void checkvaried(std::span<const double> d, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = i + 1; j < n; ++j)
+      if (d[i * n + j] != d[1]) return;
+  throw ErrorStop("Every distance in the table is the same: the strains have no principal axes");
+}
+
+void fill(const Spectrum& s, std::size_t n, PcoaResult& r) {
+  const auto k = s.leading.values.size();
+  r.eigenvalues.assign(static_cast<std::size_t>(k), 0);
+  r.shares.assign(static_cast<std::size_t>(k), 0);
+  r.cumulative.assign(static_cast<std::size_t>(k), 0);
+  r.positivesum = s.positivesum;
+  r.axes = 0;
+  double cumulative = 0;
+  for (Eigen::Index a = 0; a < k; ++a) {
+    const double v = s.leading.values(a);
+    const auto i = static_cast<std::size_t>(a);
+    r.eigenvalues[i] = std::abs(v) <= s.zero ? 0 : v;
+    r.shares[i] = r.eigenvalues[i] > 0 ? r.eigenvalues[i] / s.positivesum : 0;
+    cumulative += r.shares[i];
+    r.cumulative[i] = cumulative;
+    if (r.eigenvalues[i] > 0) r.axes = static_cast<int>(a) + 1;
+  }
+  const auto axes = static_cast<std::size_t>(r.axes);
+  r.coordinates.assign(n * axes, 0);
+  for (std::size_t a = 0; a < axes; ++a) {
+    const auto column = s.leading.vectors.col(static_cast<Eigen::Index>(a));
+    Eigen::Index largest = 0;
+    column.cwiseAbs().maxCoeff(&largest);
+    const double scale = std::copysign(std::sqrt(r.eigenvalues[a]), column(largest));
+    for (std::size_t i = 0; i < n; ++i) r.coordinates[i * axes + a] = column(static_cast<Eigen::Index>(i)) * scale;
+  }
+}
+
+}  // namespace
+
+PcoaResult pcoa(std::span<const double> distances, std::size_t n, const PcoaOptions& options) {
+  if (n < 2) throw ErrorStop("Principal coordinates need at least 2 strains; the table holds " + std::to_string(n));
+  if (options.axes < 1 || static_cast<std::size_t>(options.axes) > n)
+    throw ErrorStop("The number of axes must be from 1 to " + std::to_string(n) + ", the number of strains");
+  checkdistances(distances, n, "The table");
+  checkvaried(distances, n);
+
+  const Eigen::MatrixXd b = centred(distances, n, [](double d) { return d * d; });
+  Spectrum s = solve(b, options.axes, options.method, options.correction == Correction::none);
+  PcoaResult r;
+  r.strains = n;
+  r.negatives = r.negativesanalysed = s.negatives;
+  if (options.correction != Correction::none && s.negatives > 0) {
+    r.applied = options.correction;
+    Eigen::MatrixXd corrected;
+    if (options.correction == Correction::lingoes) {
+      const double c1 = -s.smallest;
+      r.constant = c1;
+      corrected = centred(distances, n, [c1](double d) { return d * d + 2 * c1; });
+    } else {
+      const double c2 = largestrealeigen(b, centred(distances, n, [](double d) { return d; }));
+      r.constant = c2;
+      corrected = centred(distances, n, [c2](double d) { return (d + c2) * (d + c2); });
+    }
+    s = solve(corrected, options.axes, options.method, true);
+    r.negativesanalysed = s.negatives;
+  }
+  fill(s, n, r);
+  return r;
+}
+
+}  // namespace lorvane
