@@ -40,6 +40,7 @@ namespace {
 constexpr double kMargin = 10;
 constexpr double kGap = 8;
 constexpr Colour kGrey{90, 90, 90, 255};
+constexpr Colour kLeader{200, 200, 200, 255};
 
 std::string numbertext(double v) {
   char s[32];
@@ -74,6 +75,7 @@ class Builder {
     const double bottom = y + n * g_.rowheight;
     double right = x;
     if (tree_) {
+      if (style_.showsupport) x += textwidth("100", supportsize());  // room for a label left of the root
       right = dendrogram(x, bottom);
       x = right + 4;
     }
@@ -92,6 +94,7 @@ class Builder {
   }
   double rowy(int row) const { return g_.top + (row + 0.5) * g_.rowheight; }
   double fontsize() const { return std::min(style_.fontsize, g_.rowheight * 0.85); }
+  double supportsize() const { return std::max(1.0, fontsize() * 0.8); }
   const std::string& tipname(int tip) const {
     return tree_ ? tree_->names[static_cast<std::size_t>(tip)] : table_->names[static_cast<std::size_t>(tip)];
   }
@@ -159,7 +162,7 @@ class Builder {
       add(Line{{{p.x, p.y}, {p.x, q.y}, {q.x, q.y}}, kBlack, 1, v});
     }
     if (style_.showsupport) {
-      const double size = std::max(1.0, fontsize() * 0.8);
+      const double size = supportsize();
       for (int v : order) {
         const auto& node = t.nodes[static_cast<std::size_t>(v)];
         if (node.parent < 0 || node.children.empty() || std::isnan(node.support) ||
@@ -168,6 +171,13 @@ class Builder {
         const Point q = g_.nodes[static_cast<std::size_t>(v)];
         add(Text{q.x - 2, q.y - 2, percenttext(node.support), size, Anchor::End, kGrey, v});
       }
+    }
+    add(End{});
+    // Light leaders from the tips to their names.
+    add(Begin{"leaders"});
+    for (int tip : g_.tips) {
+      const Point q = g_.nodes[static_cast<std::size_t>(tip)];
+      if (q.x + 4 < x0 + style_.treewidth) add(Line{{{q.x + 2, q.y}, {x0 + style_.treewidth, q.y}}, kLeader, 0.5, -1});
     }
     add(End{});
     // The scale bar: a round length near a fifth of the deepest tip.
