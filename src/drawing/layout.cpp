@@ -82,7 +82,7 @@ class Builder {
     right = names(x);
     if (table_) right = heatmap(right + kGap, bottom);
     scene_.width = right + kMargin;
-    scene_.height = std::max(bottom + (tree_ ? 40 : 0), legendbottom_) + kMargin;
+    scene_.height = std::max(bottom + (tree_ ? 40 * big_ : 0), legendbottom_) + kMargin;
     scene_.geometry = std::move(g_);
     return std::move(scene_);
   }
@@ -110,6 +110,10 @@ class Builder {
     const int n = static_cast<int>(g_.tips.size());
     g_.rowheight = style_.rowheight;
     if (n * g_.rowheight > style_.maxheight) g_.rowheight = style_.maxheight / n;
+    // Tall pictures get a wider tree, and a larger legend and scale bar.
+    const double height = n * g_.rowheight;
+    treewidth_ = std::max(style_.treewidth, height / 2);
+    big_ = std::max(1.0, height / 1000);
     if (!table_) return;
     if (!tree_) {
       g_.tablerows = g_.tips;
@@ -141,7 +145,7 @@ class Builder {
     }
     double deepest = *std::max_element(depth.begin(), depth.end());
     if (!(deepest > 0)) deepest = 1;
-    const double scale = style_.treewidth / deepest;
+    const double scale = treewidth_ / deepest;
     g_.nodes.assign(t.nodes.size(), Point{});
     for (std::size_t k = 0; k < g_.tips.size(); ++k)
       g_.nodes[static_cast<std::size_t>(g_.tips[k])].y = rowy(static_cast<int>(k));
@@ -177,17 +181,18 @@ class Builder {
     add(Begin{"leaders"});
     for (int tip : g_.tips) {
       const Point q = g_.nodes[static_cast<std::size_t>(tip)];
-      if (q.x + 4 < x0 + style_.treewidth) add(Line{{{q.x + 2, q.y}, {x0 + style_.treewidth, q.y}}, kLeader, 0.5, -1});
+      if (q.x + 4 < x0 + treewidth_) add(Line{{{q.x + 2, q.y}, {x0 + treewidth_, q.y}}, kLeader, 0.5, -1});
     }
     add(End{});
     // The scale bar: a round length near a fifth of the deepest tip.
     const double length = roundlength(deepest / 5);
-    const double y = bottom + 16;
+    const double y = bottom + 16 * big_;
     add(Begin{"scale"});
-    add(Line{{{x0, y}, {x0 + length * scale, y}}, kBlack, 1.5, -1});
-    add(Text{x0 + length * scale / 2, y + 14, numbertext(length), style_.fontsize, Anchor::Middle, kBlack, -1});
+    add(Line{{{x0, y}, {x0 + length * scale, y}}, kBlack, 1.5 * big_, -1});
+    add(Text{x0 + length * scale / 2, y + 14 * big_, numbertext(length), style_.fontsize * big_, Anchor::Middle, kBlack,
+             -1});
     add(End{});
-    return x0 + style_.treewidth;
+    return x0 + treewidth_;
   }
 
   // The tip names from x; returns their right end.
@@ -283,8 +288,8 @@ class Builder {
   // The colour bar: the high end at the top.
   double legend(double x) {
     constexpr int kSteps = 64;
-    const double h = std::clamp(g_.maph, 60.0, 200.0);
-    const double w = 12;
+    const double h = std::clamp(g_.maph, 60.0, 200.0 * big_);
+    const double w = 12 * big_;
     const double y = g_.top;
     Image bar{x, y, w, h, 1, kSteps, {}};
     for (int k = 0; k < kSteps; ++k) {
@@ -294,7 +299,7 @@ class Builder {
     add(Begin{"legend"});
     add(std::move(bar));
     add(Rect{x, y, w, h, kNone, kGrey, 0.5});
-    const double size = style_.fontsize;
+    const double size = style_.fontsize * big_;
     add(Text{x + w + 4, y + 0.35 * size, numbertext(g_.high), size, Anchor::Start, kBlack, -1});
     add(Text{x + w + 4, y + h / 2 + 0.35 * size, numbertext((g_.low + g_.high) / 2), size, Anchor::Start, kBlack, -1});
     add(Text{x + w + 4, y + h + 0.35 * size, numbertext(g_.low), size, Anchor::Start, kBlack, -1});
@@ -311,6 +316,8 @@ class Builder {
   Scene scene_;
   Geometry g_;
   double legendbottom_ = 0;
+  double treewidth_ = 0;  // root to deepest tip
+  double big_ = 1;        // the size of the legend and the scale bar, relative
 };
 
 }  // namespace
