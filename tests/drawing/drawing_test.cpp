@@ -2,6 +2,7 @@
 // SVG as XML, large tables as one image; the Newick reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -43,6 +44,24 @@ std::set<std::string> split(const Tree& t, int v) {
   for (const std::string& n : t.names)
     if (!side.count(n)) other.insert(n);
   return other;
+}
+
+// Every node but the root is its parent's child, every leaf is reached once.
+void expectwhole(const Tree& t) {
+  for (int v = 0; v < static_cast<int>(t.nodes.size()); ++v) {
+    const int p = t.nodes[static_cast<std::size_t>(v)].parent;
+    if (v == t.root) {
+      EXPECT_EQ(p, -1);
+      continue;
+    }
+    ASSERT_GE(p, 0) << v;
+    const auto& c = t.nodes[static_cast<std::size_t>(p)].children;
+    EXPECT_EQ(std::count(c.begin(), c.end(), v), 1) << v;
+  }
+  std::vector<int> tips = tiporder(t);
+  std::sort(tips.begin(), tips.end());
+  EXPECT_EQ(tips.size(), static_cast<std::size_t>(t.leaves()));
+  EXPECT_EQ(std::unique(tips.begin(), tips.end()), tips.end());
 }
 
 TEST(Newick, ReadsWhatItWritesAndOtherForms) {
@@ -113,33 +132,43 @@ TEST(Layout, SupportStaysOnItsEdgeAfterReRooting) {
   for (int v = tree.leaves(); v < static_cast<int>(tree.nodes.size()); ++v)
     if (!std::isnan(tree.nodes[static_cast<std::size_t>(v)].support))
       before[split(tree, v)] = tree.nodes[static_cast<std::size_t>(v)].support;
-  for (const char* leaf : {"E", "A", "C"}) {
-    int e = 0;
-    while (tree.names[static_cast<std::size_t>(e)] != leaf) ++e;
-    const Tree t = reroot(tree, e);
-    ASSERT_TRUE(t.rooted);
-    EXPECT_EQ(t.nodes[static_cast<std::size_t>(t.root)].children.size(), 2u);
-    const std::vector<int> tips = tiporder(t);
-    EXPECT_EQ(std::set<int>(tips.begin(), tips.end()).size(), 7u) << leaf;
+  // Each label shows the support its split had, at its node.
+  auto expectlabels = [&](const Tree& t, int e) {
     const Scene s = layout(&t, nullptr);
     int labels = 0;
     for (const Text* x : itemsof<Text>(s)) {
       if (x->node < t.leaves()) continue;
       ++labels;
-      EXPECT_EQ(x->text, percenttext(before.at(split(t, x->node)))) << leaf;
+      EXPECT_EQ(x->text, percenttext(before.at(split(t, x->node)))) << e;
       const Point p = s.geometry.nodes[static_cast<std::size_t>(x->node)];
       EXPECT_DOUBLE_EQ(x->x, p.x - 2);
       EXPECT_DOUBLE_EQ(x->y, p.y - 2);
     }
-    EXPECT_EQ(labels, 4) << leaf;
+    EXPECT_EQ(labels, 4) << e;
     // Lengths between leaves are kept.
     double total = 0, totalbefore = 0;
     for (const auto& n : t.nodes) total += n.length;
     for (const auto& n : tree.nodes) totalbefore += n.length;
     EXPECT_DOUBLE_EQ(total, totalbefore);
+  };
+  // On the edge above every node, leaves and internal nodes, then again
+  // (the former root's two edges become one).
+  for (int e = 0; e < static_cast<int>(tree.nodes.size()); ++e) {
+    if (e == tree.root) continue;
+    const Tree t = reroot(tree, e);
+    ASSERT_TRUE(t.rooted);
+    EXPECT_EQ(t.nodes[static_cast<std::size_t>(t.root)].children.size(), 2u);
+    EXPECT_EQ(t.nodes.size(), tree.nodes.size() + 1);
+    expectwhole(t);
+    expectlabels(t, e);
+    const Tree again = reroot(t, 6);
+    EXPECT_EQ(again.nodes.size(), t.nodes.size()) << e;
+    expectwhole(again);
+    expectlabels(again, e);
   }
   // Collapsing below 60 removes the 55 edge: F and G hang from the 70 node.
   const Tree c = collapse(tree, 60);
+  expectwhole(c);
   EXPECT_EQ(c.nodes.size(), tree.nodes.size() - 1);
   EXPECT_EQ(c.nodes[5].parent, c.nodes[4].parent);
   EXPECT_EQ(c.nodes[5].length, 2);
