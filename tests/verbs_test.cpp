@@ -117,6 +117,7 @@ TEST(Verbs, UsageErrorsExit64NamingTheOption) {
       {"run a.cmd b.cmd", "one COMMANDFILE only"},
       {"tree --method xyz t", "--method xyz: expected nj or upgma"},
       {"convert --format nexus t", "--format nexus: expected phylip, phylip-lower or csv"},
+      {"bootstrap-tree --sites 6 --replicates 2 --svg p.svg x", "--svg: not available yet"},
   };
   for (const auto& [args, message] : cases) {
     const auto r = f.run(args);

@@ -3,10 +3,14 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/interrupt.h"
+#include "core/messages.h"
+#include "core/textio.h"
+#include "drawing/scene.h"
 #include "frame/startup.h"
 
 namespace lorvane {
@@ -38,7 +42,8 @@ const VerbOption kReplicates{"--replicates", "N", K::Integer, 6, "number of boot
 const VerbOption kSeed{"--seed", "S", K::Seed, 0,
                        "seed of the random generator, 0 to 4294967295 (default: LORVANE_SEED, else the clock); "
                        "the report gives the seed used"};
-const VerbOption kSvg{"--svg", "FILE", K::Unavailable, 0, "picture of the tree (not available yet)"};
+const VerbOption kSvg{"--svg", "FILE", K::Picture, 0, "also an SVG picture: the tree beside the heat map of TABLE"};
+const VerbOption kSvgLater{"--svg", "FILE", K::Unavailable, 0, "picture of the tree (not available yet)"};
 
 }  // namespace
 
@@ -59,7 +64,7 @@ const std::vector<Verb>& verbs() {
        {indexoption(true), kSites, kK, {"--jc", "", K::Flag, 5, "the Jukes-Cantor correction of the Dice distance"},
         kReplicates, kSeed,
         {"--method", "nj|upgma", K::Choice, 7, "neighbor-joining or UPGMA (default nj)", false, 1, {"nj", "upgma"}},
-        kSvg}},
+        kSvgLater}},
       {"convert", 5, 2, "TABLE", 1, "distance table in another format",
        {{"--format", "phylip|phylip-lower|csv", K::Choice, 2, "PHYLIP square, lower-triangular or CSV (default phylip)",
          false, 1, {"phylip", "phylip-lower", "csv"}}}},
@@ -160,6 +165,11 @@ void takeoption(VerbCall& call, const VerbOption& o, const std::string& value, c
     case K::Unavailable:
       call.error = name + ": not available yet";
       break;
+    case K::Picture: {
+      VerbOption path{o.name, o.metavar, K::Path};
+      call.picture = answerof(path, value, startfolder, call.error);
+      break;
+    }
     default:
       call.answers[static_cast<std::size_t>(o.slot)] = answerof(o, value, startfolder, call.error);
       break;
@@ -293,6 +303,25 @@ int runverboption(Frame& frame, const VerbCall& call) {
     return kExitRunFailed;
   }
   frame.droptemporaryreport();
+  return call.picture.empty() ? kExitWorkedThrough : writepicture(call);
+}
+
+int writepicture(const VerbCall& call) {
+  try {
+    std::string text;
+    const std::string treepath = call.operand + ".nwk";
+    if (!readwhole(treepath, text)) throw ErrorStop("Error: can't open tree file " + treepath + " (writepicture)");
+    const Tree tree = readnewick(text, treepath);
+    TableReader reader(call.operand);
+    DistanceTable table;
+    if (!reader.next(table)) throw ErrorStop("Error: " + call.operand + " holds no table (writepicture)");
+    const drawing::Scene scene = drawing::layout(&tree, &table);
+    if (interruptsignal() != 0) return exitinterrupted(interruptsignal());
+    drawing::writesvg(scene, call.picture);
+  } catch (const ErrorStop& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitRunFailed;
+  }
   return kExitWorkedThrough;
 }
 

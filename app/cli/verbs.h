@@ -24,6 +24,7 @@ enum class ValueKind {
   Threads,      // the number of threads of the computations
   Quiet,        // no progress display, no information messages
   Help,         // the verb's help
+  Picture,      // an SVG file drawn after the run (a path)
   Unavailable,  // named in the usage, not yet run by this program
 };
 
@@ -59,6 +60,7 @@ struct VerbCall {
   const Verb* verb = nullptr;
   std::array<std::string, kMaxParameters + 1> answers{};
   std::string operand;  // the whole path
+  std::string picture;  // --svg: the whole path; empty when not asked
   std::optional<std::string> seed, threads;
   bool quiet = false;
   bool help = false;
@@ -73,8 +75,13 @@ std::string verblist();
 // Fill the answer store with the call's answers and run its option as a
 // command-file block would (banner, option, report). The verb must run an
 // option, and the module must register it with the verb's parameter count.
-// Returns the exit status.
+// When the run is done and a picture was asked, draws it (see
+// writepicture). Returns the exit status.
 int runverboption(Frame& frame, const VerbCall& call);
+// The picture of a tree verb's run: the tree it wrote (TABLE.nwk) beside the
+// heat map of TABLE's first table, as SVG. The exit status: an error stop
+// is written to standard error and gives status 1.
+int writepicture(const VerbCall& call);
 // Whether the registered module offers the verb's option as the verb fills it.
 bool verbavailable(const Frame& frame, const Verb& verb);
 

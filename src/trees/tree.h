@@ -106,5 +106,11 @@ std::string newickname(const std::string& name);
 // One line ending in ";\n": lengths as %.10g when `lengths`, support as
 // the label of the node below its edge.
 std::string newick(const Tree& t, bool lengths = true);
+// The first tree of Newick text, as newick() writes it and as others do:
+// names quoted or bare (underscores kept), lengths after ':', a number after
+// ')' taken as the support of the edge above that node, [comments] skipped.
+// Leaves are numbered in their order in the text; the tree is rooted when
+// its root has two children. Error stop naming `where` on a fault.
+Tree readnewick(const std::string& text, const std::string& where);
 
 }  // namespace lorvane
