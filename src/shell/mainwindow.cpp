@@ -11,6 +11,7 @@
 #include <QSessionManager>
 #include <QUrl>
 
+#include "core/interrupt.h"
 #include "dialogs/qt/paramdialog.h"
 #include "frame/cmdfile.h"
 #include "frame/frame.h"
@@ -69,6 +70,8 @@ MainWindow::~MainWindow() {
 }
 
 MainWindow::BusyScope::~BusyScope() {
+  // A Cancel of the command that ended is not carried over to the next one.
+  if (w_.busy_ == 1 && interruptsignal() == kCancelledByUser) setinterrupt(0);
   if (--w_.busy_ == 0 && w_.pendingclose_) {
     w_.pendingclose_ = false;
     w_.close();

@@ -33,7 +33,9 @@ void MenusTest::menuBarHoldsTheFourPopups() {
   QCOMPARE(titles, QStringList({"&File", "&Edit", "&Options", "&?"}));
 
   using L = QList<QPair<int, QString>>;
-  QCOMPARE(items(p.window().popup(0)), L({{1011, "Display help messages"}, {0, "-"}, {1010, "Change default folder"},
+  QCOMPARE(items(p.window().popup(0)), L({{1001, "&New\tCtrl+N"}, {1002, "&Open...\tCtrl+O"}, {1004, "&Save\tCtrl+S"},
+                                          {1005, "Save &as...\tCtrl+Alt+S"}, {1006, "&Revert\tCtrl+R"},
+                                          {1003, "&Close\tCtrl+W"}, {0, "-"}, {1011, "Display help messages"}, {0, "-"}, {1010, "Change default folder"},
                                           {0, "-"}, {1009, "E&xit\tCtrl+Q"}}));
   QCOMPARE(items(p.window().popup(1)),
            L({{1101, "&Undo\tCtrl+Z"}, {0, "-"}, {1102, "Cu&t\tCtrl+X"}, {1103, "&Copy\tCtrl+C"},
@@ -62,7 +64,7 @@ void MenusTest::acceleratorTableIsComplete() {
 void MenusTest::keysReachTheCommandTable() {
   Program p;
   QPlainTextEdit& edit = p.window().editor();
-  // Ctrl+S without a document file goes to Save As, though no menu shows it.
+  // Ctrl+S without a document file goes to Save As.
   QTest::keyClick(&edit, Qt::Key_S, Qt::ControlModifier);
   QCOMPARE(p.prompter.filerequests.size(), std::size_t{1});
   QCOMPARE(p.prompter.filerequests[0].kind, FileDialogRequest::Kind::Save);

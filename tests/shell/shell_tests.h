@@ -33,6 +33,7 @@ class CloseTest : public QObject {
   void noClosesWithoutSaving();
   void cancelKeepsTheWindow();
   void closingAfterRunsAsksAboutTheReport();
+  void enterAtTheEndQuestionAnswersNo();
 };
 
 class DisplayTest : public QObject {
@@ -49,6 +50,7 @@ class ProgressTest : public QObject {
  private slots:
   void stepArithmetic();
   void barIsDrawnAtEachStep();
+  void cancelStopsABootstrapAndKeepsEarlierOutputs();
 };
 
 class CommandFileTest : public QObject {
