@@ -15,6 +15,7 @@ void Frame::buildoptionsmenu(const std::string& titles, int count) {
 
 void Frame::runoption(int option) {
   lastrunfailed_ = false;
+  clearcompletedfiles();
   if (!registry.handler) return;
   try {
     registry.handler(*this, option);

@@ -26,11 +26,11 @@ QList<QPair<int, QString>> items(QMenu* menu) {
 
 }  // namespace
 
-void MenusTest::menuBarHoldsTheFourPopups() {
+void MenusTest::menuBarHoldsTheFivePopups() {
   Program p;
   QStringList titles;
   for (QAction* a : p.window().menuBar()->actions()) titles << a->text();
-  QCOMPARE(titles, QStringList({"&File", "&Edit", "&Options", "&?"}));
+  QCOMPARE(titles, QStringList({"&File", "&Edit", "&Options", "&Results", "&?"}));
 
   using L = QList<QPair<int, QString>>;
   QCOMPARE(items(p.window().popup(0)), L({{1001, "&New\tCtrl+N"}, {1002, "&Open...\tCtrl+O"}, {1004, "&Save\tCtrl+S"},
@@ -43,7 +43,8 @@ void MenusTest::menuBarHoldsTheFourPopups() {
   QCOMPARE(items(p.window().popup(2)),
            L({{0, "-"}, {1301, "Simple computation"}, {1302, "Bootstrap computation"},
               {1303, "Tree from a distance table"}, {1304, "Bootstrap tree"}, {1305, "Convert a distance table"}}));
-  QCOMPARE(items(p.window().popup(3)), L({{1401, "&Help\tCtrl+?"}, {0, "-"}, {1402, "&About Velko..."}}));
+  QCOMPARE(items(p.window().popup(3)), L({{1501, "&Open results..."}, {1502, "Results of the last &run"}}));
+  QCOMPARE(items(p.window().popup(4)), L({{1401, "&Help\tCtrl+?"}, {0, "-"}, {1402, "&About Velko..."}}));
 }
 
 void MenusTest::acceleratorTableIsComplete() {

@@ -4,7 +4,7 @@
 class MenusTest : public QObject {
   Q_OBJECT
  private slots:
-  void menuBarHoldsTheFourPopups();
+  void menuBarHoldsTheFivePopups();
   void acceleratorTableIsComplete();
   void keysReachTheCommandTable();
   void unknownIdsBeepAndOptionsOpenTheirDialog();
@@ -60,4 +60,12 @@ class CommandFileTest : public QObject {
   void runShowsTheReport();
   void errorStopClosesAfterTheRun();
   void startupStatuses();
+};
+
+class ResultsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void tableAndTreeShowInTipOrder();
+  void rerootKeepsSupportAndExportsWrite();
+  void lastRunIsOffered();
 };
