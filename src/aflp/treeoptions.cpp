@@ -92,6 +92,8 @@ class TreeRun {
     tree_.text(newick(reference_));
     if (cons_) cons_.text(newick(consensus_.build(), false));
     commitall({&tree_, &reps_, &cons_}, operation_);
+    for (OutputFile* f : {&tree_, &cons_, &reps_})
+      if (!f->path().empty()) filedone(f->path());
     if (!reps_.path().empty()) ctx_.report.print("--- Replicate tables: %d\n", count_);
     for (OutputFile* f : {&tree_, &cons_, &reps_})
       if (!f->path().empty()) ctx_.report.print("Output file: %s\n", f->path().c_str());
@@ -199,6 +201,7 @@ void convert(RunContext& ctx, const std::string& path, int format) {
   if (reader.tablesread() == 0) errorstop("Error: " + path + " holds no table (convert)");
   OutputFile none;
   commitall({&out, &none}, "convert");
+  filedone(out.path());
   ctx.report.print("Input file: %s\n", path.c_str());
   ctx.report.print("--- Format: %s, tables: %d, number of rows: %d, columns: %d\n", formatname(reader.format()),
                    reader.tablesread(), n, n);

@@ -28,9 +28,13 @@ void catchinterrupts() {
 
 int interruptsignal() { return requested.load(std::memory_order_relaxed); }
 
+std::string interruptreason() {
+  const int signal = interruptsignal();
+  return signal == kCancelledByUser ? "cancelled by the user" : "interrupted by signal " + std::to_string(signal);
+}
+
 void checkinterrupt() {
-  if (const int signal = interruptsignal(); signal != 0)
-    errorstop("Error: interrupted by signal " + std::to_string(signal));
+  if (interruptsignal() != 0) errorstop("Error: " + interruptreason());
 }
 
 void setinterrupt(int signal) { requested.store(signal, std::memory_order_relaxed); }

@@ -29,6 +29,8 @@ class WindowSystem {
   virtual void beep() = 0;
   virtual void infoBox(const std::string& text) = 0;
   virtual void errorBox(const std::string& text) = 0;
+  // No is the default answer (what Enter gives): the questions ask before
+  // something is deleted.
   virtual bool askYesNo(const std::string& question, const std::string& title) = 0;
 
   // The close request to the main window. closing() tells whether the

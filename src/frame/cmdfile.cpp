@@ -55,8 +55,7 @@ void warnunread(Frame& frame, const std::string& path, int line) {
 }
 
 CommandFileResult interrupted(int line) {
-  return {CommandFileResult::Status::Interrupted, line,
-          "interrupted by signal " + std::to_string(interruptsignal())};
+  return {CommandFileResult::Status::Interrupted, line, interruptreason()};
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "core/interrupt.h"
 #include "core/messages.h"
 
 namespace lorvane {
@@ -14,6 +15,7 @@ void Frame::buildoptionsmenu(const std::string& titles, int count) {
 
 void Frame::runoption(int option) {
   lastrunfailed_ = false;
+  clearcompletedfiles();
   if (!registry.handler) return;
   try {
     registry.handler(*this, option);
@@ -29,7 +31,9 @@ void Frame::runoption(int option) {
 
 void Frame::failrun(const std::string& message) {
   lastrunfailed_ = true;
-  reporterrorstop(ws_, message);
+  // A run that the person cancelled ends like any failed run, but with no
+  // error box and no close request: the program stays for the next run.
+  if (interruptsignal() != kCancelledByUser) reporterrorstop(ws_, message);
   // What the run wrote to the report so far still reaches the report file,
   // and so does the message that ended it.
   try {

@@ -11,10 +11,13 @@
 #include <QSessionManager>
 #include <QUrl>
 
+#include "core/interrupt.h"
+#include "core/messages.h"
 #include "dialogs/qt/paramdialog.h"
 #include "frame/cmdfile.h"
 #include "frame/frame.h"
 #include "frame/startup.h"
+#include "results/resultswindow.h"
 #include "shell/displaysettings.h"
 #include "shell/document.h"
 #include "shell/prompter.h"
@@ -69,6 +72,8 @@ MainWindow::~MainWindow() {
 }
 
 MainWindow::BusyScope::~BusyScope() {
+  // A Cancel of the command that ended is not carried over to the next one.
+  if (w_.busy_ == 1 && interruptsignal() == kCancelledByUser) setinterrupt(0);
   if (--w_.busy_ == 0 && w_.pendingclose_) {
     w_.pendingclose_ = false;
     w_.close();
@@ -140,8 +145,46 @@ void MainWindow::buildcommands() {
   set(CommandId::ChooseBackground, [this] { settings_->choosebackground(); });
   for (int id = kFirstOptionId; id < kFirstOptionId + kMaxOptions; ++id)
     commands_[id] = [this, id] { paramdialog(this, frame_, id); };
+  set(CommandId::OpenResults, [this] {
+    results().show();
+    results().raise();
+    results().activateWindow();
+  });
+  set(CommandId::LastResults, [this] {
+    const auto [table, tree] = lastresults();
+    if (table.isEmpty() && tree.isEmpty()) {
+      prompter_.beep();
+      return;
+    }
+    results().show();
+    results().raise();
+    results().open(table, tree);
+  });
   set(CommandId::Help, beep);
   set(CommandId::About, [this] { prompter_.about(); });
+}
+
+ResultsWindow& MainWindow::results() {
+  if (!results_) results_ = std::make_unique<ResultsWindow>(nullptr);
+  return *results_;
+}
+
+std::pair<QString, QString> MainWindow::lastresults() const {
+  QString table, tree;
+  for (const std::string& file : completedfiles()) {
+    const QString path = QString::fromStdString(file);
+    if (path.endsWith(QLatin1String(".reps.nwk")) || path.endsWith(QLatin1String(".cons.nwk"))) continue;
+    if (path.endsWith(QLatin1String(".nwk"))) {
+      if (tree.isEmpty()) tree = path;
+    } else if (table.isEmpty()) {
+      table = path;
+    }
+  }
+  // The tree options draw the table they read.
+  const int option = frame_.store.currentoption;
+  if (table.isEmpty() && !tree.isEmpty() && (option == 3 || option == 4))
+    table = QString::fromStdString(frame_.store.answers[1]);
+  return {table, tree};
 }
 
 void MainWindow::runcommand(int id) {
@@ -183,6 +226,8 @@ std::optional<bool> MainWindow::enabled(CommandId id) const {
   switch (id) {
     case CommandId::Exit:
       return true;
+    case CommandId::LastResults:
+      return !completedfiles().empty();
     case CommandId::Undo:
       return editor_->document()->isUndoAvailable();
     case CommandId::Cut:

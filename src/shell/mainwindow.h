@@ -23,6 +23,7 @@ class Prompter;
 class QtWindowSystem;
 class TextDocument;
 class DisplaySettings;
+class ResultsWindow;
 struct CommandFileResult;
 
 class MainWindow : public QMainWindow {
@@ -55,6 +56,12 @@ class MainWindow : public QMainWindow {
   // The report file changed (see WindowSystem::reportChanged): load it when
   // `show`, with line `firstnewline` at the top, and apply the font again.
   void reportchanged(const std::string& path, int firstnewline, bool show);
+
+  // The results window, made when first asked for.
+  ResultsWindow& results();
+  // The table and tree of the last run's outputs (either may be empty): the
+  // tree it wrote, and the table it wrote or, for the tree options, read.
+  std::pair<QString, QString> lastresults() const;
 
   TextDocument& document() { return *document_; }
   DisplaySettings& settings() { return *settings_; }
@@ -98,6 +105,7 @@ class MainWindow : public QMainWindow {
   QPlainTextEdit* editor_;
   std::unique_ptr<TextDocument> document_;
   std::unique_ptr<DisplaySettings> settings_;
+  std::unique_ptr<ResultsWindow> results_;
   std::vector<QMenu*> popups_;
   std::map<int, QAction*> actions_;
   std::map<int, std::function<void()>> commands_;

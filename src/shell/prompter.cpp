@@ -53,6 +53,10 @@ BoxAnswer QtPrompter::message(const QString& text, const QString& caption, BoxIc
     case BoxButtons::YesNo:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
       break;
+    case BoxButtons::YesNoDefaultNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::No);
+      break;
     case BoxButtons::YesNoCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;

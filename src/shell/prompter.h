@@ -15,7 +15,8 @@ class QWidget;
 namespace lorvane {
 
 enum class BoxIcon { Information, Warning, Error, Question };
-enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo: Yes and No with No as the default button.
+enum class BoxButtons { Ok, OkCancel, YesNo, YesNoDefaultNo, YesNoCancel };
 enum class BoxAnswer { Ok, Cancel, Yes, No };
 
 class Prompter {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "core/interrupt.h"
 #include "dialogs/qt/progresswindow.h"
 #include "shell/mainwindow.h"
 #include "shell/document.h"
@@ -27,7 +28,7 @@ void QtWindowSystem::errorBox(const std::string& text) {
 
 bool QtWindowSystem::askYesNo(const std::string& question, const std::string& title) {
   return prompter_.message(QString::fromStdString(question), QString::fromStdString(title), BoxIcon::Question,
-                           BoxButtons::YesNo) == BoxAnswer::Yes;
+                           BoxButtons::YesNoDefaultNo) == BoxAnswer::Yes;
 }
 
 void QtWindowSystem::requestClose() {
@@ -42,6 +43,9 @@ void QtWindowSystem::progressOpen(const std::string& title) {
   progress_.reset();
   if (closing_) return;
   progress_ = std::make_unique<ProgressDialog>(window_, QString::fromStdString(title));
+  // Cancel stops the run at its next step, as a signal stops the
+  // command-line program.
+  QObject::connect(progress_.get(), &ProgressDialog::cancelrequested, [] { setinterrupt(kCancelledByUser); });
 }
 
 void QtWindowSystem::progressStep(int step, int total) {

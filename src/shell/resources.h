@@ -30,6 +30,8 @@ enum class CommandId : int {
   ChooseFont = 1201,
   StandardFormat = 1202,
   ChooseBackground = 1203,
+  OpenResults = 1501,
+  LastResults = 1502,
   Help = 1401,
   About = 1402,
 };

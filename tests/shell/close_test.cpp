@@ -82,8 +82,21 @@ void CloseTest::closingAfterRunsAsksAboutTheReport() {
     QVERIFY(p.quitstatus.has_value());
     QCOMPARE(p.prompter.boxes.back().text, QString("Delete the text report file ? "));
     QCOMPARE(p.prompter.boxes.back().caption, QString("WinVelko Exiting..."));
-    QCOMPARE(p.prompter.boxes.back().buttons, BoxButtons::YesNo);
+    QCOMPARE(p.prompter.boxes.back().buttons, BoxButtons::YesNoDefaultNo);
     QVERIFY(!QFileInfo::exists(temporary));
     QCOMPARE(QFileInfo::exists(report), answer == BoxAnswer::No);
+  }
+}
+
+void CloseTest::enterAtTheEndQuestionAnswersNo() {
+  // The real message box: Enter takes the default button, which is No for
+  // the question asked before the report file is deleted.
+  for (const BoxButtons buttons : {BoxButtons::YesNoDefaultNo, BoxButtons::YesNo}) {
+    QtPrompter prompter;
+    answermodal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+    const BoxAnswer answer = prompter.message("Delete the text report file ? ", "WinVelko Exiting...",
+                                              BoxIcon::Question, buttons);
+    // Plain Yes/No keeps Qt's own default (Yes): the end question must not use it.
+    QCOMPARE(answer, buttons == BoxButtons::YesNoDefaultNo ? BoxAnswer::No : BoxAnswer::Yes);
   }
 }

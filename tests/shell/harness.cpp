@@ -16,6 +16,7 @@ BoxAnswer ScriptedPrompter::message(const QString& text, const QString& caption,
     case BoxButtons::Ok:
       return BoxAnswer::Ok;
     case BoxButtons::YesNo:
+    case BoxButtons::YesNoDefaultNo:
       return BoxAnswer::No;
     default:
       return BoxAnswer::Cancel;

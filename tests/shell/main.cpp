@@ -22,9 +22,11 @@ int main(int argc, char** argv) {
   DisplayTest display;
   ProgressTest progress;
   CommandFileTest commandfile;
+  ResultsTest results;
   const std::pair<const char*, QObject*> groups[] = {{"menus", &menus},       {"document", &document},
                                                      {"close", &closing},     {"display", &display},
-                                                     {"progress", &progress}, {"commandfile", &commandfile}};
+                                                     {"progress", &progress}, {"commandfile", &commandfile},
+                                                     {"results", &results}};
   int failures = 0;
   for (const auto& [name, test] : groups)
     if (!*group || std::strcmp(group, name) == 0) failures += QTest::qExec(test, n, args.data());

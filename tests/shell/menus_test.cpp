@@ -26,14 +26,16 @@ QList<QPair<int, QString>> items(QMenu* menu) {
 
 }  // namespace
 
-void MenusTest::menuBarHoldsTheFourPopups() {
+void MenusTest::menuBarHoldsTheFivePopups() {
   Program p;
   QStringList titles;
   for (QAction* a : p.window().menuBar()->actions()) titles << a->text();
-  QCOMPARE(titles, QStringList({"&File", "&Edit", "&Options", "&?"}));
+  QCOMPARE(titles, QStringList({"&File", "&Edit", "&Options", "&Results", "&?"}));
 
   using L = QList<QPair<int, QString>>;
-  QCOMPARE(items(p.window().popup(0)), L({{1011, "Display help messages"}, {0, "-"}, {1010, "Change default folder"},
+  QCOMPARE(items(p.window().popup(0)), L({{1001, "&New\tCtrl+N"}, {1002, "&Open...\tCtrl+O"}, {1004, "&Save\tCtrl+S"},
+                                          {1005, "Save &as...\tCtrl+Alt+S"}, {1006, "&Revert\tCtrl+R"},
+                                          {1003, "&Close\tCtrl+W"}, {0, "-"}, {1011, "Display help messages"}, {0, "-"}, {1010, "Change default folder"},
                                           {0, "-"}, {1009, "E&xit\tCtrl+Q"}}));
   QCOMPARE(items(p.window().popup(1)),
            L({{1101, "&Undo\tCtrl+Z"}, {0, "-"}, {1102, "Cu&t\tCtrl+X"}, {1103, "&Copy\tCtrl+C"},
@@ -41,7 +43,8 @@ void MenusTest::menuBarHoldsTheFourPopups() {
   QCOMPARE(items(p.window().popup(2)),
            L({{0, "-"}, {1301, "Simple computation"}, {1302, "Bootstrap computation"},
               {1303, "Tree from a distance table"}, {1304, "Bootstrap tree"}, {1305, "Convert a distance table"}}));
-  QCOMPARE(items(p.window().popup(3)), L({{1401, "&Help\tCtrl+?"}, {0, "-"}, {1402, "&About Velko..."}}));
+  QCOMPARE(items(p.window().popup(3)), L({{1501, "&Open results..."}, {1502, "Results of the last &run"}}));
+  QCOMPARE(items(p.window().popup(4)), L({{1401, "&Help\tCtrl+?"}, {0, "-"}, {1402, "&About Velko..."}}));
 }
 
 void MenusTest::acceleratorTableIsComplete() {
@@ -62,7 +65,7 @@ void MenusTest::acceleratorTableIsComplete() {
 void MenusTest::keysReachTheCommandTable() {
   Program p;
   QPlainTextEdit& edit = p.window().editor();
-  // Ctrl+S without a document file goes to Save As, though no menu shows it.
+  // Ctrl+S without a document file goes to Save As.
   QTest::keyClick(&edit, Qt::Key_S, Qt::ControlModifier);
   QCOMPARE(p.prompter.filerequests.size(), std::size_t{1});
   QCOMPARE(p.prompter.filerequests[0].kind, FileDialogRequest::Kind::Save);

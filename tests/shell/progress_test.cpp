@@ -1,5 +1,12 @@
 // The progress window's bar.
+#include <QDir>
+#include <QPushButton>
 #include <QTest>
+
+#include "frame/cmdfile.h"
+#include "harness.h"
+#include "shell/mainwindow.h"
+#include "shell/qtwindowsystem.h"
 
 #include "dialogs/qt/progresswindow.h"
 #include "shell_tests.h"
@@ -36,4 +43,62 @@ void ProgressTest::barIsDrawnAtEachStep() {
   w.step(1, 3);
   QCOMPARE(pixel(bar.right(), y), QColor(Qt::gray));
   QCOMPARE(w.titletext(), QString("Computing distances"));
+}
+
+namespace {
+// Every file of a folder (not its subfolders) with its bytes.
+QMap<QString, QByteArray> snapshot(const QString& folder) {
+  QMap<QString, QByteArray> files;
+  for (const QString& name : QDir(folder).entryList(QDir::Files)) files[name] = test::readfile(folder + "/" + name);
+  return files;
+}
+}  // namespace
+
+void ProgressTest::cancelStopsABootstrapAndKeepsEarlierOutputs() {
+  test::Program p;
+  QFile::copy(LORVANE_EXAMPLE_INPUT, p.path("strains.txt"));
+  const std::string input = p.spath("strains.txt");
+  // A run of option 1 that leaves the program open (the separator with
+  // nothing after it), then a bootstrap of option 2 on the same strains.
+  const std::string first = p.examplecommandfile("first.cmd", input);
+  test::writefile(p.path("first.cmd"), test::readfile(p.path("first.cmd")) + "----------\n");
+  test::writefile(p.path("boot.cmd"), "example\n2\n6\n" + QByteArray::fromStdString(input) + "\n6\n\n2\n\n100\n");
+  p.window().runcommandfiles({QString::fromStdString(first)});
+  QVERIFY(!p.quitstatus);
+  const QString reportpath = QString::fromStdString(p.frame().files.reportpath());
+  const QMap<QString, QByteArray> before = snapshot(p.dir.path());
+  const QString temporary = QString::fromStdString(p.frame().files.temporaryreportpath());
+  const QStringList reportfolder = snapshot(QFileInfo(reportpath).path()).keys();
+  const QStringList temporaryfolder = snapshot(QFileInfo(temporary).path()).keys();
+  QVERIFY(before.size() > 4);
+
+  int laststep = 0;
+  p.desktop->ws().afterstep = [&laststep](ProgressDialog& d, int step, int) {
+    laststep = step;
+    if (step == 3) QTest::mouseClick(d.findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+  };
+  const std::size_t boxes = p.prompter.boxes.size();
+  p.window().runcommandfiles({p.path("boot.cmd")});
+  p.desktop->ws().afterstep = nullptr;
+  // The run stopped at the step after the press, with no error box, and the
+  // program stays.
+  QCOMPARE(laststep, 3);
+  QVERIFY(!p.quitstatus);
+  QVERIFY(!p.desktop->ws().closing());
+  QCOMPARE(p.prompter.boxes.size(), boxes);
+  QVERIFY(!p.desktop->ws().progress());
+
+  // Earlier outputs byte for byte; no new file; the report ends with why.
+  const QMap<QString, QByteArray> after = snapshot(p.dir.path());
+  const QByteArray report = test::readfile(reportpath);
+  QCOMPARE(after.keys().join(" "), before.keys().join(" "));
+  for (const QString& name : before.keys()) QVERIFY2(after[name] == before[name], qPrintable(name));
+  QVERIFY2(report.endsWith("Error: cancelled by the user\r\n"), report.right(200).constData());
+  // Nor any new file where the report and the session's temporary report are.
+  QCOMPARE(snapshot(QFileInfo(reportpath).path()).keys(), reportfolder);
+  QCOMPARE(snapshot(QFileInfo(temporary).path()).keys(), temporaryfolder);
+
+  // The next run is not cancelled.
+  p.window().runcommandfiles({QString::fromStdString(first)});
+  QVERIFY(!test::readfile(reportpath).endsWith("Error: cancelled by the user\r\n"));
 }

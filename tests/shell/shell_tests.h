@@ -4,7 +4,7 @@
 class MenusTest : public QObject {
   Q_OBJECT
  private slots:
-  void menuBarHoldsTheFourPopups();
+  void menuBarHoldsTheFivePopups();
   void acceleratorTableIsComplete();
   void keysReachTheCommandTable();
   void unknownIdsBeepAndOptionsOpenTheirDialog();
@@ -33,6 +33,7 @@ class CloseTest : public QObject {
   void noClosesWithoutSaving();
   void cancelKeepsTheWindow();
   void closingAfterRunsAsksAboutTheReport();
+  void enterAtTheEndQuestionAnswersNo();
 };
 
 class DisplayTest : public QObject {
@@ -49,6 +50,7 @@ class ProgressTest : public QObject {
  private slots:
   void stepArithmetic();
   void barIsDrawnAtEachStep();
+  void cancelStopsABootstrapAndKeepsEarlierOutputs();
 };
 
 class CommandFileTest : public QObject {
@@ -58,4 +60,12 @@ class CommandFileTest : public QObject {
   void runShowsTheReport();
   void errorStopClosesAfterTheRun();
   void startupStatuses();
+};
+
+class ResultsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void tableAndTreeShowInTipOrder();
+  void rerootKeepsSupportAndExportsWrite();
+  void lastRunIsOffered();
 };

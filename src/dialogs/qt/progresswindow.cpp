@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPainter>
+#include <QPushButton>
 #include <QWindow>
 
 #include "ui_progresswindow.h"
@@ -28,7 +29,8 @@ ProgressDialog::ProgressDialog(QWidget* owner, const QString& title)
   const QRect client = rect();
   const int left = client.left() + 10;
   const int right = client.left() + client.width() - 10;
-  const int bottom = client.top() + client.height() - 10;
+  // The bar sits in the top 65 pixels, above the Cancel button.
+  const int bottom = client.top() + 65 - 10;
   bar_ = QRect(QPoint(left, bottom - 20), QPoint(right - 1, bottom - 1));
   width_ = right - left;
   fillright_ = left;
@@ -40,6 +42,14 @@ ProgressDialog::ProgressDialog(QWidget* owner, const QString& title)
   p.setPen(Qt::black);
   p.drawRect(0, 0, canvas_.width() - 1, canvas_.height() - 1);
   p.end();
+
+  setWindowModality(Qt::ApplicationModal);
+  connect(ui_->cancelButton, &QPushButton::clicked, this, [this] {
+    if (cancelled_) return;
+    cancelled_ = true;
+    ui_->cancelButton->setEnabled(false);
+    emit cancelrequested();
+  });
 
   show();
   // Let the window system map the window once, so that the steps that
@@ -63,6 +73,8 @@ void ProgressDialog::step(int step, int total) {
   p.fillRect(QRect(1, 1, fillright_ - bar_.left(), bar_.height()), Qt::gray);
   p.end();
   repaint(bar_.adjusted(-1, -1, 1, 1));
+  // A press of Cancel since the last step.
+  QCoreApplication::processEvents();
 }
 
 void ProgressDialog::paintEvent(QPaintEvent*) {

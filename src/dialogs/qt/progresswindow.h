@@ -1,8 +1,10 @@
 #pragma once
 // The progress window of long computations: a caption, "Step:" and what is
-// computed, and a bar that grows from left to right, one fill per step.
-// Each step draws straight to the screen, so the bar shows while the
-// computation runs without returning to the event loop.
+// computed, a bar that grows from left to right, one fill per step, and a
+// Cancel button. Each step draws straight to the screen, so the bar shows
+// while the computation runs without returning to the event loop, and then
+// takes the events that wait (the window is modal, so only its own button
+// answers).
 #include <QImage>
 #include <QRect>
 #include <QWidget>
@@ -30,6 +32,11 @@ class ProgressDialog : public QWidget {
   int barwidth() const { return width_; }
   int fillright() const { return fillright_; }
   QString titletext() const;
+  bool cancelled() const { return cancelled_; }
+
+ signals:
+  // The Cancel button was pressed (once; the button is grayed then).
+  void cancelrequested();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -40,6 +47,7 @@ class ProgressDialog : public QWidget {
   int width_ = 0;
   int fillright_ = 0;
   QImage canvas_;    // the frame and every fill drawn so far
+  bool cancelled_ = false;
 };
 
 }  // namespace lorvane

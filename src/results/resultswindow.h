@@ -1,0 +1,82 @@
+#pragma once
+// The results window: a distance table as a heat map in the tree's tip
+// order beside the tree with its support. Tables and trees are read and
+// laid out on a worker thread, with progress in the status bar, so the
+// window answers while a large table loads.
+#include <QMainWindow>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "drawing/scene.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace lorvane {
+
+class ResultsView;
+
+class ResultsWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit ResultsWindow(QWidget* parent = nullptr);
+  ~ResultsWindow() override;
+
+  // Read a table (first of its file), a Newick tree, or both (an empty path
+  // keeps what is shown) on the worker thread; loaded() is emitted when the
+  // new picture shows, failed() with the message of an error.
+  void open(const QString& tablepath, const QString& treepath);
+  bool busy() const { return busy_; }
+
+  ResultsView& view() { return *view_; }
+  const std::optional<DistanceTable>& table() const { return table_; }
+  const std::optional<Tree>& tree() const { return shown_; }
+  drawing::Style& style() { return style_; }
+
+  // Tree changes, laid out again on the worker thread.
+  void reroot(int node);
+  void collapse(double threshold);
+  void restoretree();
+
+  // Exports; false (and the message in `error`) when the file could not be
+  // written.
+  bool exportsvg(const QString& path, QString& error);
+  bool exportpng(const QString& path, double dpi, QString& error);
+  bool exportpdf(const QString& path, QString& error);
+  bool exporttable(const QString& path, bool csv, QString& error);
+  // The picture as an image at `scale` pixels a point.
+  QImage render(double scale) const;
+
+ signals:
+  void loaded();
+  void failed(const QString& message);
+
+ private:
+  struct Loaded;
+  void buildmenus();
+  // Run `work` on the worker thread; its result is shown on the GUI thread.
+  void start(const QString& what, std::function<std::shared_ptr<Loaded>(std::atomic<double>&)> work);
+  void finish(int generation, std::shared_ptr<Loaded> result, QString error);
+  void relayout();
+  void choose(const QString& what);
+  QString describecell(int row, int column) const;
+
+  ResultsView* view_;
+  QProgressBar* progress_;
+  QLabel* status_;
+  std::optional<DistanceTable> table_;
+  std::optional<Tree> tree_;   // as read
+  std::optional<Tree> shown_;  // re-rooted or collapsed
+  drawing::Style style_;
+  std::vector<std::thread> workers_;  // joined when the window goes
+  std::shared_ptr<std::atomic<double>> fraction_;
+  int generation_ = 0;
+  bool busy_ = false;
+};
+
+}  // namespace lorvane
