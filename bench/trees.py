@@ -3,7 +3,7 @@
 take today (Debian quicktree, phylip, r-cran-ape, r-cran-phangorn).
 
     bench/trees.py [--cli build/app/lorvane-cli] [--work DIR] [--skip-anchors]
-                   [--only nj2000,upgma2000,nj10000,upgma10000,support200]
+                   [--only nj2000,upgma2000,nj10000,upgma10000,support200,boottree200]
 
 Workloads (tables made by bench/maketable.py along a random tree, written
 as the simple computation writes them, "%5.3f"):
@@ -16,6 +16,11 @@ as the simple computation writes them, "%5.3f"):
                        tables: support, consensus and the replicate trees;
                        anchors PHYLIP neighbor (M 1000) + consense, and R
                        (ape nj x 1000, prop.clades, phangorn consensus)
+  boottree200          option 4 on 200 strains x 1,000 bands (simulated
+                       along a random tree), Dice, 1,000 replicates, NJ;
+                       anchor PHYLIP neighbor (M 1000) + consense on the
+                       replicate file of option 2 (same seed; option 2 and
+                       the PHYLIP conversion are not timed)
 Each run's wall time and peak resident memory (of the process and its
 children) are printed; conversions for the anchors are done beforehand.
 """
@@ -60,6 +65,34 @@ def table(work, n, replicates=0):
     return path
 
 
+def bands(work, n, m, seed=7):
+    """A band file of n strains and m bands: presence flipped along the
+    edges of a random tree, each edge flipping a band with a chance of its
+    length."""
+    path = os.path.join(work, f"b{n}x{m}.txt")
+    if os.path.exists(path):
+        return path
+    import numpy as np
+    rng = np.random.default_rng(seed)
+    rows = [rng.random(m) < 0.5]
+    leaves = [0]
+    while len(leaves) < n:
+        k = int(rng.integers(len(leaves)))
+        parent = rows[leaves[k]]
+        for slot in (k, len(leaves)):
+            child = parent ^ (rng.random(m) < rng.exponential(0.03))
+            rows.append(child)
+            if slot == k:
+                leaves[k] = len(rows) - 1
+            else:
+                leaves.append(len(rows) - 1)
+    with open(path, "w", newline="") as f:
+        f.write(f"{n} {m}\r\n")
+        for i, leaf in enumerate(leaves):
+            f.write(f"{'B' + str(i + 1):<10}" + "".join("1" if b else "0" for b in rows[leaf]) + "\r\n")
+    return path
+
+
 def phylip(args, work, path):
     """The PHYLIP square form of a table file, by option 5 (not timed)."""
     if not os.path.exists(path + ".phy"):
@@ -82,12 +115,23 @@ def runphylip(program, folder, infile, answers):
     return timed(["phylip", program], folder, stdin=answers)
 
 
+def phylipchain(args, work, reps, base):
+    """PHYLIP neighbor (M 1000) then consense on a file of 1,000 tables."""
+    folder = os.path.join(work, "phylip")
+    os.makedirs(folder, exist_ok=True)
+    square = phylip(args, work, reps)
+    nb = runphylip("neighbor", folder, square, "M\n1000\n7\nY\n")
+    shutil.copy(os.path.join(folder, "outtree"), os.path.join(folder, "trees"))
+    cs = runphylip("consense", folder, os.path.join(folder, "trees"), "Y\n")
+    report("PHYLIP neighbor M 1000 + consense", nb[0] + cs[0], max(nb[1], cs[1]), nb[2] + cs[2], base=base)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli", default="build/app/lorvane-cli")
     ap.add_argument("--work", default="build/bench-trees")
     ap.add_argument("--skip-anchors", action="store_true")
-    ap.add_argument("--only", default="nj2000,upgma2000,nj10000,upgma10000,support200")
+    ap.add_argument("--only", default="nj2000,upgma2000,nj10000,upgma10000,support200,boottree200")
     args = ap.parse_args()
     args.cli = os.path.abspath(args.cli)
     work = os.path.abspath(args.work)
@@ -126,15 +170,24 @@ def main():
         report("lorvane option 3, NJ, 200 strains, 1,000 replicates", wall, peak, cpu)
         base = (wall, cpu)
         if anchors:
-            folder = os.path.join(work, "phylip")
-            os.makedirs(folder, exist_ok=True)
-            square = phylip(args, work, reps)
-            nb = runphylip("neighbor", folder, square, "M\n1000\n7\nY\n")
-            shutil.copy(os.path.join(folder, "outtree"), os.path.join(folder, "trees"))
-            cs = runphylip("consense", folder, os.path.join(folder, "trees"), "Y\n")
-            report("PHYLIP neighbor M 1000 + consense", nb[0] + cs[0], max(nb[1], cs[1]), nb[2] + cs[2], base=base)
+            phylipchain(args, work, reps, base)
             r = timed(["Rscript", os.path.join(HERE, "ape-support.R"), path, reps], work)
             report("R: read, ape nj x 1000, prop.clades, consensus", *r, base=base)
+
+    if "boottree200" in only:
+        path = bands(work, 200, 1000)
+        os.environ["LORVANE_SEED"] = "2026"
+        wall, peak, cpu = cli(args, work, 4, [path, "6", "", "2", "", "1000", "1"])
+        report("lorvane option 4, NJ, 200 x 1,000 bands, 1,000 replicates", wall, peak, cpu)
+        base = (wall, cpu)
+        if anchors:
+            reps = path + ".matD"
+            for old in (reps, path + ".matDJC", reps + ".phy"):
+                if os.path.exists(old):
+                    os.remove(old)
+            cli(args, work, 2, [path, "6", "", "2", "", "1000"])
+            phylipchain(args, work, reps, base)
+        del os.environ["LORVANE_SEED"]
 
 
 if __name__ == "__main__":

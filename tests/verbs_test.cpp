@@ -64,6 +64,8 @@ TEST(Verbs, GiveTheOutputsOfTheCommandFileTheyStandFor) {
       {"bootstrap --sites 6 --replicates 4 --seed 5", "2\n6\n@\n6\n\n\n\n4\n", {".matJ"}},
       {"bootstrap --index dice --sites 4 --k 0.5 --replicates 3 --seed 5 --threads 1", "2\n6\n@\n4\n0.5\n2\n\n3\n",
        {".matD", ".matDJC"}},
+      {"bootstrap-tree --index dice --sites 6 --replicates 4 --seed 5", "4\n7\n@\n6\n\n2\n\n4\n\n",
+       {".cons.nwk", ".nwk", ".reps.nwk"}},
   };
   Folder f;
   for (const Case& c : cases) {
@@ -92,7 +94,7 @@ TEST(Verbs, GiveTheOutputsOfTheCommandFileTheyStandFor) {
     // The reports differ only in their banners' times.
     const auto tail = [](const std::string& r) { return r.substr(r.find("\r\n+-") + 4); };
     EXPECT_EQ(tail(verbreport), tail(filereport));
-    if (c.block[0] == '2') {
+    if (c.block[0] == '2' || c.block[0] == '4') {
       EXPECT_TRUE(verbreport.ends_with("\r\nRandom number seed: 5\r\n")) << verbreport;
     }
   }

@@ -1,8 +1,12 @@
 #include "aflp/treeoptions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
+#include "aflp/bands.h"
+#include "aflp/bootstrap.h"
+#include "aflp/distance.h"
 #include "aflp/paircount.h"
 #include "aflp/workers.h"
 #include "core/convert.h"
@@ -12,8 +16,33 @@
 
 namespace lorvane {
 
-void boottables(RunContext&, const BootstrapRequest&, const ReplicateTable&) {
-  errorstop("Error: bootstrap trees are not built yet (boottables)");
+std::uint32_t boottables(RunContext& ctx, const BootstrapRequest& request, const ReplicateTable& each) {
+  checkparameters(request.r, request.k, "boottree");
+  const DistanceOptions o = DistanceOptions::simple(request.r, request.k, request.index, request.jukescantor, 0);
+  if (o.index == DistanceIndex::Other) errorstop("Error: the index must be 1, 2 or 3 (boottree)");
+  const Figure figure = o.index == DistanceIndex::NeiLi ? Figure::NeiLi : o.correction ? Figure::Corrected : Figure::Distance;
+  ctx.report.print("Lorvane: Reading input file\n");
+  const BandData d = readbands(ctx, request.path, ReadMode::Bootstrap);
+  std::vector<std::string> names;
+  for (int i = 1; i <= d.n; ++i) {
+    std::string name = d.names[i];
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    names.push_back(std::move(name));
+  }
+  // One seed for the draws and the report line (the clock's changes).
+  RunContext fixed{ctx.ws, ctx.report, ctx.settings};
+  fixed.settings.seed = ctx.settings.seedvalue();
+  DistanceTable t;
+  bootstraptables(fixed, d, o, figure, request.repetitions, [&](int k, const SquareTable& square) {
+    t.names = names;
+    t.lower.resize(static_cast<std::size_t>(square.n) * static_cast<std::size_t>(square.n - 1) / 2);
+    for (int i = 1; i < square.n; ++i) {
+      const double* row = &square.values[static_cast<std::size_t>(i) * static_cast<std::size_t>(square.n)];
+      std::copy(row, row + i, &t.lower[DistanceTable::at(i, 0)]);
+    }
+    each(k, t);
+  });
+  return *fixed.settings.seed;
 }
 
 namespace {
@@ -45,8 +74,8 @@ void checkfinite(const DistanceTable& t, int k) {
     for (int j = 0; j < i; ++j) {
       const double v = t.lower[DistanceTable::at(i, j)];
       if (!std::isfinite(v) || v == 999.0)
-        errorstop("Error: strains " + std::to_string(j + 1) + " and " + std::to_string(i + 1) +
-                  " have no finite distance" + (k > 0 ? " in replicate " + std::to_string(k) : std::string()) +
+        errorstop("Error: strains " + std::to_string(j + 1) + " (" + t.names[static_cast<std::size_t>(j)] + ") and " +
+                  std::to_string(i + 1) + " (" + t.names[static_cast<std::size_t>(i)] + ") have no finite distance" + (k > 0 ? " in replicate " + std::to_string(k) : std::string()) +
                   " (boottree)");
     }
 }
@@ -172,7 +201,7 @@ void treefromtable(RunContext& ctx, const std::string& path, int method, const s
 void boottree(RunContext& ctx, const BootstrapRequest& request, int method) {
   ctx.report.print("Lorvane: Bootstrap tree\n");
   TreeRun run(ctx, request.path, method, true, true, "boottree");
-  boottables(ctx, request, [&](int k, DistanceTable& t) {
+  const std::uint32_t seed = boottables(ctx, request, [&](int k, DistanceTable& t) {
     checkfinite(t, k);
     if (k == 0)
       run.reference(std::move(t));
@@ -180,6 +209,7 @@ void boottree(RunContext& ctx, const BootstrapRequest& request, int method) {
       run.replicate(std::move(t), k, request.repetitions);
   });
   run.finish();
+  ctx.report.print("Random number seed: %u\n", seed);
 }
 
 void convert(RunContext& ctx, const std::string& path, int format) {

@@ -2,6 +2,7 @@
 // Options 3 to 5: "Tree from a distance table", "Bootstrap tree" and
 // "Convert a distance table".
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -40,6 +41,7 @@ struct BootstrapRequest {
   int repetitions = 0;
 };
 using ReplicateTable = std::function<void(int k, DistanceTable& table)>;
-void boottables(RunContext& ctx, const BootstrapRequest& request, const ReplicateTable& table);
+// Returns the seed of the draws.
+std::uint32_t boottables(RunContext& ctx, const BootstrapRequest& request, const ReplicateTable& table);
 
 }  // namespace lorvane

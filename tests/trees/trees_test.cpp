@@ -12,6 +12,8 @@
 #include <tuple>
 
 #include "../testutil.h"
+#include "aflp/bootstrap.h"
+#include "aflp/distance.h"
 #include "aflp/treeoptions.h"
 #include "core/interrupt.h"
 #include "core/messages.h"
@@ -265,11 +267,12 @@ struct Options {
   TempDir dir;
   test::RecordingWindowSystem ws;
   std::string error;
+  ComputeSettings settings;
   std::string run(int option, std::vector<std::string> answers) {
     std::array<std::string, 11> a{};
     for (std::size_t k = 0; k < answers.size(); ++k) a[k + 1] = answers[k];
     CFile report(std::fopen((dir / "report").c_str(), "wb"));
-    RunContext ctx{ws, report};
+    RunContext ctx{ws, report, settings};
     error.clear();
     try {
       runtreeoption(ctx, a, option);
@@ -322,7 +325,7 @@ TEST(TreeOptions, TreeWithSupportConsensusAndReplicatesAndNothingHalfWritten) {
   EXPECT_FALSE(test::exists(table + ".nwk"));
 }
 
-TEST(TreeOptions, ConversionKeepsEveryTableAndBootstrapTreeIsNotBuiltYet) {
+TEST(TreeOptions, ConversionKeepsEveryTable) {
   Options o;
   const std::string reps = o.dir / "r.matD";
   writefile(reps, readfile(kData + "integers.matD.reps"));
@@ -340,8 +343,94 @@ TEST(TreeOptions, ConversionKeepsEveryTableAndBootstrapTreeIsNotBuiltYet) {
     EXPECT_EQ(readfile(reps + extension), crlf);
     EXPECT_NE(report.find("tables: 20, number of rows: 12"), std::string::npos) << report;
   }
-  o.run(4, {o.dir / "bands.txt", "6", "", "2", "", "10"});
-  EXPECT_EQ(o.error, "Error: bootstrap trees are not built yet (boottables)");
+}
+
+// The same splits, the lengths within what the 3-decimal text tables change.
+void expectsplits(const std::string& ours, const std::string& theirs, const std::string& what) {
+  const Edges a = edgesof(ours, false, "S1"), b = edgesof(theirs, false, "S1");
+  ASSERT_EQ(a.edges.size(), b.edges.size()) << what;
+  for (const auto& [side, value] : b.edges) {
+    auto it = a.edges.find(side);
+    ASSERT_NE(it, a.edges.end()) << what << "\n" << ours << "\n" << theirs;
+    EXPECT_NEAR(it->second.first, value.first, 2e-3) << what;
+  }
+}
+
+std::vector<std::string> lines(const std::string& text) {  // without their ends
+  std::vector<std::string> out;
+  for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+    out.push_back(text.substr(at, end - at));
+  return out;
+}
+
+// Option 4 in one step against options 1 and 2, then option 3 on their files.
+TEST(TreeOptions, BootstrapTreeIsTheTreeOfTheTablesOfOptionsOneAndTwo) {
+  Options o;
+  // Three groups of three near strains.
+  const std::string bands =
+      "9 60\n"
+      "S1        100101101010010110101001011010100101001010010000001001010111\n"
+      "S2        101101111010010100001011110010100111001110010100000001010000\n"
+      "S3        100101001010010100100001010010100101001000010100101001010010\n"
+      "S4        010010100101001000010101100001000010101101001111010100101001\n"
+      "S5        010011000101001010010100101001010010000101001010010100101001\n"
+      "S6        011010101101001010010110101001010010110101101011010100101001\n"
+      "S7        110010010010100111001010010100101001111010100111101010010100\n"
+      "S8        101001010010100110011011010101101001010010000101001010010001\n"
+      "S9        101001010010100011011010100101111101001010101111001000010100\n";
+  const std::string input = o.dir / "bands.txt";
+  const struct {
+    const char* index;
+    const char* jc;
+    const char* simple;     // option 1's table of the index
+    const char* replicate;  // option 2's table of the index, if it has one
+  } cases[] = {{"1", "0", ".matJ", ".matJ"}, {"2", "1", ".matDJC", ".matDJC"}, {"3", "0", ".matNL", nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.simple);
+    for (const std::string& f : test::listfolder(o.dir.path())) std::remove((o.dir / f).c_str());
+    writefile(input, bands);
+    CFile none(std::fopen((o.dir / "r1").c_str(), "wb"));
+    RunContext ctx{o.ws, none};
+    ctx.settings.seed = 77;
+    // Option 2 first, its file moved aside: options 1 and 2 share some names.
+    const std::string reps = c.replicate ? input + c.replicate + ".reps" : "";
+    if (c.replicate) {
+      calcboot(ctx, input, 4, 1.0f, std::stoi(c.index), 0, 6);
+      std::rename((input + c.replicate).c_str(), reps.c_str());
+    }
+    calcdist(ctx, input, 4, 1.0f, std::stoi(c.index), std::stoi(c.jc), 0);
+    none.close();
+    o.run(3, {input + c.simple, "", reps});
+    ASSERT_EQ(o.error, "");
+    o.settings.seed = 77;
+    const std::string report = o.run(4, {input, "4", "", c.index, c.jc, "6"});
+    ASSERT_EQ(o.error, "");
+    EXPECT_TRUE(report.ends_with("Output file: " + input + ".reps.nwk\r\nRandom number seed: 77\r\n")) << report;
+    expectsplits(readfile(input + ".nwk"), readfile(input + c.simple + ".nwk"), "reference");
+    EXPECT_EQ(lines(readfile(input + ".reps.nwk")).size(), 6u);
+    // The tables behind the trees: option 1's, then option 2's one by one (to their 3 decimals).
+    std::vector<DistanceTable> theirs = readtables(input + c.simple);
+    if (c.replicate) {
+      const auto replicates = readtables(reps);
+      theirs.insert(theirs.end(), replicates.begin(), replicates.end());
+    }
+    BootstrapRequest request{input, 4, 1.0f, std::stoi(c.index), std::stoi(c.jc), 6};
+    CFile quiet(std::fopen((o.dir / "r2").c_str(), "wb"));
+    RunContext again{o.ws, quiet, o.settings};
+    boottables(again, request, [&](int k, DistanceTable& t) {
+      if (static_cast<std::size_t>(k) >= theirs.size()) return;
+      const DistanceTable& file = theirs[static_cast<std::size_t>(k)];
+      ASSERT_EQ(t.names, file.names);
+      for (std::size_t p = 0; p < t.lower.size(); ++p) ASSERT_NEAR(t.lower[p], file.lower[p], 5e-4) << k;
+    });
+  }
+
+  // A Jukes-Cantor correction of 0.75 or more: an error naming the pair, nothing written.
+  for (const std::string& f : test::listfolder(o.dir.path())) std::remove((o.dir / f).c_str());
+  writefile(input, "3 12\nA         110100101101\nB         001011010010\nC         111111111111\n");
+  o.run(4, {input, "1", "", "2", "1", "3"});
+  EXPECT_EQ(o.error, "Error: strains 1 (A) and 2 (B) have no finite distance (boottree)");
+  EXPECT_EQ(test::listfolder(o.dir.path()).size(), 2u);  // the band file and the report
 }
 
 }  // namespace
