@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "core/interrupt.h"
 #include "frame/startup.h"
@@ -20,6 +21,8 @@ const std::vector<VerbOption>& commonoptions() {
   static const std::vector<VerbOption> options{
       {"--threads", "N", K::Threads, 0, "compute with N threads (default: every processor)"},
       {"--quiet", "", K::Quiet, 0, "no progress bar, no information messages (errors and warnings stay)"},
+      {"--output-dir", "DIR", K::OutputDir, 0,
+       "write the output files into the folder DIR instead of beside the input (same names)"},
       {"--help", "", K::Help, 0, "this help"},
   };
   return options;
@@ -156,6 +159,10 @@ void takeoption(VerbCall& call, const VerbOption& o, const std::string& value, c
     case K::Threads:
       if (!wholenumber(value, 1, 1024)) call.error = name + " " + value + ": expected a whole number from 1 to 1024";
       call.threads = value;
+      break;
+    case K::OutputDir:
+      call.outputdir = absolutepath(value, startfolder);
+      if (std::error_code ec; !std::filesystem::is_directory(call.outputdir, ec)) call.error = name + " " + value + ": not a folder";
       break;
     case K::Unavailable:
       call.error = name + ": not available yet";

@@ -23,6 +23,7 @@ enum class ValueKind {
   Seed,         // the seed of the bootstrap generator
   Threads,      // the number of threads of the computations
   Quiet,        // no progress display, no information messages
+  OutputDir,    // the folder the outputs are written to
   Help,         // the verb's help
   Unavailable,  // named in the usage, not yet run by this program
 };
@@ -60,6 +61,7 @@ struct VerbCall {
   std::array<std::string, kMaxParameters + 1> answers{};
   std::string operand;  // the whole path
   std::optional<std::string> seed, threads;
+  std::string outputdir;  // the whole path; empty: beside the input
   bool quiet = false;
   bool help = false;
   std::string error;    // a usage error, naming the option; empty when none
