@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <map>
 
+#include <sys/stat.h>
+
 #include "testutil.h"
 
 namespace lorvane {
@@ -100,6 +102,27 @@ TEST(Verbs, GiveTheOutputsOfTheCommandFileTheyStandFor) {
   }
 }
 
+TEST(Verbs, OutputDirTakesTheOutputsWithTheirNames) {
+  Folder f;
+  ASSERT_EQ(f.run("distance --index dice --jc --sites 6 'my bands.txt'").status, 0);
+  const auto beside = f.takeoutputs();
+  f.takereports();
+  ASSERT_EQ(::mkdir((f.dir / "out").c_str(), 0755), 0);
+  for (const char* verb : {"distance --index dice --jc --sites 6", "convert", "tree --svg pic.svg"}) {
+    SCOPED_TRACE(verb);
+    const std::string input = verb[0] == 'd' ? "'my bands.txt'" : "'out/my bands.txt.matD'";
+    const auto r = f.run(std::string(verb) + " --output-dir out " + input);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(f.takeoutputs().empty());  // nothing beside the input
+    const std::string report = f.takereports();
+    EXPECT_NE(report.find("Output file: " + f.dir.path() + "/out/my bands.txt."), std::string::npos) << report;
+  }
+  for (const auto& [name, content] : beside) EXPECT_EQ(readfile(f.dir / "out/" + name), content) << name;
+  EXPECT_TRUE(exists(f.dir / "out/my bands.txt.matD.phy"));
+  EXPECT_TRUE(exists(f.dir / "out/my bands.txt.matD.nwk"));
+  EXPECT_TRUE(exists(f.dir / "pic.svg"));
+}
+
 TEST(Verbs, UsageErrorsExit64NamingTheOption) {
   Folder f;
   const std::vector<std::pair<std::string, std::string>> cases{
@@ -117,6 +140,7 @@ TEST(Verbs, UsageErrorsExit64NamingTheOption) {
       {"distance --sites 6", "missing BANDFILE"},
       {"distance --sites 6 x y", "one BANDFILE only"},
       {"run a.cmd b.cmd", "one COMMANDFILE only"},
+      {"distance --sites 6 --output-dir nowhere x", "--output-dir nowhere: not a folder"},
       {"tree --method xyz t", "--method xyz: expected nj or upgma"},
       {"convert --format nexus t", "--format nexus: expected phylip, phylip-lower or csv"},
       {"bootstrap-tree --sites 6 --replicates 2 --svg p.svg x", "--svg: not available yet"},

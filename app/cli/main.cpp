@@ -119,6 +119,7 @@ int runverb(const lorvane::Verb& verb, int argc, const char* const* argv) {
   frame.settings = computesettings(call.threads ? call.threads->c_str() : std::getenv("LORVANE_THREADS"),
                                    call.seed ? call.seed->c_str() : std::getenv("LORVANE_SEED"),
                                    std::getenv("LORVANE_KERNEL"));
+  frame.outputfolder = call.outputdir;
   registermodule(frame);
   if (verb.option == 0) return runcommandfilestatus(frame, call.operand);
   if (!verbavailable(frame, verb)) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "core/interrupt.h"
 #include "core/messages.h"
@@ -24,6 +25,8 @@ const std::vector<VerbOption>& commonoptions() {
   static const std::vector<VerbOption> options{
       {"--threads", "N", K::Threads, 0, "compute with N threads (default: every processor)"},
       {"--quiet", "", K::Quiet, 0, "no progress bar, no information messages (errors and warnings stay)"},
+      {"--output-dir", "DIR", K::OutputDir, 0,
+       "write the output files into the folder DIR instead of beside the input (same names)"},
       {"--help", "", K::Help, 0, "this help"},
   };
   return options;
@@ -161,6 +164,10 @@ void takeoption(VerbCall& call, const VerbOption& o, const std::string& value, c
     case K::Threads:
       if (!wholenumber(value, 1, 1024)) call.error = name + " " + value + ": expected a whole number from 1 to 1024";
       call.threads = value;
+      break;
+    case K::OutputDir:
+      call.outputdir = absolutepath(value, startfolder);
+      if (std::error_code ec; !std::filesystem::is_directory(call.outputdir, ec)) call.error = name + " " + value + ": not a folder";
       break;
     case K::Unavailable:
       call.error = name + ": not available yet";
@@ -303,13 +310,13 @@ int runverboption(Frame& frame, const VerbCall& call) {
     return kExitRunFailed;
   }
   frame.droptemporaryreport();
-  return call.picture.empty() ? kExitWorkedThrough : writepicture(call);
+  return call.picture.empty() ? kExitWorkedThrough : writepicture(call, frame.context());
 }
 
-int writepicture(const VerbCall& call) {
+int writepicture(const VerbCall& call, const RunContext& ctx) {
   try {
     std::string text;
-    const std::string treepath = call.operand + ".nwk";
+    const std::string treepath = outputstem(ctx, call.operand) + ".nwk";
     if (!readwhole(treepath, text)) throw ErrorStop("Error: can't open tree file " + treepath + " (writepicture)");
     const Tree tree = readnewick(text, treepath);
     TableReader reader(call.operand);

@@ -23,6 +23,7 @@ enum class ValueKind {
   Seed,         // the seed of the bootstrap generator
   Threads,      // the number of threads of the computations
   Quiet,        // no progress display, no information messages
+  OutputDir,    // the folder the outputs are written to
   Help,         // the verb's help
   Picture,      // an SVG file drawn after the run (a path)
   Unavailable,  // named in the usage, not yet run by this program
@@ -62,6 +63,7 @@ struct VerbCall {
   std::string operand;  // the whole path
   std::string picture;  // --svg: the whole path; empty when not asked
   std::optional<std::string> seed, threads;
+  std::string outputdir;  // the whole path; empty: beside the input
   bool quiet = false;
   bool help = false;
   std::string error;    // a usage error, naming the option; empty when none
@@ -81,7 +83,7 @@ int runverboption(Frame& frame, const VerbCall& call);
 // The picture of a tree verb's run: the tree it wrote (TABLE.nwk) beside the
 // heat map of TABLE's first table, as SVG. The exit status: an error stop
 // is written to standard error and gives status 1.
-int writepicture(const VerbCall& call);
+int writepicture(const VerbCall& call, const RunContext& ctx);
 // Whether the registered module offers the verb's option as the verb fills it.
 bool verbavailable(const Frame& frame, const Verb& verb);
 

@@ -148,7 +148,8 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   const int w = replicatewidth(d.m, o.k);
   ctx.report.print("Brisane: Computing bootstraps\n");
 
-  const std::string distancepath = path + (jaccard ? ".matJ" : ".matD"), correctedpath = path + ".matDJC";
+  const std::string stem = outputstem(ctx, path);
+  const std::string distancepath = stem + (jaccard ? ".matJ" : ".matD"), correctedpath = stem + ".matDJC";
   const std::string failure = "Error: can't write output file (calcboot)";
   OutputSet outputs;
   Output* corrected = jaccard ? nullptr

@@ -70,7 +70,7 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
   std::vector<std::unique_ptr<TableWriter>> writers;
   std::vector<PairConsumer*> consumers;
   for (const TableFile& f : tablefiles(o)) {
-    const std::string name = path + f.extension;
+    const std::string name = outputstem(ctx, path) + f.extension;
     const std::string failure =
         binary ? "Error: can't write matrix (ecrmat)" : "Error: can't write output file " + name + " (calcdist)";
     Output& out = outputs.add(name, binary ? 'b' : 'a', failure, failure);

@@ -182,7 +182,7 @@ void treefromtable(RunContext& ctx, const std::string& path, int method, const s
   DistanceTable t;
   if (!reader.next(t)) errorstop("Error: " + path + " holds no table (treefromtable)");
   readreport(ctx, path, reader, t);
-  TreeRun run(ctx, path, method, !replicates.empty(), consensus, "treefromtable");
+  TreeRun run(ctx, outputstem(ctx, path), method, !replicates.empty(), consensus, "treefromtable");
   run.reference(std::move(t));
   if (!replicates.empty()) {
     ctx.report.print("Replicate file: %s\n", replicates.c_str());
@@ -200,7 +200,7 @@ void treefromtable(RunContext& ctx, const std::string& path, int method, const s
 
 void boottree(RunContext& ctx, const BootstrapRequest& request, int method) {
   ctx.report.print("Lorvane: Bootstrap tree\n");
-  TreeRun run(ctx, request.path, method, true, true, "boottree");
+  TreeRun run(ctx, outputstem(ctx, request.path), method, true, true, "boottree");
   const std::uint32_t seed = boottables(ctx, request, [&](int k, DistanceTable& t) {
     checkfinite(t, k);
     if (k == 0)
@@ -217,7 +217,8 @@ void convert(RunContext& ctx, const std::string& path, int format) {
   const char* extension = format == 2 ? ".lower.phy" : format == 3 ? ".csv" : ".phy";
   TableReader reader(path);
   DistanceTable t;
-  OutputFile out = openoutput(path + extension, "convert");
+  const std::string outpath = outputstem(ctx, path) + extension;
+  OutputFile out = openoutput(outpath, "convert");
   ProgressWindow progress(ctx.ws, "Converting tables");
   int n = 0;
   while (reader.next(t)) {
@@ -235,7 +236,7 @@ void convert(RunContext& ctx, const std::string& path, int format) {
   ctx.report.print("Input file: %s\n", path.c_str());
   ctx.report.print("--- Format: %s, tables: %d, number of rows: %d, columns: %d\n", formatname(reader.format()),
                    reader.tablesread(), n, n);
-  ctx.report.print("Output file: %s\n", (path + extension).c_str());
+  ctx.report.print("Output file: %s\n", outpath.c_str());
 }
 
 }  // namespace

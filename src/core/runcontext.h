@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "core/computesettings.h"
 #include "core/interrupt.h"
 #include "core/textio.h"
@@ -13,7 +15,17 @@ struct RunContext {
   WindowSystem& ws;
   CFile& report;
   ComputeSettings settings = {};
+  // Where outputs go: empty for beside the input.
+  std::string outputfolder = {};
 };
+
+// The name outputs are made from by appending their extension: the whole
+// input path, or the input's file name in the output folder.
+inline std::string outputstem(const RunContext& ctx, const std::string& input) {
+  if (ctx.outputfolder.empty()) return input;
+  const auto slash = input.find_last_of('/');
+  return ctx.outputfolder + "/" + (slash == std::string::npos ? input : input.substr(slash + 1));
+}
 
 // The progress window for the life of a scope: closed on every way out.
 class ProgressWindow {

@@ -45,9 +45,11 @@ class Frame {
   void changefolder();
   void shutdown();
   void droptemporaryreport() { files.droptemporary(); }
-  RunContext context() { return RunContext{ws_, files.report(), settings}; }
+  RunContext context() { return RunContext{ws_, files.report(), settings, outputfolder}; }
   // How the computations use the machine, handed to every run.
   ComputeSettings settings;
+  // Where the runs write their outputs; empty for beside each input.
+  std::string outputfolder;
 
   // What a computation is given.
 
