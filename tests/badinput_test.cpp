@@ -83,6 +83,7 @@ class CliTest : public ::testing::Test {
       const std::string name = e.path().filename().string();
       EXPECT_FALSE(name.ends_with(".provi")) << e.path();
       EXPECT_FALSE(name.starts_with("VLK.temp-")) << e.path();
+      EXPECT_FALSE(name.starts_with(".lv")) << "temporary output " << e.path();
       const auto dot = name.rfind('.');
       EXPECT_FALSE(dot != std::string::npos && name.size() - dot == 7 &&
                    (name.find(".mat") < dot || name.find(".nxy") < dot || name.find(".provi") < dot))

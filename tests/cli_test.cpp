@@ -160,12 +160,15 @@ TEST(Cli, ASignalStopsTheRunRemovingItsUnfinishedFiles) {
   // Wait until the run writes its outputs (their temporary files exist).
   auto running = [&] {
     for (const auto& name : listfolder(c.dir.path()))
-      if (name.starts_with("big.txt.matD.")) return true;
+      if (name.starts_with(".lv")) return true;  // a temporary output or the scratch file
     return false;
   };
   const auto start = std::chrono::steady_clock::now();
   while (!running() && std::chrono::steady_clock::now() - start < std::chrono::seconds(30))
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(running());
+  // Past the scratch file of the input's reading: the outputs' temporaries.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   ASSERT_TRUE(running());
   ::kill(pid, SIGINT);
   int raw = 0;

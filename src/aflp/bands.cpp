@@ -132,7 +132,6 @@ void readstrains(RunContext& ctx, LineReader& reader, std::string& line, BandDat
 
 BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   BandData d;
-  const std::string scratchpath = path + ".provi";
   // The input is opened first, so that a path that names no file (or a
   // folder) is reported as such and not as a scratch file that cannot be made.
   FilePtr in(std::fopen(path.c_str(), "rb"));
@@ -142,10 +141,18 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   LineReader reader(in.get());
 
   OutputFile scratch;
-  if (mode == ReadMode::Simple) {
-    scratch = ouvecr(scratchpath, 'b');
+  std::string scratchpath;
+  // A name of this run's own, made exclusively in the input's folder (never
+  // a user's file or another run's scratch); the file is written under a
+  // temporary name, then moved onto it.
+  auto openscratch = [&] {
+    const int fd = maketemp(folderof(path), scratchpath);
+    if (fd < 0) errorstop("Error: can't open binary output file (ouvecr)");
+    ::close(fd);
     d.scratch = ScratchFile(scratchpath);
-  }
+    scratch = ouvecr(scratchpath, 'b');
+  };
+  if (mode == ReadMode::Simple) openscratch();
 
   std::string line;
   reader.read(line, 256);  // the header
@@ -173,10 +180,7 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
 
   ctx.report.print("Input file: %s\n", path.c_str());
   ctx.report.print("--- Number of rows: %d, columns: %d\n", n, m);
-  if (mode == ReadMode::Bootstrap) {
-    scratch = ouvecr(scratchpath, 'b');
-    d.scratch = ScratchFile(scratchpath);
-  }
+  if (mode == ReadMode::Bootstrap) openscratch();
 
   readstrains(ctx, reader, line, d, mode, scratch);
   in.reset();

@@ -10,7 +10,8 @@
 
 namespace lorvane {
 
-// The scratch binary copy of the presence table, input path + ".provi".
+// The scratch binary copy of the presence table, a file of a unique name
+// (".lv<pid>-XXXXXX") in the input's folder.
 // It is removed when this object goes, on every way out of a run.
 class ScratchFile {
  public:

@@ -17,12 +17,11 @@ Output& OutputSet::add(const std::string& path, char mode, std::string writefail
 }
 
 void OutputSet::commit() {
-  for (Output& o : outputs_)
-    if (!o.file.close()) errorstop(o.closefailure);
-  for (Output& o : outputs_) {
-    if (!o.file.commit()) errorstop(o.closefailure);
-    filedone(o.path);
-  }
+  std::vector<OutputFile*> files;
+  for (Output& o : outputs_) files.push_back(&o.file);
+  const int failed = OutputFile::commitset(files);
+  if (failed >= 0) errorstop(outputs_[static_cast<std::size_t>(failed)].closefailure);
+  for (Output& o : outputs_) filedone(o.path);
 }
 
 BackgroundWriter::~BackgroundWriter() {

@@ -1,7 +1,7 @@
 #pragma once
 // The files of the pair tables: the output set of a run (every file written
-// under a temporary name, then all closed, then all renamed, so a run that
-// fails keeps the earlier set whole), a writer thread per file, and the two
+// under a temporary name, then all closed, then all moved into place as one,
+// so a run that fails keeps the earlier set whole), a writer thread per file, and the two
 // file consumers of the row-block driver: triangle text and binary square.
 #include <deque>
 #include <functional>
@@ -27,8 +27,8 @@ class OutputSet {
  public:
   // Open path for writing (mode 'b' or 'a', as ouvecr).
   Output& add(const std::string& path, char mode, std::string writefailure, std::string closefailure);
-  // Close every file, then rename every file, in the order they were added
-  // (error stop with the file's close message on the first fault).
+  // Close every file, then move them all into place as one (error stop with
+  // the failing file's close message; then no earlier file is replaced).
   void commit();
   std::deque<Output>::iterator begin() { return outputs_.begin(); }
   std::deque<Output>::iterator end() { return outputs_.end(); }

@@ -54,10 +54,9 @@ void commitall(std::initializer_list<OutputFile*> outputs, const char* operation
   std::vector<OutputFile*> open;
   for (OutputFile* f : outputs)
     if (*f) open.push_back(f);
-  for (OutputFile* f : open)
-    if (!f->close()) errorstop("Error: can't write output file " + f->path() + " (" + operation + ")");
-  for (OutputFile* f : open)
-    if (!f->commit()) errorstop("Error: can't write output file " + f->path() + " (" + operation + ")");
+  const int failed = OutputFile::commitset(open);
+  if (failed >= 0)
+    errorstop("Error: can't write output file " + open[static_cast<std::size_t>(failed)]->path() + " (" + operation + ")");
 }
 
 OutputFile openoutput(const std::string& path, const char* operation) {

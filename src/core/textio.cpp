@@ -1,6 +1,8 @@
 #include "core/textio.h"
 
 #include <limits.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace lorvane {
 
@@ -111,10 +114,21 @@ mode_t filemode() {
 }
 }  // namespace
 
+std::string folderof(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+int maketemp(const std::string& folder, std::string& name) {
+  name = folder + (folder.ends_with('/') ? "" : "/") + ".lv" + std::to_string(::getpid()) + "-XXXXXX";
+  return ::mkstemp(name.data());
+}
+
 OutputFile OutputFile::open(const std::string& path) {
   OutputFile out;
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
+  std::string temp;
+  const int fd = maketemp(folderof(path), temp);
   if (fd < 0) return out;
   ::fchmod(fd, filemode());
   std::FILE* f = ::fdopen(fd, "wb");
@@ -142,12 +156,98 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 
 OutputFile::~OutputFile() { discard(); }
 
-bool OutputFile::commit() {
-  if (temp_.empty()) return false;
-  const bool ok = close() && ::rename(temp_.c_str(), path_.c_str()) == 0;
-  if (!ok) ::unlink(temp_.c_str());
-  temp_.clear();
-  return ok;
+bool OutputFile::commit() { return commitset({this}) < 0; }
+
+namespace {
+// Exclusive advisory locks on folders, taken in the order of their names.
+class FolderLocks {
+ public:
+  explicit FolderLocks(std::vector<std::string> folders) {
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const auto& f : folders) {
+      const int fd = ::open(f.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0) continue;  // the renames report what is wrong with the folder
+      while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+      }
+      fds_.push_back(fd);
+    }
+  }
+  ~FolderLocks() {
+    for (const int fd : fds_) ::close(fd);
+  }
+  FolderLocks(const FolderLocks&) = delete;
+  FolderLocks& operator=(const FolderLocks&) = delete;
+
+ private:
+  std::vector<int> fds_;
+};
+}  // namespace
+
+int OutputFile::commitset(const std::vector<OutputFile*>& outputs, int* error) {
+  const int count = static_cast<int>(outputs.size());
+  int failed = -1, reason = 0;
+  auto fail = [&](int k, int e) {
+    failed = k;
+    reason = e;
+  };
+  for (int k = 0; k < count && failed < 0; ++k) {
+    OutputFile& o = *outputs[static_cast<std::size_t>(k)];
+    if (o.temp_.empty()) fail(k, EBADF);
+    else if (!o.close()) fail(k, errno ? errno : EIO);
+  }
+  std::vector<std::string> folders;
+  for (const OutputFile* o : outputs) folders.push_back(folderof(o->path_));
+  std::optional<FolderLocks> locks;
+  if (failed < 0) locks.emplace(folders);
+  // Every target must be one a file can replace.
+  for (int k = 0; k < count && failed < 0; ++k) {
+    struct stat st {};
+    const std::string& path = outputs[static_cast<std::size_t>(k)]->path_;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) fail(k, EISDIR);
+    else if (::access(folders[static_cast<std::size_t>(k)].c_str(), W_OK) != 0) fail(k, errno);
+  }
+  // The earlier files moved aside (one rename alone replaces its file or
+  // leaves it), then the new ones moved in.
+  std::vector<std::string> aside(outputs.size());
+  int moved = 0, placed = 0;
+  for (; count > 1 && moved < count && failed < 0; ++moved) {
+    const auto k = static_cast<std::size_t>(moved);
+    const std::string& path = outputs[k]->path_;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) continue;
+    std::string name;
+    const int fd = maketemp(folders[k], name);
+    if (fd < 0) {
+      fail(moved, errno);
+      break;
+    }
+    ::close(fd);
+    if (::rename(path.c_str(), name.c_str()) != 0) {
+      fail(moved, errno);
+      ::unlink(name.c_str());
+      break;
+    }
+    aside[k] = std::move(name);
+  }
+  for (; placed < count && failed < 0; ++placed) {
+    OutputFile& o = *outputs[static_cast<std::size_t>(placed)];
+    if (::rename(o.temp_.c_str(), o.path_.c_str()) != 0) {
+      fail(placed, errno);
+      break;
+    }
+    o.temp_.clear();
+  }
+  if (failed >= 0) {  // back as it was
+    for (int k = 0; k < placed; ++k) ::unlink(outputs[static_cast<std::size_t>(k)]->path_.c_str());
+    for (std::size_t k = 0; k < aside.size(); ++k)
+      if (!aside[k].empty() && ::rename(aside[k].c_str(), outputs[k]->path_.c_str()) == 0) aside[k].clear();
+    for (OutputFile* o : outputs) o->discard();
+  }
+  for (const auto& name : aside)  // on a failure, any still here are the only copies
+    if (!name.empty() && failed < 0) ::unlink(name.c_str());
+  if (error) *error = reason;
+  return failed;
 }
 
 void OutputFile::discard() noexcept {

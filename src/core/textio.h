@@ -63,11 +63,25 @@ class OutputFile : public CFile {
   bool commit();
   // Give up: remove the temporary file.
   void discard() noexcept;
+  // Move a set of outputs into place as one: every output or none replaces
+  // the file of its name. Commits of sets in the same folders take turns (an
+  // advisory lock on each folder). Returns the index of the output that
+  // failed, with the system's reason in *error, or -1 when all are in place;
+  // on a failure every earlier file is back under its name, and no output's
+  // temporary file stays.
+  static int commitset(const std::vector<OutputFile*>& outputs, int* error = nullptr);
 
  private:
   std::string path_;
   std::string temp_;
 };
+
+// A new empty file of a short unique name in the folder, made exclusively,
+// with this process's id in its name (".lv<pid>-XXXXXX"): its descriptor,
+// or -1 with errno set. `name` receives the path.
+int maketemp(const std::string& folder, std::string& name);
+// The folder of a path ("." for a bare name).
+std::string folderof(const std::string& path);
 
 // Reads lines in text mode: CR LF is one line end ("\n").
 class LineReader {

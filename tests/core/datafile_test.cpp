@@ -8,6 +8,9 @@
 #include "core/textio.h"
 #include "../tables.h"
 #include "aflp/rowbuffer.h"
+#include "aflp/tablewriters.h"
+
+#include <filesystem>
 
 namespace lorvane {
 namespace {
@@ -126,6 +129,48 @@ TEST(OutputFile, AppearsOnlyWhenCompleteAndTextEndsInCrLf) {
   out.text("a\nb\n");
   ASSERT_TRUE(out.commit());
   EXPECT_EQ(readfile(dir / "out.txt"), "a\r\nb\r\n");
+}
+
+TEST(OutputSet, ReplacesEveryEarlierFileOrNone) {
+  // Three outputs; some have an earlier file, and a folder may stand where one
+  // output goes. A set that cannot be placed whole leaves every earlier file
+  // as it was and nothing else behind.
+  struct Case {
+    const char* what;
+    int folderat;            // the output whose name a folder takes, -1: none
+    std::vector<bool> earlier;  // which outputs have an earlier file
+  };
+  const Case cases[] = {
+      {"all replaceable", -1, {true, true, true}},
+      {"some new, all replaceable", -1, {false, true, false}},
+      {"the last is a folder", 2, {true, true, false}},
+      {"the first is a folder", 0, {false, true, true}},
+      {"the middle one is a folder", 1, {true, false, true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string names[] = {"x.matD", "x.matDP", "x.matS"};
+    std::vector<std::string> expected;
+    for (int k = 0; k < 3; ++k) {
+      if (k == c.folderat) std::filesystem::create_directory(dir / names[k]);
+      else if (c.earlier[static_cast<std::size_t>(k)]) writefile(dir / names[k], "earlier " + names[k]);
+      if (k == c.folderat || c.earlier[static_cast<std::size_t>(k)] || c.folderat < 0) expected.push_back(names[k]);
+    }
+    std::sort(expected.begin(), expected.end());
+    std::string stop;
+    {
+      OutputSet set;
+      for (const auto& n : names) set.add(dir / n, 'b', "write " + n, "close " + n).file.text("new " + n);
+      stop = test::errorstopof([&] { set.commit(); });
+    }
+    EXPECT_EQ(stop, c.folderat < 0 ? "" : "close " + names[c.folderat]);
+    for (int k = 0; k < 3; ++k) {
+      if (k == c.folderat || (c.folderat >= 0 && !c.earlier[static_cast<std::size_t>(k)])) continue;
+      EXPECT_EQ(readfile(dir / names[k]), (c.folderat < 0 ? "new " : "earlier ") + names[k]);
+    }
+    EXPECT_EQ(test::listfolder(dir.path()), expected);
+  }
 }
 
 TEST(OutputFile, GatheredRowsFollowBufferedTextWithTheirGapsOfBlanks) {
