@@ -108,9 +108,11 @@ TEST(Verbs, OutputDirTakesTheOutputsWithTheirNames) {
   const auto beside = f.takeoutputs();
   f.takereports();
   ASSERT_EQ(::mkdir((f.dir / "out").c_str(), 0755), 0);
-  for (const char* verb : {"distance --index dice --jc --sites 6", "convert", "tree --svg pic.svg"}) {
+  for (const char* verb : {"distance --index dice --jc --sites 6", "convert", "tree --svg pic.svg",
+                           "bootstrap-tree --sites 6 --replicates 3 --svg boot.svg"}) {
     SCOPED_TRACE(verb);
-    const std::string input = verb[0] == 'd' ? "'my bands.txt'" : "'out/my bands.txt.matD'";
+    const bool bands = verb[0] == 'd' || verb[0] == 'b';
+    const std::string input = bands ? "'my bands.txt'" : "'out/my bands.txt.matD'";
     const auto r = f.run(std::string(verb) + " --output-dir out " + input);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(f.takeoutputs().empty());  // nothing beside the input
@@ -121,6 +123,7 @@ TEST(Verbs, OutputDirTakesTheOutputsWithTheirNames) {
   EXPECT_TRUE(exists(f.dir / "out/my bands.txt.matD.phy"));
   EXPECT_TRUE(exists(f.dir / "out/my bands.txt.matD.nwk"));
   EXPECT_TRUE(exists(f.dir / "pic.svg"));
+  EXPECT_NE(readfile(f.dir / "boot.svg").find("Alpha"), std::string::npos);
 }
 
 TEST(Verbs, UsageErrorsExit64NamingTheOption) {
@@ -143,7 +146,6 @@ TEST(Verbs, UsageErrorsExit64NamingTheOption) {
       {"distance --sites 6 --output-dir nowhere x", "--output-dir nowhere: not a folder"},
       {"tree --method xyz t", "--method xyz: expected nj or upgma"},
       {"convert --format nexus t", "--format nexus: expected phylip, phylip-lower or csv"},
-      {"bootstrap-tree --sites 6 --replicates 2 --svg p.svg x", "--svg: not available yet"},
   };
   for (const auto& [args, message] : cases) {
     const auto r = f.run(args);

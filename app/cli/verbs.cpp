@@ -46,7 +46,8 @@ const VerbOption kSeed{"--seed", "S", K::Seed, 0,
                        "seed of the random generator, 0 to 4294967295 (default: LORVANE_SEED, else the clock); "
                        "the report gives the seed used"};
 const VerbOption kSvg{"--svg", "FILE", K::Picture, 0, "also an SVG picture: the tree beside the heat map of TABLE"};
-const VerbOption kSvgLater{"--svg", "FILE", K::Unavailable, 0, "picture of the tree (not available yet)"};
+const VerbOption kSvgTree{"--svg", "FILE", K::Picture, 0,
+                          "also an SVG picture of the tree with its support (no table file, so no heat map)"};
 
 }  // namespace
 
@@ -67,7 +68,7 @@ const std::vector<Verb>& verbs() {
        {indexoption(true), kSites, kK, {"--jc", "", K::Flag, 5, "the Jukes-Cantor correction of the Dice distance"},
         kReplicates, kSeed,
         {"--method", "nj|upgma", K::Choice, 7, "neighbor-joining or UPGMA (default nj)", false, 1, {"nj", "upgma"}},
-        kSvgLater}},
+        kSvgTree}},
       {"convert", 5, 2, "TABLE", 1, "distance table in another format",
        {{"--format", "phylip|phylip-lower|csv", K::Choice, 2, "PHYLIP square, lower-triangular or CSV (default phylip)",
          false, 1, {"phylip", "phylip-lower", "csv"}}}},
@@ -167,10 +168,8 @@ void takeoption(VerbCall& call, const VerbOption& o, const std::string& value, c
       break;
     case K::OutputDir:
       call.outputdir = absolutepath(value, startfolder);
-      if (std::error_code ec; !std::filesystem::is_directory(call.outputdir, ec)) call.error = name + " " + value + ": not a folder";
-      break;
-    case K::Unavailable:
-      call.error = name + ": not available yet";
+      if (std::error_code ec; !std::filesystem::is_directory(call.outputdir, ec))
+        call.error = name + " " + value + ": not a folder";
       break;
     case K::Picture: {
       VerbOption path{o.name, o.metavar, K::Path};
@@ -319,10 +318,15 @@ int writepicture(const VerbCall& call, const RunContext& ctx) {
     const std::string treepath = outputstem(ctx, call.operand) + ".nwk";
     if (!readwhole(treepath, text)) throw ErrorStop("Error: can't open tree file " + treepath + " (writepicture)");
     const Tree tree = readnewick(text, treepath);
-    TableReader reader(call.operand);
+    // The tree verb's input is the table beside which the tree is drawn;
+    // a bootstrap tree's tables stay in memory, so its picture is the tree.
     DistanceTable table;
-    if (!reader.next(table)) throw ErrorStop("Error: " + call.operand + " holds no table (writepicture)");
-    const drawing::Scene scene = drawing::layout(&tree, &table);
+    const bool withtable = call.verb->option == 3;
+    if (withtable) {
+      TableReader reader(call.operand);
+      if (!reader.next(table)) throw ErrorStop("Error: " + call.operand + " holds no table (writepicture)");
+    }
+    const drawing::Scene scene = drawing::layout(&tree, withtable ? &table : nullptr);
     if (interruptsignal() != 0) return exitinterrupted(interruptsignal());
     drawing::writesvg(scene, call.picture);
   } catch (const ErrorStop& e) {

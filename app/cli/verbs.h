@@ -26,7 +26,6 @@ enum class ValueKind {
   OutputDir,    // the folder the outputs are written to
   Help,         // the verb's help
   Picture,      // an SVG file drawn after the run (a path)
-  Unavailable,  // named in the usage, not yet run by this program
 };
 
 struct VerbOption {
