@@ -325,6 +325,75 @@ void readrow(std::string_view line, bool relaxed, Row& r) {
 
 }  // namespace
 
+// The form of a text table: ours (triangle, with the diagonal for shared
+// bands), PHYLIP lower-triangular or square; names are the first 10
+// characters, or else the first field (relaxed).
+struct TableReader::TextForm {
+  TableFormat format = TableFormat::PhylipSquare;
+  bool diagonal = false;  // a triangle table with its diagonal (shared-band counts)
+  bool relaxed = false;
+  // The values row i of `rows` holds.
+  std::size_t values(std::size_t i, std::size_t rows) const {
+    switch (format) {
+      case TableFormat::PhylipSquare: return rows;
+      case TableFormat::PhylipLower: return i;
+      default: return rows - 1 - i + (diagonal ? 1 : 0);
+    }
+  }
+};
+
+// The form from the first two rows, which are read again afterwards: ours
+// holds n - 1 values on the first row (n with the diagonal, then n - 2 on
+// the second), PHYLIP lower-triangular none, PHYLIP square n.
+TableReader::TextForm TableReader::textform(std::size_t un, long countline) {
+  std::string first, second;
+  long n1 = 0, n2 = 0;
+  if (!lines_->get(first, n1)) fail(countline, "the table ends before its first strain");
+  const bool hassecond = un > 1 && lines_->get(second, n2);
+  const TextForm forms[] = {{TableFormat::Triangle, false},
+                            {TableFormat::PhylipLower, false},
+                            {TableFormat::Triangle, true},
+                            {TableFormat::PhylipSquare, false}};
+  TextForm form = forms[3];
+  bool found = false;
+  // Both rows fitting, or else the first (a later row is then at fault).
+  for (bool both : {true, false})
+    for (bool r : {false, true})
+      for (const TextForm& f : forms) {
+        if (found) break;
+        auto fits = [&](const std::string& l, std::size_t i) {
+          Row row;
+          readrow(l, r, row);
+          return row.ok() && row.values.size() == f.values(i, un);
+        };
+        if (fits(first, 0) && (!both || !hassecond || fits(second, 1))) form = f, form.relaxed = r, found = true;
+      }
+  if (hassecond) lines_->unget(std::move(second), n2);
+  lines_->unget(std::move(first), n1);
+  return form;
+}
+
+namespace {
+
+// Row `line` read; PHYLIP rows may go on over lines that start with a blank.
+template <class Lines>
+void textrow(Lines& lines, std::string& line, bool relaxed, bool phylip, std::size_t expected, Row& row) {
+  readrow(line, relaxed, row);
+  std::string more;
+  long m = 0;
+  while (phylip && row.ok() && row.values.size() < expected && lines.get(more, m)) {
+    const auto t2 = tokens(more);
+    if (more.empty() || !blank(more[0]) || t2.empty() || !allnumbers(t2)) {
+      lines.unget(std::move(more), m);
+      break;
+    }
+    line += " " + more;
+    readrow(line, relaxed, row);
+  }
+}
+
+}  // namespace
+
 bool TableReader::nextblock(DistanceTable& t) {
   std::string line;
   long number = 0;
@@ -345,51 +414,12 @@ bool TableReader::nextblock(DistanceTable& t) {
     fail(number, "a table of " + std::to_string(n) + " strains cannot fit in the file's " + std::to_string(size_) +
                      " bytes");
 
-  // The form and the kind of names, from the first two rows (read again
-  // below): ours holds n - 1 values on the first row (n with the diagonal,
-  // then n - 2 on the second), PHYLIP lower-triangular none, PHYLIP square
-  // n; names are the first 10 characters, or else the first field.
-  std::string first, second;
-  long n1 = 0, n2 = 0;
-  if (!lines_->get(first, n1)) fail(countline, "the table ends before its first strain");
-  const bool hassecond = n > 1 && lines_->get(second, n2);
-  struct Form {
-    TableFormat format;
-    bool diagonal;  // a triangle table with its diagonal (shared-band counts)
-    std::size_t values(std::size_t i, std::size_t rows) const {
-      switch (format) {
-        case TableFormat::PhylipSquare: return rows;
-        case TableFormat::PhylipLower: return i;
-        default: return rows - 1 - i + (diagonal ? 1 : 0);
-      }
-    }
-  };
-  const Form forms[] = {{TableFormat::Triangle, false},
-                        {TableFormat::PhylipLower, false},
-                        {TableFormat::Triangle, true},
-                        {TableFormat::PhylipSquare, false}};
-  Form form = forms[3];
-  bool relaxed = false, found = false;
-  // Both rows fitting, or else the first (a later row is then at fault).
-  for (bool both : {true, false})
-    for (bool r : {false, true})
-      for (const Form& f : forms) {
-        if (found) break;
-        auto fits = [&](const std::string& l, std::size_t i) {
-          Row row;
-          readrow(l, r, row);
-          return row.ok() && row.values.size() == f.values(i, un);
-        };
-        if (fits(first, 0) && (!both || !hassecond || fits(second, 1))) form = f, relaxed = r, found = true;
-      }
-  if (hassecond) lines_->unget(std::move(second), n2);
-  lines_->unget(std::move(first), n1);
+  const TextForm form = textform(un, countline);
   if (count_ == 0) format_ = form.format;
   mirrored_ = form.format == TableFormat::PhylipSquare;
 
   t.names.resize(un);
   t.lower.assign(un * (un - 1) / 2, 0.0);
-  const bool phylip = form.format != TableFormat::Triangle;
   constexpr std::size_t kBlock = 32;
   std::vector<double> block(form.format == TableFormat::Triangle ? std::min(un, kBlock) * un : 0);
   Row row;
@@ -399,19 +429,7 @@ bool TableReader::nextblock(DistanceTable& t) {
     const std::size_t ui = static_cast<std::size_t>(i);
     const std::size_t expected = form.values(ui, un);
     const long rowline = number;
-    readrow(line, relaxed, row);
-    // PHYLIP rows may go on over lines that start with a blank.
-    std::string more;
-    long m = 0;
-    while (phylip && row.ok() && row.values.size() < expected && lines_->get(more, m)) {
-      const auto t2 = tokens(more);
-      if (more.empty() || !blank(more[0]) || t2.empty() || !allnumbers(t2)) {
-        lines_->unget(std::move(more), m);
-        break;
-      }
-      line += " " + more;
-      readrow(line, relaxed, row);
-    }
+    textrow(*lines_, line, form.relaxed, form.format != TableFormat::Triangle, expected, row);
     if (!row.ok()) fail(rowline, quoted(row.bad) + " is not a number");
     if (row.values.size() != expected)
       fail(rowline, "strain " + std::to_string(i + 1) + " has " + std::to_string(row.values.size()) +

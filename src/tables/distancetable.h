@@ -55,7 +55,9 @@ class TableReader {
 
  private:
   struct Lines;
+  struct TextForm;
   bool nextblock(DistanceTable& t);
+  TextForm textform(std::size_t rows, long countline);
   bool nextdelimited(DistanceTable& t);
   void readbinary(DistanceTable& t);
   void checknames(const DistanceTable& t, long line);
