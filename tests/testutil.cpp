@@ -113,4 +113,19 @@ Run runprogram(const std::string& command, const std::string& folder) {
   return r;
 }
 
+std::string OptionRunner::run(Entry entry, int option, const std::vector<std::string>& answers) {
+  std::array<std::string, 11> a{};
+  for (std::size_t k = 0; k < answers.size(); ++k) a[k + 1] = answers[k];
+  CFile report(std::fopen((dir / "report").c_str(), "wb"));
+  RunContext ctx{ws, report, settings};
+  error.clear();
+  try {
+    entry(ctx, a, option);
+  } catch (const ErrorStop& e) {
+    error = e.what();
+  }
+  report.close();
+  return readfile(dir / "report");
+}
+
 }  // namespace lorvane::test

@@ -1,12 +1,14 @@
 #pragma once
 // Shared test helpers: a scratch folder per test, whole-file reads and
 // writes, and a window system that records what the engine showed.
+#include <array>
 #include <deque>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/runcontext.h"
 #include "core/textio.h"
 #include "core/windowsystem.h"
 
@@ -100,6 +102,18 @@ class RecordingWindowSystem : public HeadlessWindowSystem {
  private:
   void log(const std::string& what);
   CFile* report_ = nullptr;
+};
+
+// Runs an option's entry (the answers in slots 1 on) in a scratch folder
+// with a recording window system: the report lines it wrote, and the
+// message of the error stop it raised in `error` (empty when none).
+struct OptionRunner {
+  using Entry = bool (*)(RunContext&, const std::array<std::string, 11>&, int);
+  TempDir dir;
+  RecordingWindowSystem ws;
+  ComputeSettings settings;
+  std::string error;
+  std::string run(Entry entry, int option, const std::vector<std::string>& answers);
 };
 
 // Result of running a program.

@@ -72,6 +72,16 @@ const std::vector<Verb>& verbs() {
       {"convert", 5, 2, "TABLE", 1, "distance table in another format",
        {{"--format", "phylip|phylip-lower|csv", K::Choice, 2, "PHYLIP square, lower-triangular or CSV (default phylip)",
          false, 1, {"phylip", "phylip-lower", "csv"}}}},
+      {"pcoa", 6, 3, "TABLE", 1, "principal coordinates of a distance table",
+       {{"--axes", "K", K::Integer, 2, "number of axes, 1 to the number of strains (default 3)"},
+        {"--correction", "none|lingoes|cailliez", K::Choice, 3,
+         "correction of a table that is not Euclidean (default none)", false, 0, {"none", "lingoes", "cailliez"}}}},
+      {"mantel", 7, 4, "TABLEA", 1, "Mantel test between two distance tables of the same strains",
+       {{"--permutations", "N", K::Integer, 3, "number of permutations, 0 or more (default 999)", false, 0},
+        {"--method", "pearson|spearman", K::Choice, 4, "correlation (default pearson)", false, 1,
+         {"pearson", "spearman"}},
+        kSeed},
+       "TABLEB", 2},
       {"run", 0, 0, "COMMANDFILE", 0, "the runs of a command file (the batch form)", {}},
   };
   return table;
@@ -122,7 +132,9 @@ std::string answerof(const VerbOption& o, const std::string& value, const std::s
   switch (o.kind) {
     case K::Choice:
       for (std::size_t k = 0; k < o.choices.size(); ++k)
-        if (value == o.choices[k] || value == std::to_string(k + 1)) return std::to_string(k + 1);
+        if (const std::string answer = std::to_string(o.minimum + static_cast<long long>(k));
+            value == o.choices[k] || value == answer)
+          return answer;
       error = name + " " + value + ": expected " + joined(o.choices, " or ");
       return {};
     case K::Integer:
@@ -235,13 +247,21 @@ VerbCall parseverb(const Verb& verb, int argc, const char* const* argv, const st
     return call;
   }
   if (call.error.empty()) {
-    if (operands.size() != 1) {
-      call.error = operands.empty() ? "missing " + std::string(verb.operand)
-                                    : "one " + std::string(verb.operand) + " only, not \"" + operands[1] + "\"";
+    const std::size_t wanted = verb.operand2.empty() ? 1 : 2;
+    if (operands.size() < wanted) {
+      call.error = "missing " + std::string(operands.empty() ? verb.operand : verb.operand2);
+    } else if (operands.size() > wanted) {
+      call.error = (wanted == 1 ? "one " + std::string(verb.operand)
+                                : std::string(verb.operand) + " and " + std::string(verb.operand2)) +
+                   " only, not \"" + operands[wanted] + "\"";
     } else {
       VerbOption operand{verb.operand, verb.operand, K::Path};
       call.operand = answerof(operand, operands[0], startfolder, call.error);
       if (verb.operandslot > 0) call.answers[static_cast<std::size_t>(verb.operandslot)] = call.operand;
+      if (wanted == 2) {
+        VerbOption second{verb.operand2, verb.operand2, K::Path};
+        call.answers[static_cast<std::size_t>(verb.operandslot2)] = answerof(second, operands[1], startfolder, call.error);
+      }
     }
   }
   for (const VerbOption& o : verb.options)
@@ -255,11 +275,15 @@ VerbCall parseverb(const Verb& verb, int argc, const char* const* argv, const st
 std::string verbhelp(const Verb& verb) {
   std::string summary(verb.summary);
   summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
-  std::string text = "Usage: lorvane-cli " + std::string(verb.name) + " [options] " + std::string(verb.operand) +
-                     "\n\n" + summary + ".\n";
+  std::string operands(verb.operand);
+  if (!verb.operand2.empty()) operands.append(" ").append(verb.operand2);
+  std::string text = "Usage: lorvane-cli " + std::string(verb.name) + " [options] " + operands + "\n\n" + summary + ".\n";
+  if (!verb.operand2.empty())
+    text += "Of a file of several tables, the first is taken; the strains of the two are matched by name.\n";
   if (verb.option > 0)
     text += "Runs option " + std::to_string(verb.option) +
-            " as a command file would: the same outputs, beside the input file.\n";
+            " as a command file would: the same outputs, beside " +
+            (verb.operand2.empty() ? std::string("the input file") : std::string(verb.operand)) + ".\n";
   text += "\nOptions:\n";
   for (const auto* list : {&verb.options, &commonoptions()})
     for (const VerbOption& o : *list) {

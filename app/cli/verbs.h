@@ -35,8 +35,8 @@ struct VerbOption {
   int slot = 0;              // the answer slot it fills; 0 for settings
   std::string_view help{};
   bool required = false;
-  long long minimum = 1;     // Integer
-  std::vector<std::string_view> choices{};  // Choice: answer k is choices[k - 1]
+  long long minimum = 1;     // Integer; Choice: the answer of the first word
+  std::vector<std::string_view> choices{};  // Choice: answer minimum + k is choices[k]
 };
 
 struct Verb {
@@ -47,6 +47,8 @@ struct Verb {
   int operandslot;            // the answer slot of the operand
   std::string_view summary;
   std::vector<VerbOption> options;
+  std::string_view operand2{};  // "TABLEB": a second operand, when the verb takes one
+  int operandslot2 = 0;
 };
 
 const std::vector<Verb>& verbs();

@@ -2,6 +2,7 @@
 
 #include "aflp/bootstrap.h"
 #include "aflp/distance.h"
+#include "aflp/ordinationoptions.h"
 #include "aflp/treeoptions.h"
 #include <cmath>
 #include <limits>
@@ -15,13 +16,13 @@ void registermodule(Frame& frame) {
   frame.registry.name = kModuleName;
   frame.setupfiles(frame.registry.name);
   frame.registry.titles = kOptionTitles;
-  frame.registry.entrycount = 5;
+  frame.registry.entrycount = 7;
   frame.registry.paramcount[1] = 6;
   frame.registry.layout[1] = kSimpleLayout;
   frame.registry.paramcount[2] = 6;
   frame.registry.layout[2] = kBootstrapLayout;
   for (auto [option, count, layout] : {std::tuple{3, 4, kTreeLayout}, {4, 7, kBootstrapTreeLayout},
-                                       {5, 2, kConvertLayout}})
+                                       {5, 2, kConvertLayout}, {6, 3, kPcoaLayout}, {7, 4, kMantelLayout}})
     frame.registry.paramcount[option] = count, frame.registry.layout[option] = layout;
   frame.buildoptionsmenu(frame.registry.titles, frame.registry.entrycount);
   frame.registry.handler = runlorvane;
@@ -53,7 +54,9 @@ OptionArguments convertanswers(const AnswerStore& store, int option) {
 
 void runlorvane(Frame& frame, int option) {
   if (RunContext ctx = frame.context(); option >= 3) {
-    if (runtreeoption(ctx, frame.store.answers, option)) frame.refreshreport();
+    const auto& answers = frame.store.answers;
+    if (option >= 6 ? runordinationoption(ctx, answers, option) : runtreeoption(ctx, answers, option))
+      frame.refreshreport();
     return;
   }
   const OptionArguments args = convertanswers(frame.store, option);

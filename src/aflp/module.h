@@ -6,7 +6,8 @@ namespace lorvane {
 // The module's options and their parameter layouts.
 inline constexpr const char* kModuleName = "Lorvane";
 inline constexpr const char* kOptionTitles =
-    "Simple computation\nBootstrap computation\nTree from a distance table\nBootstrap tree\nConvert a distance table\n";
+    "Simple computation\nBootstrap computation\nTree from a distance table\nBootstrap tree\nConvert a distance table\n"
+    "Principal coordinates\nMantel test\n";
 inline constexpr const char* kSimpleLayout =
     "Input file\n[text,,]Length of recognition sites : \n[int,0,]K value (default = 1.0) ? \n[int,0,1]"
     "Index : Jaccard(1), Dice(2) or Nei&Li(3) ?\n[int,1,3]Jukes-Cantor correction (yes = 1, default = no) ? "

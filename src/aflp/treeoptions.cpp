@@ -45,11 +45,8 @@ std::uint32_t boottables(RunContext& ctx, const BootstrapRequest& request, const
   return *fixed.settings.seed;
 }
 
-namespace {
-
 int intanswer(const std::string& a, int empty) { return a.empty() ? empty : texttoint(a); }
 
-// Every output complete before any replaces a file of its name.
 void commitall(std::initializer_list<OutputFile*> outputs, const char* operation) {
   std::vector<OutputFile*> open;
   for (OutputFile* f : outputs)
@@ -64,6 +61,14 @@ OutputFile openoutput(const std::string& path, const char* operation) {
   if (!f) errorstop("Error: can't open output file " + path + " (" + operation + ")");
   return f;
 }
+
+void readreport(RunContext& ctx, const std::string& path, const TableReader& reader, const DistanceTable& t) {
+  ctx.report.print("Input file: %s\n", path.c_str());
+  ctx.report.print("--- Format: %s, number of rows: %d, columns: %d\n", formatname(reader.format()), t.size(),
+                   t.size());
+}
+
+namespace {
 
 // Tables computed in memory (the readers refuse these themselves): a pair
 // without a finite distance stops the run; no tree is built on 999s.
@@ -167,12 +172,6 @@ class TreeRun {
   std::vector<std::pair<int, int>> steps_;
   int count_ = 0;
 };
-
-void readreport(RunContext& ctx, const std::string& path, const TableReader& reader, const DistanceTable& t) {
-  ctx.report.print("Input file: %s\n", path.c_str());
-  ctx.report.print("--- Format: %s, number of rows: %d, columns: %d\n", formatname(reader.format()), t.size(),
-                   t.size());
-}
 
 void treefromtable(RunContext& ctx, const std::string& path, int method, const std::string& replicates,
                    bool consensus) {

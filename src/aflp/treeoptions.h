@@ -4,9 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "core/runcontext.h"
+#include "core/textio.h"
 #include "tables/distancetable.h"
 
 namespace lorvane {
@@ -24,6 +26,17 @@ inline constexpr const char* kConvertLayout =
 // Runs option 3, 4 or 5 from the answers (slots 1 to 10). False when a
 // required answer is empty: nothing ran and the report needs no refresh.
 bool runtreeoption(RunContext& ctx, const std::array<std::string, 11>& answers, int option);
+
+// Shared by the options that work on distance tables.
+// A numeric answer, or `empty` when it was left empty.
+int intanswer(const std::string& a, int empty);
+// Every output complete before any replaces a file of its name (closed
+// outputs are left out); error stop naming the output that failed.
+void commitall(std::initializer_list<OutputFile*> outputs, const char* operation);
+// An output under a temporary name; error stop when it cannot be opened.
+OutputFile openoutput(const std::string& path, const char* operation);
+// "Input file: ..." and "--- Format: ..., number of rows: n, columns: n".
+void readreport(RunContext& ctx, const std::string& path, const TableReader& reader, const DistanceTable& t);
 
 // What option 4 needs from the distance computations: for the band file,
 // the reference table (all bands, k = 0) and then, one at a time, the

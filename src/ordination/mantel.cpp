@@ -204,10 +204,13 @@ MantelResult mantel(const TableRef& a, const TableRef& b, const MantelOptions& o
   const std::size_t batches = (count + kBatch - 1) / kBatch;
   std::vector<double> sums(batches * kBatch);
   const auto threads = std::min(static_cast<std::size_t>(std::max(options.threads, 1)), std::max<std::size_t>(batches, 1));
-  auto work = [&](std::size_t first) {
+  // The batches go in blocks of 8 per thread, the progress called between
+  // blocks, on this thread, while no helper runs.
+  const std::size_t block = 8 * threads;
+  auto work = [&](std::size_t first, std::size_t end) {
     std::vector<std::uint32_t> permutations(kBatch * n);
     const std::uint32_t* orders[kBatch];
-    for (std::size_t batch = first; batch < batches; batch += threads) {
+    for (std::size_t batch = first; batch < end; batch += threads) {
       for (std::size_t g = 0; g < kBatch; ++g) {
         const std::size_t q = std::min(batch * kBatch + g, count - 1);
         orders[g] = permutations.data() + g * n;
@@ -216,10 +219,14 @@ MantelResult mantel(const TableRef& a, const TableRef& b, const MantelOptions& o
       permutedsums(xsquare, y, orders, n, sums.data() + batch * kBatch);
     }
   };
-  std::vector<std::thread> helpers;
-  for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work, t);
-  work(0);
-  for (std::thread& t : helpers) t.join();
+  for (std::size_t start = 0; start < batches; start += block) {
+    const std::size_t end = std::min(batches, start + block);
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work, start + t, end);
+    work(start, end);
+    for (std::thread& t : helpers) t.join();
+    if (options.progress) options.progress(static_cast<int>(std::min(end * kBatch, count)), options.permutations);
+  }
   sums.resize(count);
 
   const double bar = result.r - std::sqrt(DBL_EPSILON);

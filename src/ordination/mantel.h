@@ -18,6 +18,7 @@
 // and its number alone, whatever the number of threads.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "ordination/tablecheck.h"
 
@@ -30,6 +31,10 @@ struct MantelOptions {
   Correlation method = Correlation::pearson;
   std::uint32_t seed = 0;
   int threads = 1;
+  // Called on the calling thread after each block of permutations with the
+  // number done and the number asked for. It may throw to stop the test:
+  // the threads are joined first, and the exception goes on to the caller.
+  std::function<void(int done, int total)> progress = {};
 };
 
 struct MantelResult {

@@ -582,6 +582,8 @@ std::string phylip(const DistanceTable& t, bool square) {
   return out;
 }
 
+}  // namespace
+
 std::string csvfield(const std::string& s) {
   const bool quote = s.find_first_of(",\"\t\r\n") != std::string::npos ||
                      (!s.empty() && (blank(s.front()) || blank(s.back())));
@@ -590,8 +592,6 @@ std::string csvfield(const std::string& s) {
   for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
   return q + "\"";
 }
-
-}  // namespace
 
 std::string phylipsquare(const DistanceTable& t) { return phylip(t, true); }
 std::string phyliplower(const DistanceTable& t) { return phylip(t, false); }

@@ -92,6 +92,9 @@ std::vector<DistanceTable> readtables(const std::string& path);
 std::string phylipsquare(const DistanceTable& t);
 std::string phyliplower(const DistanceTable& t);
 std::string csvtable(const DistanceTable& t);
+// A CSV field as csvtable writes a name: quoted when it holds a comma, a
+// quote, a tab or a line end, or starts or ends with a blank.
+std::string csvfield(const std::string& s);
 
 // The shortest decimal text of a value (of the single-precision real when
 // `single`) that reads back to it.

@@ -263,24 +263,9 @@ TEST(Support, ConsensusTakesMajoritySplitsThenCompatibleOnesByFrequency) {
 }
 
 // Options 3 to 5 through the option runner's entry.
-struct Options {
-  TempDir dir;
-  test::RecordingWindowSystem ws;
-  std::string error;
-  ComputeSettings settings;
-  std::string run(int option, std::vector<std::string> answers) {
-    std::array<std::string, 11> a{};
-    for (std::size_t k = 0; k < answers.size(); ++k) a[k + 1] = answers[k];
-    CFile report(std::fopen((dir / "report").c_str(), "wb"));
-    RunContext ctx{ws, report, settings};
-    error.clear();
-    try {
-      runtreeoption(ctx, a, option);
-    } catch (const ErrorStop& e) {
-      error = e.what();
-    }
-    report.close();
-    return readfile(dir / "report");
+struct Options : test::OptionRunner {
+  std::string run(int option, const std::vector<std::string>& answers) {
+    return OptionRunner::run(runtreeoption, option, answers);
   }
 };
 
