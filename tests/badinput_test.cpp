@@ -342,7 +342,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "stopped at line 6: expected answer 3 of 6 of option 1"},
         CommandCase{"FaultInSecondBlock", "name\n2\n6\n@\n6\n\n1\n0\n\n----------\n1\n7\n", kExitCommandFileStopped,
                     "stopped at line 12: expected the parameter count 6 of option 1, not \"7\""},
-        CommandCase{"SeparatorWithTrailingBlankEndsTheFile", "name\n6\n0\n---------- \n" + kBlock,
+        CommandCase{"SeparatorWithTrailingBlankEndsTheFile", "name\n8\n0\n---------- \n" + kBlock,
                     kExitWorkedThrough, ""},
         CommandCase{"FailedRunStopsTheFile", "name\n1\n6\n@.none\n6\n\n1\n0\n0\n----------\n" + kBlock,
                     kExitRunFailed, "Command file %s stopped: a run ended with an error"}),

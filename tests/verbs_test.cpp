@@ -28,10 +28,10 @@ struct Folder {
   }
   test::Run run(const std::string& args) { return test::runprogram(std::string(LORVANE_CLI) + " " + args, dir.path()); }
   // The outputs beside the input, by name, taken away for the next run.
-  std::map<std::string, std::string> takeoutputs() {
+  std::map<std::string, std::string> takeoutputs(const std::string& input = "my bands.txt") {
     std::map<std::string, std::string> files;
     for (const auto& name : listfolder(dir.path()))
-      if (name.starts_with("my bands.txt.")) {
+      if (name.starts_with(input + ".")) {
         files[name] = readfile(dir / name);
         std::remove((dir / name).c_str());
       }
@@ -102,6 +102,47 @@ TEST(Verbs, GiveTheOutputsOfTheCommandFileTheyStandFor) {
   }
 }
 
+TEST(Verbs, PcoaAndMantelGiveTheFilesOfTheirCommandFiles) {
+  const struct {
+    const char* args;   // the verb, before its tables
+    const char* block;  // the command-file block (@ = table t, # = table u)
+    std::vector<std::string> outputs;
+  } cases[] = {
+      {"pcoa", "6\n3\n@\n\n\n", {".eig.csv", ".pcoa.csv"}},
+      {"pcoa --axes 2 --correction=lingoes", "6\n3\n@\n2\n1\n", {".eig.csv", ".pcoa.csv"}},
+      {"mantel", "7\n4\n@\n#\n\n\n", {".mantel.csv"}},
+      {"mantel --permutations 49 --method spearman --threads 1", "7\n4\n@\n#\n49\n2\n", {".mantel.csv"}},
+  };
+  Folder f;
+  const std::string t = f.dir / "t.csv", u = f.dir / "u.csv";
+  writefile(t, ",A,B,C,D,E\nA,0,1,3,2,5\nB,1,0,4,1,2\nC,3,4,0,2,3\nD,2,1,2,0,1\nE,5,2,3,1,0\n");
+  writefile(u, ",E,D,C,B,A\nE,0,2,1,4,4\nD,2,0,3,1,2\nC,1,3,0,5,2\nB,4,1,5,0,1\nA,4,2,2,1,0\n");
+  ::setenv("LORVANE_SEED", "5", 1);
+  std::string reports;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string args(c.args);
+    const auto verb = f.run(args + " t.csv" + (args.starts_with("mantel") ? " u.csv" : ""));
+    ASSERT_EQ(verb.status, 0) << verb.err;
+    const auto byverb = f.takeoutputs("t.csv");
+    reports += f.takereports();
+    std::string block = c.block;
+    block.replace(block.find('@'), 1, t);
+    if (const auto at = block.find('#'); at != std::string::npos) block.replace(at, 1, u);
+    writefile(f.dir / "runs.cmd", "runs\n" + block);
+    const auto file = f.run("-f runs.cmd");
+    ASSERT_EQ(file.status, 0) << file.err;
+    const auto byfile = f.takeoutputs("t.csv");
+    std::vector<std::string> names;
+    for (const auto& [name, content] : byverb) names.push_back(name.substr(5));
+    EXPECT_EQ(names, c.outputs);
+    EXPECT_TRUE(byverb == byfile);
+  }
+  ::unsetenv("LORVANE_SEED");
+  EXPECT_NE(reports.find("Permutations: 49, "), std::string::npos) << reports;
+  EXPECT_NE(reports.find("Correction: Lingoes, constant "), std::string::npos) << reports;
+}
+
 TEST(Verbs, OutputDirTakesTheOutputsWithTheirNames) {
   Folder f;
   ASSERT_EQ(f.run("distance --index dice --jc --sites 6 'my bands.txt'").status, 0);
@@ -146,6 +187,12 @@ TEST(Verbs, UsageErrorsExit64NamingTheOption) {
       {"distance --sites 6 --output-dir nowhere x", "--output-dir nowhere: not a folder"},
       {"tree --method xyz t", "--method xyz: expected nj or upgma"},
       {"convert --format nexus t", "--format nexus: expected phylip, phylip-lower or csv"},
+      {"pcoa --correction 3 t", "--correction 3: expected none, lingoes or cailliez"},
+      {"pcoa --axes 0 t", "--axes 0: expected a whole number of 1 or more"},
+      {"mantel --permutations -1 a b", "--permutations -1: expected a whole number of 0 or more"},
+      {"mantel --method kendall a b", "--method kendall: expected pearson or spearman"},
+      {"mantel --seed 1 a", "missing TABLEB"},
+      {"mantel a b c", "TABLEA and TABLEB only, not \"c\""},
   };
   for (const auto& [args, message] : cases) {
     const auto r = f.run(args);

@@ -366,9 +366,9 @@ TEST(CommandFile, FormatFaultsStopBeforeTheBlockAndSayWhere) {
 }
 
 TEST(CommandFile, OptionsWithoutARunWriteTheirBannerOnly) {
-  // Option 6 (not offered) with count 0 passes the check; option 2 without repetitions runs nothing.
+  // Option 8 (not offered) with count 0 passes the check; option 2 without repetitions runs nothing.
   CommandFiles c;
-  const auto r = c.run("n\n6\n0\n----------\n" + c.block(2, "") + "----------\n" + c.block(1, ""));
+  const auto r = c.run("n\n8\n0\n----------\n" + c.block(2, "") + "----------\n" + c.block(1, ""));
   EXPECT_EQ(r.status, CommandFileResult::Status::Completed);
   const std::string report = c.report();
   EXPECT_NE(report.find("| Quillmoor: " + std::string(31, ' ')), std::string::npos);

@@ -42,7 +42,8 @@ void MenusTest::menuBarHoldsTheFivePopups() {
               {1104, "&Paste\tCtrl+V"}, {1105, "&Delete\tDelete"}, {0, "-"}, {1106, "Select &All\tCtrl+A"}}));
   QCOMPARE(items(p.window().popup(2)),
            L({{0, "-"}, {1301, "Simple computation"}, {1302, "Bootstrap computation"},
-              {1303, "Tree from a distance table"}, {1304, "Bootstrap tree"}, {1305, "Convert a distance table"}}));
+              {1303, "Tree from a distance table"}, {1304, "Bootstrap tree"}, {1305, "Convert a distance table"},
+              {1306, "Principal coordinates"}, {1307, "Mantel test"}}));
   QCOMPARE(items(p.window().popup(3)), L({{1501, "&Open results..."}, {1502, "Results of the last &run"}}));
   QCOMPARE(items(p.window().popup(4)), L({{1401, "&Help\tCtrl+?"}, {0, "-"}, {1402, "&About Velko..."}}));
 }
