@@ -4,6 +4,7 @@
     bench/ordination.py [--bench build/bench/ordination_bench] [--work DIR]
                         [--sizes 2000,5000] [--repeat 2] [--skip-anchors]
                         [--reuse-anchors] [--blas-threads 1] [--vegan-permutations 999]
+                        [--cli build/app/lorvane-cli]
 
 Generates two tables per size deterministically: Dice distances of strains
 in 12 groups on 300 bands (about 30 % present, 12 % of bands flipped per
@@ -14,6 +15,9 @@ centre per group, its strains in another order. Times:
   R        cmdscale(d, k = 3, eig = TRUE) and ape pcoa(d)
   lorvane  Mantel, Pearson, 999 permutations, 2 threads
   R        vegan mantel(d, g, permutations = 999)
+  lorvane-cli  the same through the program's verbs (options 6 and 7):
+           pcoa TABLE and mantel --seed 15 --threads 2 DICE PLANE, on the
+           tables as PHYLIP square files, when --cli names the program
 lorvane's times are the wall time of the whole program (reading the text
 tables included) and its own computation time; R's are system.time of the
 call alone, the reading of the table left out. Each lorvane run is repeated
@@ -67,6 +71,23 @@ def generate(n, work):
     return dice, plane
 
 
+def phylip(path):
+    """The table as a PHYLIP square file (the count line first), for lorvane-cli."""
+    out = path[:-4] + ".phy"
+    if not os.path.exists(out):
+        with open(path) as f:
+            lines = f.readlines()
+        with open(out, "w") as f:
+            f.write(f"{len(lines)}\n")
+            f.writelines(lines)
+    return out
+
+
+def csvcolumns(path, first):
+    """The numeric columns from `first` on of a CSV output (after its header)."""
+    return np.loadtxt(path, delimiter=",", skiprows=1, dtype=str)[:, first:].astype(float)
+
+
 def run(command, repeat):
     best = None
     for _ in range(repeat):
@@ -112,6 +133,7 @@ def main():
     parser.add_argument("--reuse-anchors", action="store_true")
     parser.add_argument("--blas-threads", default="1")
     parser.add_argument("--vegan-permutations", type=int, default=999)
+    parser.add_argument("--cli", default="build/app/lorvane-cli")
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
     os.environ["OPENBLAS_NUM_THREADS"] = args.blas_threads
@@ -128,6 +150,25 @@ def main():
               f"({float(euclid['compute'][0][0]):.3f} s computing), {euclid['negatives'][0][0]} negative eigenvalues")
         print(f"n = {n}: lorvane Mantel {mwall:.3f} s wall ({float(mantel['compute'][0][0]):.3f} s computing), "
               f"r = {mantel['r'][0][0]}, p = {mantel['p'][0][0]}")
+        if os.path.exists(args.cli):
+            # The verbs write their reports into the per-user data folder: the work folder's here.
+            os.environ["XDG_DATA_HOME"] = args.work
+            dphy, pphy = phylip(dice), phylip(plane)
+            cpwall, _ = run([args.cli, "pcoa", "--quiet", dphy], args.repeat)
+            cmwall, _ = run([args.cli, "mantel", "--quiet", "--seed", str(SEED), "--threads", "2", dphy, pphy],
+                            args.repeat)
+            eig = csvcolumns(dphy + ".eig.csv", 1)
+            bencheig = np.array([float(a[1]) for a in pcoa["axis"]])
+            cli_erel = np.max(np.abs(eig[:, 0] - bencheig) / np.abs(bencheig))
+            cli_cdiff = np.max(np.abs(csvcolumns(dphy + ".pcoa.csv", 1) - np.loadtxt(coords, usecols=(1, 2, 3))))
+            with open(dphy + ".mantel.csv") as f:
+                cli_r = float(f.read().splitlines()[1].split(",")[0])
+            cli_rdiff = abs(cli_r - float(mantel["r"][0][0]))
+            same = cli_erel <= 1e-12 and cli_cdiff <= 1e-12 and cli_rdiff <= 1e-12
+            failed |= not same
+            print(f"n = {n}: lorvane-cli pcoa {cpwall:.3f} s, mantel {cmwall:.3f} s (whole program); "
+                  f"shares {', '.join('%.4f' % v for v in eig[:, 1])}; against ordination_bench: eigenvalues "
+                  f"{cli_erel:.1e}, coordinates {cli_cdiff:.1e}, r {cli_rdiff:.1e}: {'same' if same else 'DIFFER'}")
         if args.skip_anchors:
             continue
         script = os.path.join(args.work, "anchor.R")
@@ -148,6 +189,9 @@ def main():
               f"{ape / pcompute:.1f}x pcoa; Mantel {veg / mcompute:.1f}x vegan")
         print(f"n = {n}: ratios to lorvane's whole program (reading the text included): PCoA {cmd / pwall:.1f}x "
               f"cmdscale, {ape / pwall:.1f}x pcoa; Mantel {veg / mwall:.1f}x vegan")
+        if os.path.exists(args.cli):
+            print(f"n = {n}: ratios to lorvane-cli (options 6 and 7, whole program): PCoA {cmd / cpwall:.1f}x "
+                  f"cmdscale, {ape / cpwall:.1f}x pcoa; Mantel {veg / cmwall:.1f}x vegan")
         eig = np.array([float(a[1]) for a in pcoa["axis"]])
         erel = np.max(np.abs(eig - anchor["eig"]) / np.abs(anchor["eig"]))
         ours = np.loadtxt(coords, usecols=(1, 2, 3))

@@ -2,12 +2,14 @@
 // (tests/data/ordination/golden.R: cmdscale, ape pcoa, vegan mantel).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/messages.h"
 #include "ordination/mantel.h"
 #include "ordination/pcoa.h"
 #include "testutil.h"
@@ -241,6 +243,20 @@ TEST(Mantel, SameResultOnOneThreadOrTwoAndFixedBySeed) {
   // changes this count.
   EXPECT_EQ(one.aslarge, 370);
   EXPECT_NE(mantel(bands.ref(), plane.ref(), {999, Correlation::pearson, 16, 2}).aslarge, one.aslarge);
+
+  // The progress rises to the count asked for; one that throws stops the
+  // test with the other threads joined.
+  std::vector<int> steps;
+  MantelOptions watched{999, Correlation::pearson, 15, 3, [&steps](int done, int total) {
+                          EXPECT_EQ(total, 999);
+                          steps.push_back(done);
+                        }};
+  EXPECT_EQ(mantel(bands.ref(), plane.ref(), watched).aslarge, 370);
+  ASSERT_FALSE(steps.empty());
+  EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
+  EXPECT_EQ(steps.back(), 999);
+  watched.progress = [](int, int) { throw ErrorStop("stop"); };
+  EXPECT_EQ(test::errorstopof([&] { mantel(bands.ref(), plane.ref(), watched); }), "stop");
 }
 
 TEST(Mantel, RefusesTablesItCannotCompare) {

@@ -1,6 +1,7 @@
 #include "ordination/mantel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <numeric>
@@ -196,37 +197,52 @@ MantelResult mantel(const TableRef& a, const TableRef& b, const MantelOptions& o
   result.permutations = options.permutations;
   result.r = observed[0] / norm;
 
-  // Batch b (permutations 4b + 1 .. 4b + 4) on thread b mod threads. Each
-  // r is added up whole by one thread in one order, so the counts do not
-  // depend on the number of threads. A last, short batch repeats its last
-  // permutation.
+  // Batch b holds permutations 4b + 1 .. 4b + 4; the threads take the next
+  // batch as they come free. Each r is added up whole by one thread in one
+  // order, so the counts do not depend on the number of threads. A last,
+  // short batch repeats its last permutation.
   const auto count = static_cast<std::size_t>(options.permutations);
   const std::size_t batches = (count + kBatch - 1) / kBatch;
   std::vector<double> sums(batches * kBatch);
   const auto threads = std::min(static_cast<std::size_t>(std::max(options.threads, 1)), std::max<std::size_t>(batches, 1));
-  // The batches go in blocks of 8 per thread, the progress called between
-  // blocks, on this thread, while no helper runs.
-  const std::size_t block = 8 * threads;
-  auto work = [&](std::size_t first, std::size_t end) {
+  std::atomic<std::size_t> next{0}, finished{0};
+  std::atomic<bool> stop{false};
+  // Runs batches until none is left; `after` is called after each one.
+  auto work = [&](auto after) {
     std::vector<std::uint32_t> permutations(kBatch * n);
     const std::uint32_t* orders[kBatch];
-    for (std::size_t batch = first; batch < end; batch += threads) {
+    for (std::size_t batch; !stop.load(std::memory_order_relaxed) && (batch = next.fetch_add(1)) < batches;) {
       for (std::size_t g = 0; g < kBatch; ++g) {
         const std::size_t q = std::min(batch * kBatch + g, count - 1);
         orders[g] = permutations.data() + g * n;
         mantelpermutation(options.seed, static_cast<std::uint32_t>(q + 1), permutations.data() + g * n, n);
       }
       permutedsums(xsquare, y, orders, n, sums.data() + batch * kBatch);
+      finished.fetch_add(1);
+      after();
     }
   };
-  for (std::size_t start = 0; start < batches; start += block) {
-    const std::size_t end = std::min(batches, start + block);
-    std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work, start + t, end);
-    work(start, end);
+  std::vector<std::thread> helpers;
+  for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work, [] {});
+  // The progress goes from this thread, by blocks of 8 batches per thread.
+  // When it throws, the helpers stop after their batch and are joined first.
+  const std::size_t block = 8 * threads;
+  std::size_t reported = 0;
+  auto progress = [&] {
+    const std::size_t done = finished.load();
+    if (!options.progress || done < reported + block) return;
+    reported = done;
+    options.progress(static_cast<int>(std::min(done * kBatch, count)), options.permutations);
+  };
+  try {
+    work(progress);
+  } catch (...) {
+    stop = true;
     for (std::thread& t : helpers) t.join();
-    if (options.progress) options.progress(static_cast<int>(std::min(end * kBatch, count)), options.permutations);
+    throw;
   }
+  for (std::thread& t : helpers) t.join();
+  if (options.progress && batches > 0) options.progress(options.permutations, options.permutations);
   sums.resize(count);
 
   const double bar = result.r - std::sqrt(DBL_EPSILON);

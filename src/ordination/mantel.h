@@ -31,9 +31,10 @@ struct MantelOptions {
   Correlation method = Correlation::pearson;
   std::uint32_t seed = 0;
   int threads = 1;
-  // Called on the calling thread after each block of permutations with the
-  // number done and the number asked for. It may throw to stop the test:
-  // the threads are joined first, and the exception goes on to the caller.
+  // Called on the calling thread now and then (after blocks of
+  // permutations, and once at the end) with the number done and the number
+  // asked for. It may throw to stop the test: the other threads end their
+  // permutation under way and are joined, then the exception goes on.
   std::function<void(int done, int total)> progress = {};
 };
 
