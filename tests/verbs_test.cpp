@@ -118,14 +118,12 @@ TEST(Verbs, PcoaAndMantelGiveTheFilesOfTheirCommandFiles) {
   writefile(t, ",A,B,C,D,E\nA,0,1,3,2,5\nB,1,0,4,1,2\nC,3,4,0,2,3\nD,2,1,2,0,1\nE,5,2,3,1,0\n");
   writefile(u, ",E,D,C,B,A\nE,0,2,1,4,4\nD,2,0,3,1,2\nC,1,3,0,5,2\nB,4,1,5,0,1\nA,4,2,2,1,0\n");
   ::setenv("LORVANE_SEED", "5", 1);
-  std::string reports;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
     const std::string args(c.args);
     const auto verb = f.run(args + " t.csv" + (args.starts_with("mantel") ? " u.csv" : ""));
     ASSERT_EQ(verb.status, 0) << verb.err;
     const auto byverb = f.takeoutputs("t.csv");
-    reports += f.takereports();
     std::string block = c.block;
     block.replace(block.find('@'), 1, t);
     if (const auto at = block.find('#'); at != std::string::npos) block.replace(at, 1, u);
@@ -139,8 +137,6 @@ TEST(Verbs, PcoaAndMantelGiveTheFilesOfTheirCommandFiles) {
     EXPECT_TRUE(byverb == byfile);
   }
   ::unsetenv("LORVANE_SEED");
-  EXPECT_NE(reports.find("Permutations: 49, "), std::string::npos) << reports;
-  EXPECT_NE(reports.find("Correction: Lingoes, constant "), std::string::npos) << reports;
 }
 
 TEST(Verbs, OutputDirTakesTheOutputsWithTheirNames) {
