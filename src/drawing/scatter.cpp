@@ -216,7 +216,7 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
   const double scale = style.side / longer;  // points a unit, on both axes
 
   const double ticksize = style.fontsize * 0.9;
-  const double step = roundstep(longer, 5);
+  const double step = roundstep(longer, 8);
   const auto [xfirst, xlast] = ticks(x, step);
   auto [yfirst, ylast] = ticks(y, step);
   if (yaxis == 0) yfirst = 1, ylast = 0;
