@@ -202,9 +202,9 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
   }
   double longer = std::max(x.span(), y.span());
   if (!std::isfinite(longer) || longer > 1e300) errorstop("Error: the coordinates are too large to draw (scatterscene)");
-  if (longer <= std::max({std::abs(x.lo), std::abs(x.hi), std::abs(y.lo), std::abs(y.hi)}) * 1e-12) {
-    const double h = std::max(std::abs(x.lo), std::abs(y.lo)) * 0.1;
-    longer = h > 0 ? 2 * h : 2;
+  const double extent = std::max({std::abs(x.lo), std::abs(x.hi), std::abs(y.lo), std::abs(y.hi)});
+  if (longer <= std::max(extent * 1e-12, 1e-200)) {
+    longer = extent > 1e-199 ? 0.2 * extent : 2;
     x.widen(longer);
     y.widen(longer);
   }
