@@ -28,6 +28,7 @@ struct ResultsWindow::Loaded {
   std::optional<Tree> tree;   // as read (set when a tree file was read)
   std::optional<Tree> shown;  // what is drawn
   std::optional<drawing::Coordinates> coordinates;  // a scatter instead
+  int xaxis = 1, yaxis = 2;                         // of these axes
   drawing::Scene scene;
 };
 
@@ -154,6 +155,21 @@ void ResultsWindow::buildmenus() {
   viewmenu->addAction(QStringLiteral("Zoom &out"), QKeySequence::ZoomOut, this,
                       [this] { view_->zoomby(0.8, QPointF(view_->width() / 2.0, view_->height() / 2.0)); });
   viewmenu->addAction(QStringLiteral("&Fit in window"), this, [this] { view_->fit(); });
+  viewmenu->addAction(QStringLiteral("Scatter &axes..."), this, [this] {
+    if (!coordinates_ || coordinates_->axiscount() < 2) {
+      QMessageBox::information(this, QStringLiteral("Scatter axes"),
+                               QStringLiteral("Open a principal coordinates file of two axes or more first."));
+      return;
+    }
+    const int count = coordinates_->axiscount();
+    bool ok = false;
+    const int x = QInputDialog::getInt(this, QStringLiteral("Scatter axes"), QStringLiteral("Axis across:"), xaxis_, 1,
+                                       count, 1, &ok);
+    if (!ok) return;
+    const int y = QInputDialog::getInt(this, QStringLiteral("Scatter axes"), QStringLiteral("Axis up:"),
+                                       x == yaxis_ ? xaxis_ : yaxis_, 1, count, 1, &ok);
+    if (ok) setaxes(x, y);
+  });
 }
 
 void ResultsWindow::choose(const QString& what) {
@@ -176,7 +192,8 @@ void ResultsWindow::open(const QString& tablepath, const QString& treepath) {
       auto out = std::make_shared<Loaded>();
       out->coordinates = drawing::readcoordinates(tpath);
       fraction = 0.7;
-      out->scene = drawing::scatterscene(*out->coordinates, 1, out->coordinates->axiscount() >= 2 ? 2 : 0);
+      out->yaxis = out->coordinates->axiscount() >= 2 ? 2 : 0;
+      out->scene = drawing::scatterscene(*out->coordinates, out->xaxis, out->yaxis);
       return out;
     });
     return;
@@ -205,6 +222,19 @@ void ResultsWindow::relayout() {
     out->scene = drawing::layout(tree ? &*tree : nullptr, *table ? &**table : nullptr, style);
     return out;
   });
+}
+
+bool ResultsWindow::setaxes(int x, int y) {
+  if (!coordinates_ || x < 1 || x > coordinates_->axiscount() || y < 1 || y > coordinates_->axiscount()) return false;
+  start(QStringLiteral("Drawing"), [c = *coordinates_, x, y](std::atomic<double>&) {
+    auto out = std::make_shared<Loaded>();
+    out->coordinates = c;
+    out->xaxis = x;
+    out->yaxis = y;
+    out->scene = drawing::scatterscene(c, x, y);
+    return out;
+  });
+  return true;
 }
 
 void ResultsWindow::reroot(int node) {
@@ -281,6 +311,8 @@ void ResultsWindow::finish(int generation, std::shared_ptr<Loaded> result, QStri
   if (result->tree) tree_ = std::move(result->tree);
   shown_ = std::move(result->shown);
   coordinates_ = std::move(result->coordinates);
+  xaxis_ = result->xaxis;
+  yaxis_ = result->yaxis;
   view_->setscene(std::move(result->scene));
   if (coordinates_) {
     status_->setText(QStringLiteral("%1 strains, %2 axes").arg(coordinates_->size()).arg(coordinates_->axiscount()));
@@ -309,8 +341,9 @@ QString ResultsWindow::describepoint(int point) const {
   if (!coordinates_ || point < 0 || point >= coordinates_->size()) return {};
   const auto i = static_cast<std::size_t>(point);
   QStringList axes;
-  for (int a = 0; a < std::min(coordinates_->axiscount(), 2); ++a)
-    axes << QStringLiteral("axis %1: %2").arg(a + 1).arg(coordinates_->axes[static_cast<std::size_t>(a)][i], 0, 'g', 6);
+  for (const int a : {xaxis_, yaxis_})
+    if (a >= 1 && a <= coordinates_->axiscount())
+      axes << QStringLiteral("axis %1: %2").arg(a).arg(coordinates_->axes[static_cast<std::size_t>(a - 1)][i], 0, 'g', 6);
   return QString::fromStdString(coordinates_->names[i]) + QStringLiteral(" (") + axes.join(QStringLiteral(", ")) +
          QStringLiteral(")");
 }

@@ -43,6 +43,13 @@ class ResultsWindow : public QMainWindow {
   const std::optional<drawing::Coordinates>& coordinates() const { return coordinates_; }
   drawing::Style& style() { return style_; }
 
+  // The axes of the scatter shown (1-based; y 0: a file of one axis).
+  int xaxis() const { return xaxis_; }
+  int yaxis() const { return yaxis_; }
+  // The scatter of other axes, laid out again on the worker thread; false
+  // when no scatter is shown or the file holds no such axes.
+  bool setaxes(int x, int y);
+
   // Tree changes, laid out again on the worker thread.
   void reroot(int node);
   void collapse(double threshold);
@@ -79,6 +86,7 @@ class ResultsWindow : public QMainWindow {
   std::optional<Tree> tree_;   // as read
   std::optional<Tree> shown_;  // re-rooted or collapsed
   std::optional<drawing::Coordinates> coordinates_;  // a scatter is shown
+  int xaxis_ = 1, yaxis_ = 2;
   drawing::Style style_;
   std::vector<std::thread> workers_;  // joined when the window goes
   std::shared_ptr<std::atomic<double>> fraction_;

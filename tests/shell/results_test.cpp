@@ -219,6 +219,14 @@ void ResultsTest::scatterNamesThePointUnderThePointer() {
   QTest::mouseMove(&view, view.towidget(QPointF(s.geometry().framex + 1, s.geometry().framey + 1)).toPoint());
   QTRY_VERIFY(!hovered.isEmpty());
   QCOMPARE(hovered.takeLast().at(0).toString(), QString());
+  // Axis 2 across and axis 1 up: the points turn about the diagonal.
+  QVERIFY(!s.window.setaxes(1, 3));
+  QVERIFY(s.window.setaxes(2, 1));
+  QVERIFY(s.wait());
+  const auto& p = s.geometry().points;
+  QVERIFY(p[2].x < p[0].x && p[0].x < p[1].x && p[1].y < p[2].y && p[2].y < p[0].y);
+  QTest::mouseMove(&view, view.towidget(QPointF(p[1].x, p[1].y)).toPoint());
+  QTRY_COMPARE(hovered.last().at(0).toString(), QStringLiteral("B, b (axis 2: 0.2, axis 1: 0.35)"));
   // A table opened after it takes its place.
   QVERIFY(s.open(s.path("t.phy"), QString()));
   QVERIFY(!s.window.coordinates() && s.geometry().points.empty());
