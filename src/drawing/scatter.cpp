@@ -201,8 +201,8 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
     y.lo = std::min(y.lo, ys[i]), y.hi = std::max(y.hi, ys[i]);
   }
   double longer = std::max(x.span(), y.span());
-  if (!std::isfinite(longer) || longer > 1e300) errorstop("Error: the coordinates are too large to draw (scatterscene)");
   const double extent = std::max({std::abs(x.lo), std::abs(x.hi), std::abs(y.lo), std::abs(y.hi)});
+  if (!(std::max(longer, extent) <= 1e300)) errorstop("Error: the coordinates are too large to draw (scatterscene)");
   if (longer <= std::max(extent * 1e-12, 1e-200)) {
     longer = extent > 1e-199 ? 0.2 * extent : 2;
     x.widen(longer);
