@@ -1,7 +1,8 @@
 #pragma once
 // The picture of a result, laid out once and drawn by several renderers (SVG
 // here, the screen in the desktop): a dendrogram with tip names, support and
-// a scale bar, beside a heat map of the distances in the tree's tip order.
+// a scale bar, beside a heat map of the distances in the tree's tip order;
+// or a scatter of principal coordinates (drawing/scatter.h).
 //
 // Coordinates are in points, x to the right and y down, the origin at the
 // top left corner of the picture. Items are drawn in their order.
