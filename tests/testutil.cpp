@@ -128,4 +128,20 @@ std::string OptionRunner::run(Entry entry, int option, const std::vector<std::st
   return readfile(dir / "report");
 }
 
+std::vector<std::string> svgtexts(const std::string& svgpath) {
+  const std::size_t slash = svgpath.rfind('/');
+  const Run r = runprogram("python3 -c \"import sys, xml.etree.ElementTree as E; "
+                           "[print(t.text or '') for t in E.parse(sys.argv[1]).iter('{http://www.w3.org/2000/svg}text')]\" '" +
+                               svgpath + "'",
+                           slash == std::string::npos ? "." : svgpath.substr(0, slash));
+  std::vector<std::string> texts;
+  if (r.status != 0) return texts;
+  for (std::size_t start = 0; start < r.out.size();) {
+    const std::size_t end = r.out.find('\n', start);
+    texts.push_back(r.out.substr(start, end - start));
+    start = end == std::string::npos ? r.out.size() : end + 1;
+  }
+  return texts;
+}
+
 }  // namespace lorvane::test

@@ -124,4 +124,8 @@ struct Run {
 // Run a command through the shell from the given folder.
 Run runprogram(const std::string& command, const std::string& folder);
 
+// The text of every <text> element of an SVG file as an XML parser reads
+// it, in order; empty when the file is not well-formed XML.
+std::vector<std::string> svgtexts(const std::string& svgpath);
+
 }  // namespace lorvane::test

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
   if (!ok) return kExitRunFailed;
   std::printf("Shown in %.3f s; the window answered at least every %lld ms meanwhile (%zu strains)\n",
               static_cast<double>(shown) / 1000.0, static_cast<long long>(longest),
-              window.view().scene().geometry.tips.size());
+              std::max(window.view().scene().geometry.tips.size(), window.view().scene().geometry.points.size()));
   if (argc < 4) return 0;
 
   // Rows 11 pixels high from the top left, so that names and support can be

@@ -1,7 +1,8 @@
 #pragma once
 // The picture of a result, laid out once and drawn by several renderers (SVG
 // here, the screen in the desktop): a dendrogram with tip names, support and
-// a scale bar, beside a heat map of the distances in the tree's tip order.
+// a scale bar, beside a heat map of the distances in the tree's tip order;
+// or a scatter of principal coordinates (drawing/scatter.h).
 //
 // Coordinates are in points, x to the right and y down, the origin at the
 // top left corner of the picture. Items are drawn in their order.
@@ -62,6 +63,18 @@ struct Text {
   Anchor anchor = Anchor::Start;
   Colour colour = kBlack;
   int node = -1;
+  double rotation = 0;  // degrees clockwise about (x, y)
+};
+
+// A round marker. `point`: the index of the point it marks in a scatter
+// (-1 for anything else).
+struct Circle {
+  Point centre;
+  double radius = 3;
+  Colour fill = kNone;
+  Colour stroke = kBlack;
+  double strokewidth = 1;
+  int point = -1;
 };
 
 // Items between a Begin and its End belong together (the tree, the heat
@@ -71,7 +84,7 @@ struct Begin {
 };
 struct End {};
 
-using Item = std::variant<Line, Rect, Image, Text, Begin, End>;
+using Item = std::variant<Line, Rect, Image, Text, Begin, End, Circle>;
 
 // Where the parts were put, for hit tests and highlights on screen.
 struct Geometry {
@@ -90,6 +103,11 @@ struct Geometry {
   // Each tree node's position (x of the node, y of its row or the middle of
   // its children); empty without a tree.
   std::vector<Point> nodes;
+  // A scatter: the centre of each point's marker (in the order of the
+  // strains) and its radius, and the plot frame the points lie in.
+  std::vector<Point> points;
+  double radius = 0;
+  double framex = 0, framey = 0, framew = 0, frameh = 0;
 };
 
 struct Scene {

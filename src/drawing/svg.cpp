@@ -119,7 +119,14 @@ struct Writer {
     put("<text x=\"", number(t.x), "\" y=\"", number(t.y), "\" font-size=\"", number(t.size), "\"");
     if (t.anchor != Anchor::Start) put(" text-anchor=\"", kAnchors[static_cast<int>(t.anchor)], "\"");
     if (t.colour != kBlack) put(paint("fill", t.colour));
+    if (t.rotation != 0) put(" transform=\"rotate(", number(t.rotation), " ", number(t.x), " ", number(t.y), ")\"");
     put(">", escaped(t.text), "</text>\n");
+  }
+  void operator()(const Circle& c) {
+    put("<circle cx=\"", number(c.centre.x), "\" cy=\"", number(c.centre.y), "\" r=\"", number(c.radius), "\"",
+        paint("fill", c.fill));
+    if (c.stroke.a) put(paint("stroke", c.stroke), " stroke-width=\"", number(c.strokewidth), "\"");
+    put("/>\n");
   }
   void operator()(const Begin& b) { put("<g class=\"", escaped(b.name), "\">\n"); }
   void operator()(const End&) { put("</g>\n"); }

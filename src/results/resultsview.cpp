@@ -73,16 +73,26 @@ int ResultsView::rowat(QPointF p) const {
   return row < static_cast<int>(g.tips.size()) ? row : -1;
 }
 
-int ResultsView::nodeat(QPointF p, double reach) const {
+namespace {
+
+// The index of the nearest of `points` within `reach` of p, or -1.
+int nearest(const std::vector<drawing::Point>& points, QPointF p, double reach) {
   int best = -1;
   double bestd = reach * reach;
-  const auto& nodes = scene_.geometry.nodes;
-  for (std::size_t k = 0; k < nodes.size(); ++k) {
-    const double dx = nodes[k].x - p.x(), dy = nodes[k].y - p.y();
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    const double dx = points[k].x - p.x(), dy = points[k].y - p.y();
     const double d = dx * dx + dy * dy;
     if (d <= bestd) bestd = d, best = static_cast<int>(k);
   }
   return best;
+}
+
+}  // namespace
+
+int ResultsView::nodeat(QPointF p, double reach) const { return nearest(scene_.geometry.nodes, p, reach); }
+
+int ResultsView::pointat(QPointF p, double reach) const {
+  return nearest(scene_.geometry.points, p, scene_.geometry.radius + reach);
 }
 
 void ResultsView::paintEvent(QPaintEvent*) {
@@ -131,9 +141,12 @@ void ResultsView::mouseMoveEvent(QMouseEvent* event) {
     }
     return;
   }
-  int row = 0, column = 0;
-  if (describecell && cellat(toscene(event->position()), row, column)) {
-    const QString text = describecell(row, column);
+  int row = 0, column = 0, point = -1;
+  const QPointF at = toscene(event->position());
+  QString text;
+  if (describecell && cellat(at, row, column)) text = describecell(row, column);
+  else if (describepoint && (point = pointat(at, 3 / zoom_)) >= 0) text = describepoint(point);
+  if (!text.isEmpty()) {
     emit hovered(text);
     QToolTip::showText(event->globalPosition().toPoint(), text, this);
   } else {

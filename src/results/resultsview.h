@@ -2,7 +2,8 @@
 // The picture of a result on screen: zoom with the wheel (or the keys + and
 // -), pan by dragging, the strains and value of the cell under the pointer,
 // a click on a tip or a cell highlights its row and column, a click near a
-// node of the tree chooses the edge above it.
+// node of the tree chooses the edge above it; over a scatter, the point
+// under the pointer.
 #include <QPointF>
 #include <QWidget>
 #include <functional>
@@ -20,6 +21,8 @@ class ResultsView : public QWidget {
   // What the pointer shows over cell (row, column) of the heat map; rows
   // count tips from the top.
   std::function<QString(int row, int column)> describecell;
+  // What the pointer shows over point `point` of a scatter.
+  std::function<QString(int point)> describepoint;
 
   void zoomby(double factor, QPointF at);
   void fit();
@@ -40,6 +43,9 @@ class ResultsView : public QWidget {
   int rowat(QPointF scenepoint) const;
   // The tree node nearest a scene point within `reach` points, or -1.
   int nodeat(QPointF scenepoint, double reach) const;
+  // The scatter point whose marker's centre is nearest a scene point, within
+  // the marker's radius and `reach` points more; -1 for none.
+  int pointat(QPointF scenepoint, double reach) const;
 
  signals:
   void selectionchanged(int row, int node);

@@ -12,6 +12,7 @@
 #include <QPdfWriter>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QStringList>
 #include <QTimer>
 #include <cmath>
 
@@ -26,6 +27,8 @@ struct ResultsWindow::Loaded {
   std::optional<DistanceTable> table;
   std::optional<Tree> tree;   // as read (set when a tree file was read)
   std::optional<Tree> shown;  // what is drawn
+  std::optional<drawing::Coordinates> coordinates;  // a scatter instead
+  int xaxis = 1, yaxis = 2;                         // of these axes
   drawing::Scene scene;
 };
 
@@ -59,6 +62,7 @@ ResultsWindow::ResultsWindow(QWidget* parent)
   progress_->setMaximumWidth(200);
   progress_->hide();
   view_->describecell = [this](int row, int column) { return describecell(row, column); };
+  view_->describepoint = [this](int point) { return describepoint(point); };
   connect(view_, &ResultsView::hovered, this, [this](const QString& text) { status_->setText(text); });
   connect(view_, &ResultsView::selectionchanged, this, [this](int row, int node) {
     const drawing::Geometry& g = view_->scene().geometry;
@@ -151,13 +155,28 @@ void ResultsWindow::buildmenus() {
   viewmenu->addAction(QStringLiteral("Zoom &out"), QKeySequence::ZoomOut, this,
                       [this] { view_->zoomby(0.8, QPointF(view_->width() / 2.0, view_->height() / 2.0)); });
   viewmenu->addAction(QStringLiteral("&Fit in window"), this, [this] { view_->fit(); });
+  viewmenu->addAction(QStringLiteral("Scatter &axes..."), this, [this] {
+    if (!coordinates_ || coordinates_->axiscount() < 2) {
+      QMessageBox::information(this, QStringLiteral("Scatter axes"),
+                               QStringLiteral("Open a principal coordinates file of two axes or more first."));
+      return;
+    }
+    const int count = coordinates_->axiscount();
+    bool ok = false;
+    const int x = QInputDialog::getInt(this, QStringLiteral("Scatter axes"), QStringLiteral("Axis across:"), xaxis_, 1,
+                                       count, 1, &ok);
+    if (!ok) return;
+    const int y = QInputDialog::getInt(this, QStringLiteral("Scatter axes"), QStringLiteral("Axis up:"),
+                                       x == yaxis_ ? xaxis_ : yaxis_, 1, count, 1, &ok);
+    if (ok) setaxes(x, y);
+  });
 }
 
 void ResultsWindow::choose(const QString& what) {
   const bool table = what == QLatin1String("table");
   const QString path = QFileDialog::getOpenFileName(
       this, table ? QStringLiteral("Open a distance table") : QStringLiteral("Open a Newick tree"), QString(),
-      table ? QStringLiteral("Distance tables (*)") : QStringLiteral("Newick trees (*.nwk *.tre *.tree *.newick);;All files (*)"));
+      table ? QStringLiteral("Distance tables (*);;Principal coordinates (*.pcoa.csv)") : QStringLiteral("Newick trees (*.nwk *.tre *.tree *.newick);;All files (*)"));
   if (path.isEmpty()) return;
   open(table ? path : QString(), table ? QString() : path);
 }
@@ -168,6 +187,17 @@ void ResultsWindow::open(const QString& tablepath, const QString& treepath) {
   std::optional<Tree> tree = treepath.isEmpty() ? shown_ : std::nullopt;
   const drawing::Style style = style_;
   setWindowTitle(QStringLiteral("Results: ") + QFileInfo(tablepath.isEmpty() ? treepath : tablepath).fileName());
+  if (tablepath.endsWith(QLatin1String(".pcoa.csv"))) {
+    start(QStringLiteral("Reading"), [tpath](std::atomic<double>& fraction) {
+      auto out = std::make_shared<Loaded>();
+      out->coordinates = drawing::readcoordinates(tpath);
+      fraction = 0.7;
+      out->yaxis = out->coordinates->axiscount() >= 2 ? 2 : 0;
+      out->scene = drawing::scatterscene(*out->coordinates, out->xaxis, out->yaxis);
+      return out;
+    });
+    return;
+  }
   start(QStringLiteral("Reading"), [=](std::atomic<double>& fraction) mutable {
     auto out = std::make_shared<Loaded>();
     out->table = tpath.empty() ? std::move(table) : std::optional<DistanceTable>(readfirsttable(tpath, fraction));
@@ -192,6 +222,19 @@ void ResultsWindow::relayout() {
     out->scene = drawing::layout(tree ? &*tree : nullptr, *table ? &**table : nullptr, style);
     return out;
   });
+}
+
+bool ResultsWindow::setaxes(int x, int y) {
+  if (!coordinates_ || x < 1 || x > coordinates_->axiscount() || y < 1 || y > coordinates_->axiscount()) return false;
+  start(QStringLiteral("Drawing"), [c = *coordinates_, x, y](std::atomic<double>&) {
+    auto out = std::make_shared<Loaded>();
+    out->coordinates = c;
+    out->xaxis = x;
+    out->yaxis = y;
+    out->scene = drawing::scatterscene(c, x, y);
+    return out;
+  });
+  return true;
 }
 
 void ResultsWindow::reroot(int node) {
@@ -267,7 +310,15 @@ void ResultsWindow::finish(int generation, std::shared_ptr<Loaded> result, QStri
   table_ = std::move(result->table);
   if (result->tree) tree_ = std::move(result->tree);
   shown_ = std::move(result->shown);
+  coordinates_ = std::move(result->coordinates);
+  xaxis_ = result->xaxis;
+  yaxis_ = result->yaxis;
   view_->setscene(std::move(result->scene));
+  if (coordinates_) {
+    status_->setText(QStringLiteral("%1 strains, %2 axes").arg(coordinates_->size()).arg(coordinates_->axiscount()));
+    emit loaded();
+    return;
+  }
   status_->setText(QStringLiteral("%1 strains%2").arg(table_ ? table_->size() : shown_ ? shown_->leaves() : 0)
                        .arg(shown_ ? QStringLiteral(", tree with %1 tips").arg(shown_->leaves()) : QString()));
   emit loaded();
@@ -284,6 +335,17 @@ QString ResultsWindow::describecell(int row, int column) const {
       .arg(QString::fromStdString(table_->names[static_cast<std::size_t>(i)]),
            QString::fromStdString(table_->names[static_cast<std::size_t>(j)]),
            QString::fromStdString(shortestnumber((*table_)(i, j), table_->single)));
+}
+
+QString ResultsWindow::describepoint(int point) const {
+  if (!coordinates_ || point < 0 || point >= coordinates_->size()) return {};
+  const auto i = static_cast<std::size_t>(point);
+  QStringList axes;
+  for (const int a : {xaxis_, yaxis_})
+    if (a >= 1 && a <= coordinates_->axiscount())
+      axes << QStringLiteral("axis %1: %2").arg(a).arg(coordinates_->axes[static_cast<std::size_t>(a - 1)][i], 0, 'g', 6);
+  return QString::fromStdString(coordinates_->names[i]) + QStringLiteral(" (") + axes.join(QStringLiteral(", ")) +
+         QStringLiteral(")");
 }
 
 QImage ResultsWindow::render(double scale) const {

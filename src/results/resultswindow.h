@@ -1,6 +1,7 @@
 #pragma once
 // The results window: a distance table as a heat map in the tree's tip
-// order beside the tree with its support. Tables and trees are read and
+// order beside the tree with its support, or the scatter of principal
+// coordinates (a NAME.pcoa.csv file). Tables and trees are read and
 // laid out on a worker thread, with progress in the status bar, so the
 // window answers while a large table loads.
 #include <QMainWindow>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "drawing/scatter.h"
 #include "drawing/scene.h"
 
 class QLabel;
@@ -29,14 +31,24 @@ class ResultsWindow : public QMainWindow {
 
   // Read a table (first of its file), a Newick tree, or both (an empty path
   // keeps what is shown) on the worker thread; loaded() is emitted when the
-  // new picture shows, failed() with the message of an error.
+  // new picture shows, failed() with the message of an error. A table path
+  // ending in ".pcoa.csv" is a coordinates file: its scatter (axes 1 and 2)
+  // replaces the table and the tree.
   void open(const QString& tablepath, const QString& treepath);
   bool busy() const { return busy_; }
 
   ResultsView& view() { return *view_; }
   const std::optional<DistanceTable>& table() const { return table_; }
   const std::optional<Tree>& tree() const { return shown_; }
+  const std::optional<drawing::Coordinates>& coordinates() const { return coordinates_; }
   drawing::Style& style() { return style_; }
+
+  // The axes of the scatter shown (1-based; y 0: a file of one axis).
+  int xaxis() const { return xaxis_; }
+  int yaxis() const { return yaxis_; }
+  // The scatter of other axes, laid out again on the worker thread; false
+  // when no scatter is shown or the file holds no such axes.
+  bool setaxes(int x, int y);
 
   // Tree changes, laid out again on the worker thread.
   void reroot(int node);
@@ -65,6 +77,7 @@ class ResultsWindow : public QMainWindow {
   void relayout();
   void choose(const QString& what);
   QString describecell(int row, int column) const;
+  QString describepoint(int point) const;
 
   ResultsView* view_;
   QProgressBar* progress_;
@@ -72,6 +85,8 @@ class ResultsWindow : public QMainWindow {
   std::optional<DistanceTable> table_;
   std::optional<Tree> tree_;   // as read
   std::optional<Tree> shown_;  // re-rooted or collapsed
+  std::optional<drawing::Coordinates> coordinates_;  // a scatter is shown
+  int xaxis_ = 1, yaxis_ = 2;
   drawing::Style style_;
   std::vector<std::thread> workers_;  // joined when the window goes
   std::shared_ptr<std::atomic<double>> fraction_;

@@ -66,8 +66,21 @@ struct ItemPainter {
     QPainterPath glyphs;
     glyphs.addText(QPointF(0, 0), font, text);
     const double scale = t.size / 100.0;
-    const QPainterPath path = QTransform(scale, 0, 0, scale, x, t.y).map(glyphs);
-    p.fillPath(path, qcolour(t.colour));
+    QTransform place(scale, 0, 0, scale, x, t.y);
+    if (t.rotation != 0) {
+      // Turned about the anchor point: the offset runs along the baseline.
+      place = QTransform();
+      place.translate(t.x, t.y);
+      place.rotate(t.rotation);
+      place.translate(x - t.x, 0);
+      place.scale(scale, scale);
+    }
+    p.fillPath(place.map(glyphs), qcolour(t.colour));
+  }
+  void operator()(const drawing::Circle& c) const {
+    p.setPen(c.stroke.a == 0 ? QPen(Qt::NoPen) : QPen(qcolour(c.stroke), c.strokewidth));
+    p.setBrush(c.fill.a == 0 ? QBrush(Qt::NoBrush) : QBrush(qcolour(c.fill)));
+    p.drawEllipse(QPointF(c.centre.x, c.centre.y), c.radius, c.radius);
   }
   void operator()(const drawing::Begin&) const {}
   void operator()(const drawing::End&) const {}

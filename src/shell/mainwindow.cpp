@@ -174,6 +174,9 @@ std::pair<QString, QString> MainWindow::lastresults() const {
   for (const std::string& file : completedfiles()) {
     const QString path = QString::fromStdString(file);
     if (path.endsWith(QLatin1String(".reps.nwk")) || path.endsWith(QLatin1String(".cons.nwk"))) continue;
+    // Eigenvalues are drawn with the coordinates beside them; a Mantel
+    // test's line is no picture.
+    if (path.endsWith(QLatin1String(".eig.csv")) || path.endsWith(QLatin1String(".mantel.csv"))) continue;
     if (path.endsWith(QLatin1String(".nwk"))) {
       if (tree.isEmpty()) tree = path;
     } else if (table.isEmpty()) {

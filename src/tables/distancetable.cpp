@@ -462,11 +462,7 @@ bool TableReader::nextblock(DistanceTable& t) {
   return true;
 }
 
-namespace {
-
-// The fields of a CSV or TSV line; a field in double quotes may hold the
-// delimiter, and "" stands for one quote inside it.
-std::vector<std::string> fields(const std::string& line, char delimiter) {
+std::vector<std::string> csvfields(const std::string& line, char delimiter) {
   std::vector<std::string> out(1);
   bool quoted = false;
   for (std::size_t k = 0; k < line.size(); ++k) {
@@ -491,6 +487,10 @@ std::vector<std::string> fields(const std::string& line, char delimiter) {
   return out;
 }
 
+bool readnumber(std::string_view s, double& v) { return tonumber(s, v); }
+
+namespace {
+
 std::string trimmed(const std::string& s) {
   std::size_t b = 0;
   while (b < s.size() && blank(s[b])) ++b;
@@ -506,14 +506,14 @@ bool TableReader::nextdelimited(DistanceTable& t) {
     if (!lines_->get(line, number)) return false;
   } while (tokens(line).empty());
   const long headline = number;
-  std::vector<std::string> head = fields(line, delimiter_);
+  std::vector<std::string> head = csvfields(line, delimiter_);
   for (auto& h : head) h = trimmed(h);
   // The header names the strains, after a corner cell (empty or a label)
   // unless the rows are one field longer than the header.
   std::string firstrow;
   long rownumber = 0;
   if (!lines_->get(firstrow, rownumber)) fail(headline, "a header without rows");
-  const std::size_t rowfields = fields(firstrow, delimiter_).size();
+  const std::size_t rowfields = csvfields(firstrow, delimiter_).size();
   lines_->unget(std::move(firstrow), rownumber);
   if (rowfields == head.size() + 1 && !head.front().empty())
     t.names = head;
@@ -527,7 +527,7 @@ bool TableReader::nextdelimited(DistanceTable& t) {
   for (int i = 0; i < n; ++i) {
     if (!lines_->get(line, number) || tokens(line).empty())
       fail(number, "the table ends after " + std::to_string(i) + " of its " + std::to_string(n) + " strains");
-    const std::vector<std::string> f = fields(line, delimiter_);
+    const std::vector<std::string> f = csvfields(line, delimiter_);
     if (f.size() != un + 1)
       fail(number, "strain " + std::to_string(i + 1) + " has " + std::to_string(f.size() - 1) +
                        " values where " + std::to_string(n) + " were expected");

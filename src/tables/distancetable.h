@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lorvane {
@@ -78,6 +79,14 @@ class TableReader {
 
 // Every table of a file.
 std::vector<DistanceTable> readtables(const std::string& path);
+
+// The fields of a CSV or TSV line; a field in double quotes may hold the
+// delimiter, and "" stands for one quote inside it.
+std::vector<std::string> csvfields(const std::string& line, char delimiter);
+// A decimal number as the table readers take it (a plain decimal, or any
+// finite number from_chars reads, with an optional leading +); false for
+// anything else, the whole text must be the number.
+bool readnumber(std::string_view s, double& v);
 
 // The text of one table, lines ending in "\n" (the text outputs turn them
 // into CR LF). Values are written with the shortest text that reads back to

@@ -194,3 +194,40 @@ void ResultsTest::lastRunIsOffered() {
   QCOMPARE(p.window().results().table()->size(), 6);
   p.window().results().close();
 }
+
+void ResultsTest::scatterNamesThePointUnderThePointer() {
+  Shown s;
+  writefile(s.path("t.pcoa.csv"), "name,axis1,axis2\r\nA,-0.4,0.1\r\n\"B, b\",0.35,0.2\r\nC,0.05,-0.3\r\n");
+  writefile(s.path("t.eig.csv"), "axis,eigenvalue,share,cumulative\r\n1,2,0.5,0.5\r\n2,1,0.25,0.75\r\n");
+  QVERIFY(s.open(s.path("t.pcoa.csv"), QString()));
+  QCOMPARE(s.window.coordinates()->size(), 3);
+  QVERIFY(!s.window.table() && !s.window.tree());
+  ResultsView& view = s.window.view();
+  QSignalSpy hovered(&view, &ResultsView::hovered);
+  const QStringList expected{"A (axis 1: -0.4, axis 2: 0.1)", "B, b (axis 1: 0.35, axis 2: 0.2)",
+                             "C (axis 1: 0.05, axis 2: -0.3)"};
+  for (int i = 0; i < 3; ++i) {
+    // At the marker's centre and at its edge.
+    const drawing::Point p = s.geometry().points[static_cast<std::size_t>(i)];
+    for (const double dx : {0.0, s.geometry().radius}) {
+      QTest::mouseMove(&view, view.towidget(QPointF(p.x + dx, p.y)).toPoint());
+      QTRY_VERIFY(!hovered.isEmpty());
+      QCOMPARE(hovered.takeLast().at(0).toString(), expected[i]);
+    }
+  }
+  // Away from every point: nothing.
+  QTest::mouseMove(&view, view.towidget(QPointF(s.geometry().framex + 1, s.geometry().framey + 1)).toPoint());
+  QTRY_VERIFY(!hovered.isEmpty());
+  QCOMPARE(hovered.takeLast().at(0).toString(), QString());
+  // Axis 2 across and axis 1 up: the points turn about the diagonal.
+  QVERIFY(!s.window.setaxes(1, 3));
+  QVERIFY(s.window.setaxes(2, 1));
+  QVERIFY(s.wait());
+  const auto& p = s.geometry().points;
+  QVERIFY(p[2].x < p[0].x && p[0].x < p[1].x && p[1].y < p[2].y && p[2].y < p[0].y);
+  QTest::mouseMove(&view, view.towidget(QPointF(p[1].x, p[1].y)).toPoint());
+  QTRY_COMPARE(hovered.last().at(0).toString(), QStringLiteral("B, b (axis 2: 0.2, axis 1: 0.35)"));
+  // A table opened after it takes its place.
+  QVERIFY(s.open(s.path("t.phy"), QString()));
+  QVERIFY(!s.window.coordinates() && s.geometry().points.empty());
+}

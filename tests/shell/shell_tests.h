@@ -68,4 +68,5 @@ class ResultsTest : public QObject {
   void tableAndTreeShowInTipOrder();
   void rerootKeepsSupportAndExportsWrite();
   void lastRunIsOffered();
+  void scatterNamesThePointUnderThePointer();
 };
