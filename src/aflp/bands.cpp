@@ -33,7 +33,7 @@ ScratchFile& ScratchFile::operator=(ScratchFile&& o) noexcept {
 }
 
 void ScratchFile::remove() noexcept {
-  if (!path_.empty()) ::unlink(path_.c_str());
+  if (!path_.empty()) removetemp(path_);
   path_.clear();
 }
 
@@ -109,6 +109,7 @@ void readstrains(RunContext& ctx, LineReader& reader, std::string& line, BandDat
     checkinterrupt();
     if (!reader.read(line, capacity)) {
       waitwritten();
+      checkinterrupt();  // a read of a pipe the signal broke into
       errorstop("Error : End of file");
     }
     // The codes end where the line does: a short line's missing codes are absent.
@@ -134,7 +135,7 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   BandData d;
   // The input is opened first, so that a path that names no file (or a
   // folder) is reported as such and not as a scratch file that cannot be made.
-  FilePtr in(std::fopen(path.c_str(), "rb"));
+  FilePtr in = openinput(path);
   struct stat st {};
   if (!in || ::fstat(::fileno(in.get()), &st) != 0 || S_ISDIR(st.st_mode))
     errorstop("Error: can't open input file " + path + " (readbands)");
