@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iterator>
 #include <sstream>
@@ -168,12 +169,14 @@ TEST(Cli, ASignalStopsTheRunRemovingItsUnfinishedFiles) {
   writefile(c.dir / "boot.cmd", "n\n2\n6\n" + input + "\n1\n\n2\n\n1000000\n");
 
   const int pid = c.start({"-f", "boot.cmd"});
-  // Wait until the run writes its outputs (their temporary files exist).
-  auto running = [&] { return !c.leftovers(c.dir.path()).empty(); };  // a temporary output or the scratch file
-  ASSERT_TRUE(test::waituntil(running, 30));
-  // Past the scratch file of the input's reading: the outputs' temporaries.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ASSERT_TRUE(running());
+  // Wait until the run writes its outputs: past the scratch file of the
+  // input's reading, other temporary files.
+  std::vector<std::string> reading;
+  ASSERT_TRUE(test::waituntil([&] { return !(reading = c.leftovers(c.dir.path())).empty(); }, 30));
+  ASSERT_TRUE(test::waituntil([&] {
+    const auto now = c.leftovers(c.dir.path());
+    return !now.empty() && std::find_first_of(now.begin(), now.end(), reading.begin(), reading.end()) == now.end();
+  }, 30));
   ::kill(pid, SIGINT);
   ASSERT_EQ(test::waitprogram(pid, 30), 128 + SIGINT) << "the run did not stop on its own";
   const std::string messages = readfile(c.dir / "err.txt");
@@ -245,25 +248,18 @@ TEST(Cli, ASecondSignalRemovesTheTemporaryFilesAndEndsAtOnce) {
 // Standard error a pipe nobody reads: the messages are lost, the run and
 // its status are not.
 TEST(Cli, AClosedPipeOnStandardErrorChangesNeitherTheRunNorItsStatus) {
-  struct Row {
-    const char* what;
-    std::vector<std::string> args;
-    int status;
-  };
-  for (const Row& row : {Row{"error", {"distance", "--sites", "6", "none.txt"}, 1},
-                         Row{"warning", {"-f", "runs.cmd"}, 0}}) {
-    Cli c;
-    // A warning, then status 0: nine hyphens end the file early.
-    const std::string block = "1\n6\n" + c.bands + "\n4\n\n1\n\n\n";
-    writefile(c.dir / "runs.cmd", "n\n" + block + "---------\n" + block);
-    int pipe[2];
-    ASSERT_EQ(::pipe(pipe), 0);
-    ::close(pipe[0]);
-    const int pid = c.start(row.args, pipe[1]);
-    ::close(pipe[1]);
-    EXPECT_EQ(test::waitprogram(pid, 30), row.status) << row.what;
-    EXPECT_EQ(c.leftovers(c.dir.path()), std::vector<std::string>{}) << row.what;
-  }
+  Cli c;
+  // A warning on standard error, then status 0: nine hyphens end the file early.
+  const std::string block = "1\n6\n" + c.bands + "\n4\n\n1\n\n\n";
+  writefile(c.dir / "runs.cmd", "n\n" + block + "---------\n" + block);
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  ::close(pipe[0]);
+  const int pid = c.start({"-f", "runs.cmd"}, pipe[1]);
+  ::close(pipe[1]);
+  EXPECT_EQ(test::waitprogram(pid, 30), 0);
+  EXPECT_TRUE(exists(c.bands + ".matJ"));
+  EXPECT_EQ(c.leftovers(c.dir.path()), std::vector<std::string>{});
 }
 
 // Temporary files of a run that ended without removing them go when the next
@@ -274,23 +270,21 @@ TEST(Cli, ADeadRunsTemporaryFilesGoAtTheNextRunsStart) {
   if (dead == 0) ::_exit(0);
   ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
   const std::string gone = ".lv" + std::to_string(dead), alive = ".lv" + std::to_string(::getpid());
-  struct Row {
-    std::string name;
-    bool stays;
-  };
-  const Row rows[] = {{gone + "-Ab12Cd", false}, {alive + "-Ab12Cd", true},     {gone + "-Ab12C", true},
-                      {gone + "-Ab12Cd.txt", true}, {gone + "-Ab1_Cd", true},   {".lv0" + gone.substr(3) + "-Ab12Cd", true},
-                      {gone + "-Folder", true},   {gone + "-Link12", true}};
-  for (const Row& row : rows) writefile(c.dir / row.name, "x");
-  ::unlink((c.dir / (gone + "-Folder")).c_str());
-  ::mkdir((c.dir / (gone + "-Folder")).c_str(), 0755);  // not a regular file
-  ::unlink((c.dir / (gone + "-Link12")).c_str());
-  ASSERT_EQ(::symlink("my bands.txt", (c.dir / (gone + "-Link12")).c_str()), 0);
+  // Each name as a file, or (f) a folder or (l) a link.
+  const std::vector<std::pair<std::string, bool>> rows = {
+      {gone + "-Ab12Cd", false},   {alive + "-Ab12Cd", true}, {gone + "-Ab12C", true}, {gone + "-Ab12Cd.txt", true},
+      {gone + "-Ab1_Cd", true},    {".lv0" + gone.substr(3) + "-Ab12Cd", true},      {gone + "-Fold0f", true},
+      {gone + "-Link0l", true}};
+  for (const auto& [name, stays] : rows) {
+    const std::string path = c.dir / name;
+    if (name.ends_with('f')) ::mkdir(path.c_str(), 0755);
+    else if (name.ends_with('l')) ASSERT_EQ(::symlink("my bands.txt", path.c_str()), 0);
+    else writefile(path, "x");
+  }
   const auto r = c.run("distance --sites 6 'my bands.txt'");
   EXPECT_EQ(r.status, 0) << r.err;
   struct stat st {};
-  for (const Row& row : rows) EXPECT_EQ(::lstat((c.dir / row.name).c_str(), &st) == 0, row.stays) << row.name;
-  EXPECT_TRUE(exists(c.bands));
+  for (const auto& [name, stays] : rows) EXPECT_EQ(::lstat((c.dir / name).c_str(), &st) == 0, stays) << name;
 }
 
 }  // namespace
