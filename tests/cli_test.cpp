@@ -205,17 +205,24 @@ bool waitsonlock(int pid) {
   return false;
 }
 
-TEST(Cli, AFirstSignalBreaksABlockingOpenOfAFifoInput) {
-  Cli c;
-  ASSERT_EQ(::mkfifo((c.dir / "fifo.txt").c_str(), 0600), 0);  // no writer ever comes
-  const int pid = c.start({"distance", "--sites", "6", "fifo.txt"});
-  // The run has begun its report; the input's open comes next.
-  ASSERT_TRUE(test::waituntil([&] { return !c.reports().empty(); }, 30));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  ::kill(pid, SIGTERM);
-  EXPECT_EQ(test::waitprogram(pid, 20), 128 + SIGTERM);
-  EXPECT_NE(readfile(c.dir / "err.txt").find("Error: interrupted by signal 15\n"), std::string::npos);
-  EXPECT_EQ(c.leftovers(c.dir.path()), std::vector<std::string>{});
+// A FIFO input with no writer (the open blocks), or with a writer that
+// sends nothing (the read of the header blocks).
+TEST(Cli, AFirstSignalBreaksABlockingOpenOrReadOfAFifoInput) {
+  for (const bool writer : {false, true}) {
+    Cli c;
+    const std::string fifo = c.dir / "fifo.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int held = writer ? ::open(fifo.c_str(), O_RDWR) : -1;
+    const int pid = c.start({"distance", "--sites", "6", "fifo.txt"});
+    // The run has begun its report; the input's open comes next.
+    ASSERT_TRUE(test::waituntil([&] { return !c.reports().empty(); }, 30));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(test::waitprogram(pid, 20), 128 + SIGTERM) << writer;
+    EXPECT_NE(readfile(c.dir / "err.txt").find("Error: interrupted by signal 15\n"), std::string::npos) << writer;
+    EXPECT_EQ(c.leftovers(c.dir.path()), std::vector<std::string>{});
+    if (held >= 0) ::close(held);
+  }
 }
 
 // The run waits to place its outputs while another holds the output folder's

@@ -157,9 +157,11 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
 
   std::string line;
   reader.read(line, 256);  // the header
-  if (!headercounts(line, d.n, d.m) || d.n < 1 || d.m < 1)
+  if (!headercounts(line, d.n, d.m) || d.n < 1 || d.m < 1) {
+    checkinterrupt();  // a read of a pipe the signal broke into
     errorstop("Error: the first line of " + path +
               " must give the number of strains and the number of bands, both 1 or more (readbands)");
+  }
   // The scratch copy is a binary matrix file: its trailer holds each count in six digits.
   if (d.n > 999999 || d.m > 999999)
     errorstop("Error: the first line of " + path + " announces more than 999999 strains or bands (readbands)");
