@@ -344,9 +344,41 @@ INSTANTIATE_TEST_SUITE_P(
                     "stopped at line 12: expected the parameter count 6 of option 1, not \"7\""},
         CommandCase{"SeparatorWithTrailingBlankEndsTheFile", "name\n8\n0\n---------- \n" + kBlock,
                     kExitWorkedThrough, ""},
+        CommandCase{"IndexZeroWritesNothingAndSaysSo", "name\n1\n6\n@\n6\n\n0\n0\n0\n", kExitWorkedThrough,
+                    "Note: option 1: distance index \"0\" is not 1 (Jaccard), 2 (Dice) or 3 (Nei & Li); no distance "
+                    "table was written\n"},
+        CommandCase{"IndexFour", "name\n1\n6\n@\n6\n\n4\n0\n0\n", kExitWorkedThrough, "index \"4\" is not"},
+        CommandCase{"IndexWord", "name\n1\n6\n@\n6\n\ndice\n0\n0\n", kExitWorkedThrough, "index \"dice\" is not"},
         CommandCase{"FailedRunStopsTheFile", "name\n1\n6\n@.none\n6\n\n1\n0\n0\n----------\n" + kBlock,
                     kExitRunFailed, "Command file %s stopped: a run ended with an error"}),
     [](const ::testing::TestParamInfo<CommandCase>& row) { return std::string(row.param.name); });
+
+// Usage faults of the command line and the environment: status 64, the
+// fault named on the first line, nothing run.
+TEST_F(CliTest, UsageFaultsOfTheCommandLineAndTheEnvironmentRunNothing) {
+  const std::string input = dir + "strains.txt";
+  put(input, kStrains);
+  earlier(input);
+  put(dir + "run.cmd", "name\n" + simpleblock(input));
+  // The environment, the arguments and the first line of standard error
+  // ("=" after "Error: ": the value is no seed).
+  const std::pair<std::string, std::string> rows[] = {
+      {"", "-f"}, {"", "-d . -f"}, {"LORVANE_SEED=abc", "-f run.cmd"}, {"LORVANE_SEED=4294967296", "-f run.cmd"},
+      {"LORVANE_SEED=12x", "run.cmd"}, {"LORVANE_SEED=-1", "distance --sites 6 strains.txt"}};
+  for (const auto& [env, args] : rows) {
+    const test::Run r = test::runprogram(env + " '" LORVANE_CLI "' " + args, tmp.path());
+    EXPECT_EQ(r.status, kExitUsage) << args;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
+              env.empty() ? "lorvane-cli -f: expected the path of a command file\n"
+                          : "Error: " + env + ": expected a whole number from 0 to 4294967295\n");
+    expectearlierkept(input);
+  }
+  // A verb's own seed takes the place of the environment's.
+  const test::Run r = test::runprogram(
+      "LORVANE_SEED=abc '" LORVANE_CLI "' bootstrap --sites 6 --replicates 2 --seed 5 strains.txt", tmp.path());
+  EXPECT_EQ(r.status, kExitWorkedThrough) << r.err;
+  expectclean();
+}
 
 TEST_F(CliTest, MissingOrFolderCommandFileIsNotFound) {
   fs::create_directories(dir + "folder.cmd");

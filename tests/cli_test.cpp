@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
+#include <sstream>
 #include <csignal>
 #include <thread>
 
@@ -27,6 +31,24 @@ struct Cli {
   Cli() { writefile(bands, "3 6\nAlpha     110100\nBeta      110110\nGamma     001011\n"); }
   test::Run run(const std::string& args) { return test::runprogram(std::string(LORVANE_CLI) + " " + args, dir.path()); }
   std::string data() { return dir / "xdg/lorvane"; }
+  // lorvane-cli started in the background, its standard output and error
+  // going to out.txt and err.txt in the test folder, or its error to `err`.
+  int start(std::vector<std::string> args, int err = -1) {
+    args.insert(args.begin(), LORVANE_CLI);
+    const int o = ::open((dir / "out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = err >= 0 ? err : ::open((dir / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int pid = test::startprogram(args, dir.path(), o, e);
+    ::close(o);
+    if (err < 0) ::close(e);
+    return pid;
+  }
+  // Temporary files and temporary reports in a folder.
+  std::vector<std::string> leftovers(const std::string& folder) {
+    std::vector<std::string> r;
+    for (const auto& name : listfolder(folder))
+      if (name.starts_with(".lv") || name.starts_with("VLK.temp-")) r.push_back(name);
+    return r;
+  }
   std::vector<std::string> reports() {
     std::vector<std::string> r;
     for (const auto& name : listfolder(data()))
@@ -146,45 +168,18 @@ TEST(Cli, ASignalStopsTheRunRemovingItsUnfinishedFiles) {
   writefile(input + ".matD", "earlier");
   writefile(c.dir / "boot.cmd", "n\n2\n6\n" + input + "\n1\n\n2\n\n1000000\n");
 
-  const std::string out = c.dir / "out.txt", err = c.dir / "err.txt";
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(o, 1);
-    ::dup2(e, 2);
-    ::execl(LORVANE_CLI, LORVANE_CLI, "-f", "boot.cmd", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  // Wait until the run writes its outputs (their temporary files exist).
-  auto running = [&] {
-    for (const auto& name : listfolder(c.dir.path()))
-      if (name.starts_with(".lv")) return true;  // a temporary output or the scratch file
-    return false;
-  };
-  const auto start = std::chrono::steady_clock::now();
-  while (!running() && std::chrono::steady_clock::now() - start < std::chrono::seconds(30))
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_TRUE(running());
-  // Past the scratch file of the input's reading: the outputs' temporaries.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ASSERT_TRUE(running());
+  const int pid = c.start({"-f", "boot.cmd"});
+  // Wait until the run writes its outputs: past the scratch file of the
+  // input's reading, other temporary files.
+  std::vector<std::string> reading;
+  ASSERT_TRUE(test::waituntil([&] { return !(reading = c.leftovers(c.dir.path())).empty(); }, 30));
+  ASSERT_TRUE(test::waituntil([&] {
+    const auto now = c.leftovers(c.dir.path());
+    return !now.empty() && std::find_first_of(now.begin(), now.end(), reading.begin(), reading.end()) == now.end();
+  }, 30));
   ::kill(pid, SIGINT);
-  int raw = 0;
-  pid_t ended = 0;
-  const auto signalled = std::chrono::steady_clock::now();
-  while ((ended = ::waitpid(pid, &raw, WNOHANG)) == 0 &&
-         std::chrono::steady_clock::now() - signalled < std::chrono::seconds(30))
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  if (ended == 0) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &raw, 0);
-    FAIL() << "the run did not stop";
-  }
-  ASSERT_TRUE(WIFEXITED(raw));
-  EXPECT_EQ(WEXITSTATUS(raw), 128 + SIGINT);
-  const std::string messages = readfile(err);
+  ASSERT_EQ(test::waitprogram(pid, 30), 128 + SIGINT) << "the run did not stop on its own";
+  const std::string messages = readfile(c.dir / "err.txt");
   EXPECT_NE(messages.find("Error: interrupted by signal " + std::to_string(SIGINT) + "\n"), std::string::npos)
       << messages;
   EXPECT_NE(messages.find("boot.cmd stopped: interrupted by signal"), std::string::npos) << messages;
@@ -196,6 +191,107 @@ TEST(Cli, ASignalStopsTheRunRemovingItsUnfinishedFiles) {
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_TRUE(reports[0].starts_with("l-n-"));
   EXPECT_NE(readfile(c.data() + "/" + reports[0]).find("Brisane: Computing bootstraps"), std::string::npos);
+}
+
+// Whether the process waits for a lock: "N: -> FLOCK ADVISORY WRITE pid ..."
+// in /proc/locks.
+bool waitsonlock(int pid) {
+  std::istringstream lines(readfile("/proc/locks"));
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    const std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
+    if (w.size() > 5 && w[1] == "->" && w[5] == std::to_string(pid)) return true;
+  }
+  return false;
+}
+
+// A FIFO input with no writer (the open blocks), or with a writer that
+// sends nothing (the read of the header blocks).
+TEST(Cli, AFirstSignalBreaksABlockingOpenOrReadOfAFifoInput) {
+  for (const bool writer : {false, true}) {
+    Cli c;
+    const std::string fifo = c.dir / "fifo.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int held = writer ? ::open(fifo.c_str(), O_RDWR) : -1;
+    const int pid = c.start({"distance", "--sites", "6", "fifo.txt"});
+    // The run has begun its report; the input's open comes next.
+    ASSERT_TRUE(test::waituntil([&] { return !c.reports().empty(); }, 30));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(test::waitprogram(pid, 20), 128 + SIGTERM) << writer;
+    EXPECT_NE(readfile(c.dir / "err.txt").find("Error: interrupted by signal 15\n"), std::string::npos) << writer;
+    EXPECT_EQ(c.leftovers(c.dir.path()), std::vector<std::string>{});
+    if (held >= 0) ::close(held);
+  }
+}
+
+// The run waits to place its outputs while another holds the output folder's
+// lock: the first signal only asks it to stop there, the second ends it at
+// once, with the temporary outputs, the scratch file and the temporary
+// report removed and the earlier outputs whole.
+TEST(Cli, ASecondSignalRemovesTheTemporaryFilesAndEndsAtOnce) {
+  for (const auto& [first, second] : {std::pair{SIGTERM, SIGTERM}, std::pair{SIGINT, SIGHUP}}) {
+    Cli c;
+    const std::string out = c.dir / "out";
+    ::mkdir(out.c_str(), 0755);
+    const std::vector<std::string> outputs{"my bands.txt.matJ", "my bands.txt.matJP", "my bands.txt.nxy"};
+    for (const auto& name : outputs) writefile(out + "/" + name, "earlier");
+    const int lock = ::open(out.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    const int pid = c.start({"distance", "--sites", "6", "--output-dir", "out", "my bands.txt"});
+    ASSERT_TRUE(test::waituntil([&] { return waitsonlock(pid); }, 30));
+    EXPECT_EQ(c.leftovers(out).size(), outputs.size());
+    ::kill(pid, first);
+    EXPECT_FALSE(test::waituntil([&] { return ::waitpid(pid, nullptr, WNOHANG) != 0; }, 0.2)) << "ended at once";
+    ::kill(pid, second);
+    EXPECT_EQ(test::waitprogram(pid, 20), 128 + second);
+    ::close(lock);
+    for (const auto& name : outputs) EXPECT_EQ(readfile(out + "/" + name), "earlier") << name;
+    EXPECT_EQ(listfolder(out), outputs);
+    for (const std::string& folder : {c.dir.path(), c.data()}) EXPECT_EQ(c.leftovers(folder), std::vector<std::string>{});
+  }
+}
+
+// Standard error a pipe nobody reads: the messages are lost, the run and
+// its status are not.
+TEST(Cli, AClosedPipeOnStandardErrorChangesNeitherTheRunNorItsStatus) {
+  Cli c;
+  // A warning on standard error, then status 0: nine hyphens end the file early.
+  const std::string block = "1\n6\n" + c.bands + "\n4\n\n1\n\n\n";
+  writefile(c.dir / "runs.cmd", "n\n" + block + "---------\n" + block);
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  ::close(pipe[0]);
+  const int pid = c.start({"-f", "runs.cmd"}, pipe[1]);
+  ::close(pipe[1]);
+  EXPECT_EQ(test::waitprogram(pid, 30), 0);
+  EXPECT_TRUE(exists(c.bands + ".matJ"));
+  EXPECT_EQ(c.leftovers(c.dir.path()), std::vector<std::string>{});
+}
+
+// Temporary files of a run that ended without removing them go when the next
+// run makes its first temporary file in their folder; nothing else does.
+TEST(Cli, ADeadRunsTemporaryFilesGoAtTheNextRunsStart) {
+  Cli c;
+  const pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+  const std::string gone = ".lv" + std::to_string(dead), alive = ".lv" + std::to_string(::getpid());
+  // Each name as a file, or (f) a folder or (l) a link.
+  const std::vector<std::pair<std::string, bool>> rows = {
+      {gone + "-Ab12Cd", false},   {alive + "-Ab12Cd", true}, {gone + "-Ab12C", true}, {gone + "-Ab12Cd.txt", true},
+      {gone + "-Ab1_Cd", true},    {".lv0" + gone.substr(3) + "-Ab12Cd", true},      {gone + "-Fold0f", true},
+      {gone + "-Link0l", true}};
+  for (const auto& [name, stays] : rows) {
+    const std::string path = c.dir / name;
+    if (name.ends_with('f')) ::mkdir(path.c_str(), 0755);
+    else if (name.ends_with('l')) ASSERT_EQ(::symlink("my bands.txt", path.c_str()), 0);
+    else writefile(path, "x");
+  }
+  const auto r = c.run("distance --sites 6 'my bands.txt'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  struct stat st {};
+  for (const auto& [name, stays] : rows) EXPECT_EQ(::lstat((c.dir / name).c_str(), &st) == 0, stays) << name;
 }
 
 }  // namespace

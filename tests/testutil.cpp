@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -98,6 +101,40 @@ std::vector<std::string> listfolder(const std::string& path) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+int startprogram(const std::vector<std::string>& args, const std::string& folder, int out, int err) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    if (::chdir(folder.c_str()) != 0) ::_exit(126);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+bool waituntil(const std::function<bool()>& condition, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+int waitprogram(int pid, double seconds) {
+  int raw = 0;
+  if (!waituntil([&] { return ::waitpid(pid, &raw, WNOHANG) == pid; }, seconds)) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &raw, 0);
+    return -1;
+  }
+  return WIFSIGNALED(raw) ? 256 + WTERMSIG(raw) : WEXITSTATUS(raw);
 }
 
 Run runprogram(const std::string& command, const std::string& folder) {

@@ -128,4 +128,16 @@ Run runprogram(const std::string& command, const std::string& folder);
 // it, in order; empty when the file is not well-formed XML.
 std::vector<std::string> svgtexts(const std::string& svgpath);
 
+// A program started without the shell and not waited for: its arguments
+// (the first is the program), the folder it starts in, and the descriptors
+// its standard output and error go to. Its process id.
+int startprogram(const std::vector<std::string>& args, const std::string& folder, int out, int err);
+// Wait until the condition holds, checking every few milliseconds; false
+// when it still does not after `seconds`.
+bool waituntil(const std::function<bool()>& condition, double seconds);
+// The exit status of a started program, 256 + n when signal n ended it
+// (not the program itself), or -1 when it had not ended after `seconds` (it
+// is killed then).
+int waitprogram(int pid, double seconds);
+
 }  // namespace lorvane::test

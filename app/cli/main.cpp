@@ -1,7 +1,9 @@
 // lorvane-cli: the verbs, and the command line and command files of the
 // desktop program, without a window.
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -71,6 +73,23 @@ std::unique_ptr<lorvane::HeadlessWindowSystem> makewindowsystem(bool quiet) {
   return std::make_unique<lorvane::HeadlessWindowSystem>();
 }
 
+// A standard stream closed at start gets /dev/null, so that no file the run
+// opens takes its number and receives what is written to it.
+void openstandardstreams() {
+  for (int fd = 0; fd <= 2; ++fd)
+    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+      const int opened = ::open("/dev/null", O_RDWR);
+      if (opened >= 0 && opened != fd) ::close(opened);
+    }
+}
+
+// LORVANE_SEED, when set, must be a seed; the message when it is not.
+bool seedusable(const char* seed) {
+  const std::string problem = lorvane::seedproblem(seed);
+  if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
+  return problem.empty();
+}
+
 // The per-user data folder, from the environment.
 std::string datafolder() { return lorvane::userdatafolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")); }
 
@@ -112,6 +131,7 @@ int runverb(const lorvane::Verb& verb, int argc, const char* const* argv) {
     return kExitUsage;
   }
 
+  if (!call.seed && !seedusable(std::getenv("LORVANE_SEED"))) return kExitUsage;
   catchinterrupts();
   const auto ws = makewindowsystem(call.quiet);
   Frame frame(*ws, datafolder());
@@ -134,6 +154,7 @@ int runverb(const lorvane::Verb& verb, int argc, const char* const* argv) {
 
 int main(int argc, char** argv) {
   using namespace lorvane;
+  openstandardstreams();
   if (argc < 2 || (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))) {
     std::fputs(usage().c_str(), argc < 2 ? stderr : stdout);
     return argc < 2 ? kExitUsage : kExitWorkedThrough;
@@ -144,9 +165,14 @@ int main(int argc, char** argv) {
   }
   if (const Verb* verb = findverb(argc, argv)) return runverb(*verb, argc, argv);
 
+  const CommandLine cl = parsecommandline(commandlinetext(argc, argv));
+  if (!cl.error.empty()) {
+    std::fprintf(stderr, "lorvane-cli %s\n%s", cl.error.c_str(), usage().c_str());
+    return kExitUsage;
+  }
+  if (!seedusable(std::getenv("LORVANE_SEED"))) return kExitUsage;
   catchinterrupts();
   const std::string startfolder = currentfolder();
-  const CommandLine cl = parsecommandline(commandlinetext(argc, argv));
 
   const auto ws = makewindowsystem(false);
   Frame frame(*ws, datafolder());

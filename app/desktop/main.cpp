@@ -2,8 +2,7 @@
 // their parameter dialogs, command files from the command line or dropped
 // on the window.
 #include <QApplication>
-#include <cstdlib>
-
+#include <cstdio>
 #include <cstdlib>
 
 #include "frame/frame.h"
@@ -13,6 +12,10 @@
 int main(int argc, char** argv) {
   using namespace lorvane;
   const std::string startfolder = currentfolder();
+  if (const std::string problem = seedproblem(std::getenv("LORVANE_SEED")); !problem.empty()) {
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    return kExitUsage;
+  }
   // Qt takes its own options (-platform, -display, ...) out of argv first.
   QApplication app(argc, argv);
   const CommandLine cl = parsecommandline(commandlinetext(argc, argv));

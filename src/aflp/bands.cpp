@@ -33,7 +33,7 @@ ScratchFile& ScratchFile::operator=(ScratchFile&& o) noexcept {
 }
 
 void ScratchFile::remove() noexcept {
-  if (!path_.empty()) ::unlink(path_.c_str());
+  if (!path_.empty()) removetemp(path_);
   path_.clear();
 }
 
@@ -109,6 +109,7 @@ void readstrains(RunContext& ctx, LineReader& reader, std::string& line, BandDat
     checkinterrupt();
     if (!reader.read(line, capacity)) {
       waitwritten();
+      checkinterrupt();  // a read of a pipe the signal broke into
       errorstop("Error : End of file");
     }
     // The codes end where the line does: a short line's missing codes are absent.
@@ -134,7 +135,7 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   BandData d;
   // The input is opened first, so that a path that names no file (or a
   // folder) is reported as such and not as a scratch file that cannot be made.
-  FilePtr in(std::fopen(path.c_str(), "rb"));
+  FilePtr in = openinput(path);
   struct stat st {};
   if (!in || ::fstat(::fileno(in.get()), &st) != 0 || S_ISDIR(st.st_mode))
     errorstop("Error: can't open input file " + path + " (readbands)");
@@ -156,9 +157,11 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
 
   std::string line;
   reader.read(line, 256);  // the header
-  if (!headercounts(line, d.n, d.m) || d.n < 1 || d.m < 1)
+  if (!headercounts(line, d.n, d.m) || d.n < 1 || d.m < 1) {
+    checkinterrupt();  // a read of a pipe the signal broke into
     errorstop("Error: the first line of " + path +
               " must give the number of strains and the number of bands, both 1 or more (readbands)");
+  }
   // The scratch copy is a binary matrix file: its trailer holds each count in six digits.
   if (d.n > 999999 || d.m > 999999)
     errorstop("Error: the first line of " + path + " announces more than 999999 strains or bands (readbands)");

@@ -62,10 +62,15 @@ void runlorvane(Frame& frame, int option) {
   const OptionArguments args = convertanswers(frame.store, option);
   if (!args.runs) return;
   RunContext ctx = frame.context();
-  if (option == 1)
+  if (option == 1) {
     calcdist(ctx, args.path, args.r, args.k, args.index, args.jukescantor, args.sixth);
-  else
+    // Documented and kept: any other index reads the input and writes nothing.
+    if (args.index < 1 || args.index > 3)
+      ctx.ws.note("option 1: distance index \"" + ctext(frame.store.answers[4]) +
+                  "\" is not 1 (Jaccard), 2 (Dice) or 3 (Nei & Li); no distance table was written");
+  } else {
     calcboot(ctx, args.path, args.r, args.k, args.index, args.jukescantor, args.sixth);
+  }
   frame.refreshreport();
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <string_view>
 #include <thread>
 
 namespace lorvane {
@@ -31,6 +32,14 @@ int ComputeSettings::replicatesperbatch(long long cells) const {
   return static_cast<int>(std::clamp((1LL << 19) / std::max(cells, 1LL), 1LL, 64LL));
 }
 
+std::string seedproblem(const char* seed) {
+  if (!seed || !*seed) return {};
+  const std::string_view text(seed);
+  const bool digits = text.size() <= 10 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (digits && std::strtoull(seed, nullptr, 10) <= 4294967295ULL) return {};
+  return "Error: LORVANE_SEED=" + std::string(text) + ": expected a whole number from 0 to 4294967295";
+}
+
 ComputeSettings computesettings(const char* threads, const char* seed, const char* kernel) {
   ComputeSettings s;
   if (threads) {
@@ -38,11 +47,7 @@ ComputeSettings computesettings(const char* threads, const char* seed, const cha
     const long v = std::strtol(threads, &end, 10);
     if (end != threads && *end == '\0' && v >= 1) s.threads = static_cast<int>(std::min(v, 1024L));
   }
-  if (seed && *seed && seed[0] != '-') {
-    char* end = nullptr;
-    const unsigned long long v = std::strtoull(seed, &end, 10);
-    if (end != seed && *end == '\0') s.seed = static_cast<std::uint32_t>(v);
-  }
+  if (seed && *seed && seedproblem(seed).empty()) s.seed = static_cast<std::uint32_t>(std::strtoull(seed, nullptr, 10));
   if (kernel) s.kernel = kernel;
   return s;
 }

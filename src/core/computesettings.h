@@ -28,8 +28,11 @@ struct ComputeSettings {
 };
 
 // The settings from the texts of LORVANE_THREADS (a number of 1 or more),
-// LORVANE_SEED (a decimal number) and LORVANE_KERNEL (a kernel name); a
-// null or unusable text leaves the default.
+// LORVANE_SEED (a decimal number from 0 to 4294967295) and LORVANE_KERNEL (a
+// kernel name); a null or unusable text leaves the default.
 ComputeSettings computesettings(const char* threads, const char* seed, const char* kernel);
+// Why a LORVANE_SEED text is no seed, as the error the programs stop with
+// ("Error: LORVANE_SEED=abc: ..."); empty for a seed, an empty text or none.
+std::string seedproblem(const char* seed);
 
 }  // namespace lorvane

@@ -8,6 +8,8 @@ void HeadlessWindowSystem::infoBox(const std::string& text) {
   std::fprintf(stderr, "Message: %s\n", text.c_str());
 }
 
+void HeadlessWindowSystem::note(const std::string& text) { std::fprintf(stderr, "Note: %s\n", text.c_str()); }
+
 void HeadlessWindowSystem::errorBox(const std::string& text) {
   std::fprintf(stderr, "%s\n", text.c_str());
 }

@@ -1,7 +1,9 @@
 #include "core/textio.h"
 
 #include <limits.h>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -12,7 +14,11 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <optional>
+#include <set>
+
+#include "core/interrupt.h"
 
 namespace lorvane {
 
@@ -120,9 +126,72 @@ std::string folderof(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+namespace {
+const std::string kTempPrefix = ".lv";
+constexpr std::size_t kTempRandom = 6;  // the characters mkstemp chooses
+
+bool isalnumascii(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Once per folder in a process: the first temporary file made there clears
+// out the ones of earlier runs that ended without removing theirs.
+void sweeponce(const std::string& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> swept;
+  {
+    const std::lock_guard lock(mutex);
+    if (!swept.insert(folder).second) return;
+  }
+  removedeadtemporaries(folder);
+}
+}  // namespace
+
+long temporaryowner(std::string_view name) {
+  if (!name.starts_with(kTempPrefix)) return -1;
+  name.remove_prefix(kTempPrefix.size());
+  const auto dash = name.find('-');
+  if (dash == std::string_view::npos || dash == 0 || dash > 9 || name[0] == '0') return -1;
+  long pid = 0;
+  for (const char c : name.substr(0, dash)) {
+    if (c < '0' || c > '9') return -1;
+    pid = pid * 10 + (c - '0');
+  }
+  const std::string_view random = name.substr(dash + 1);
+  if (random.size() != kTempRandom || !std::all_of(random.begin(), random.end(), isalnumascii)) return -1;
+  return pid;
+}
+
+int removedeadtemporaries(const std::string& folder) {
+  DIR* d = ::opendir(folder.c_str());
+  if (!d) return 0;
+  const int fd = ::dirfd(d);
+  const long self = ::getpid();
+  int removed = 0;
+  while (const dirent* e = ::readdir(d)) {
+    const long pid = temporaryowner(e->d_name);
+    // Only a process that is gone: a live one (or one of another user,
+    // EPERM) keeps its files.
+    if (pid <= 0 || pid == self || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    struct stat st {};
+    if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+      continue;
+    if (::unlinkat(fd, e->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(d);
+  return removed;
+}
+
 int maketemp(const std::string& folder, std::string& name) {
-  name = folder + (folder.ends_with('/') ? "" : "/") + ".lv" + std::to_string(::getpid()) + "-XXXXXX";
-  return ::mkstemp(name.data());
+  sweeponce(folder);
+  name = folder + (folder.ends_with('/') ? "" : "/") + kTempPrefix + std::to_string(::getpid()) + "-" +
+         std::string(kTempRandom, 'X');
+  const int fd = ::mkstemp(name.data());
+  if (fd >= 0) registertemporary(name);
+  return fd;
+}
+
+void removetemp(const std::string& name) {
+  ::unlink(name.c_str());
+  forgettemporary(name);
 }
 
 OutputFile OutputFile::open(const std::string& path) {
@@ -134,7 +203,7 @@ OutputFile OutputFile::open(const std::string& path) {
   std::FILE* f = ::fdopen(fd, "wb");
   if (!f) {
     ::close(fd);
-    ::unlink(temp.c_str());
+    removetemp(temp);
     return out;
   }
   static_cast<CFile&>(out) = CFile(f);
@@ -199,7 +268,11 @@ int OutputFile::commitset(const std::vector<OutputFile*>& outputs, int* error) {
   std::vector<std::string> folders;
   for (const OutputFile* o : outputs) folders.push_back(folderof(o->path_));
   std::optional<FolderLocks> locks;
-  if (failed < 0) locks.emplace(folders);
+  std::optional<SignalHold> hold;  // a second signal waits until the set is in place or put back
+  if (failed < 0) {
+    locks.emplace(folders);
+    hold.emplace();
+  }
   // Every target must be one a file can replace.
   for (int k = 0; k < count && failed < 0; ++k) {
     struct stat st {};
@@ -207,9 +280,12 @@ int OutputFile::commitset(const std::vector<OutputFile*>& outputs, int* error) {
     if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) fail(k, EISDIR);
     else if (::access(folders[static_cast<std::size_t>(k)].c_str(), W_OK) != 0) fail(k, errno);
   }
-  // The earlier files moved aside (one rename alone replaces its file or
-  // leaves it), then the new ones moved in.
+  // Each earlier file gets a second name to be put back from: a hard link,
+  // so that its own name never goes missing (a run killed here leaves it
+  // whole), or, where no link can be made, the file moved there. Then the
+  // new ones move in, each rename replacing its file at once.
   std::vector<std::string> aside(outputs.size());
+  std::vector<char> linked(outputs.size(), 0);
   int moved = 0, placed = 0;
   for (; count > 1 && moved < count && failed < 0; ++moved) {
     const auto k = static_cast<std::size_t>(moved);
@@ -223,9 +299,12 @@ int OutputFile::commitset(const std::vector<OutputFile*>& outputs, int* error) {
       break;
     }
     ::close(fd);
-    if (::rename(path.c_str(), name.c_str()) != 0) {
+    ::unlink(name.c_str());  // a name of this process: free for the link
+    if (::link(path.c_str(), name.c_str()) == 0) {
+      linked[k] = 1;
+    } else if (::rename(path.c_str(), name.c_str()) != 0) {
       fail(moved, errno);
-      ::unlink(name.c_str());
+      removetemp(name);
       break;
     }
     aside[k] = std::move(name);
@@ -236,16 +315,26 @@ int OutputFile::commitset(const std::vector<OutputFile*>& outputs, int* error) {
       fail(placed, errno);
       break;
     }
+    forgettemporary(o.temp_);
     o.temp_.clear();
   }
-  if (failed >= 0) {  // back as it was
-    for (int k = 0; k < placed; ++k) ::unlink(outputs[static_cast<std::size_t>(k)]->path_.c_str());
-    for (std::size_t k = 0; k < aside.size(); ++k)
-      if (!aside[k].empty() && ::rename(aside[k].c_str(), outputs[k]->path_.c_str()) == 0) aside[k].clear();
-    for (OutputFile* o : outputs) o->discard();
+  for (std::size_t k = 0; k < outputs.size(); ++k) {
+    const std::string& path = outputs[k]->path_;
+    const bool isplaced = static_cast<int>(k) < placed;
+    if (failed < 0 || (!isplaced && linked[k])) {
+      // The new file, or the earlier one still under its name, holds it.
+      if (!aside[k].empty()) removetemp(aside[k]);
+    } else if (!aside[k].empty()) {
+      // Back as it was; when that fails, the second name holds the only
+      // copy of the earlier file and stays.
+      ::rename(aside[k].c_str(), path.c_str());
+      forgettemporary(aside[k]);
+    } else if (isplaced) {
+      ::unlink(path.c_str());  // no earlier file
+    }
   }
-  for (const auto& name : aside)  // on a failure, any still here are the only copies
-    if (!name.empty() && failed < 0) ::unlink(name.c_str());
+  if (failed >= 0)
+    for (OutputFile* o : outputs) o->discard();
   if (error) *error = reason;
   return failed;
 }
@@ -253,7 +342,7 @@ int OutputFile::commitset(const std::vector<OutputFile*>& outputs, int* error) {
 void OutputFile::discard() noexcept {
   if (temp_.empty()) return;
   close();
-  ::unlink(temp_.c_str());
+  removetemp(temp_);
   temp_.clear();
 }
 
@@ -304,6 +393,15 @@ bool LineReader::read(std::string& line, std::size_t capacity) {
     line.push_back('\r');
   }
   return !line.empty();
+}
+
+FilePtr openinput(const std::string& path) {
+  checkinterrupt();  // a signal just before the open would not break into it
+  for (;;) {
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    if (f || errno != EINTR) return f;
+    checkinterrupt();
+  }
 }
 
 bool readwhole(const std::string& path, std::string& content) {

@@ -78,8 +78,18 @@ class OutputFile : public CFile {
 
 // A new empty file of a short unique name in the folder, made exclusively,
 // with this process's id in its name (".lv<pid>-XXXXXX"): its descriptor,
-// or -1 with errno set. `name` receives the path.
+// or -1 with errno set. `name` receives the path. Until removetemp() (or
+// forgettemporary() once it is moved), a second signal removes it.
 int maketemp(const std::string& folder, std::string& name);
+// Remove a file made by maketemp.
+void removetemp(const std::string& name);
+// The process id in a name made by maketemp (".lv" + pid + "-" + six letters
+// or digits), or -1 for any other name.
+long temporaryowner(std::string_view name);
+// Remove the files of that form in the folder whose process is gone: only
+// regular files of this user, never those of a live process. The first
+// maketemp in a folder does this once. Returns how many went.
+int removedeadtemporaries(const std::string& folder);
 // The folder of a path ("." for a bare name).
 std::string folderof(const std::string& path);
 
@@ -100,6 +110,9 @@ class LineReader {
   std::size_t pos_ = 0, end_ = 0;
 };
 
+// An input opened for reading. An open that blocks (a FIFO with no writer)
+// gives up when a signal asks the run to stop: an error stop then says so.
+FilePtr openinput(const std::string& path);
 // Whole content of a file, byte for byte; false when it cannot be read.
 bool readwhole(const std::string& path, std::string& content);
 // Write the content to the path through a temporary file; false on failure.

@@ -54,9 +54,12 @@ class WindowSystem {
   // Returns the chosen path, or nothing when the dialog was cancelled.
   virtual std::optional<std::string> fileDialog(const FileDialogRequest& request) = 0;
   virtual void setWaitCursor(bool on) = 0;
+  // A remark on a run that completed but did not do what may have been
+  // meant: one line on standard error without a window, nothing in one.
+  virtual void note(const std::string& text) { static_cast<void>(text); }
 };
 
-// No window: boxes go to standard error, questions are answered No,
+// No window: boxes and notes go to standard error, questions are answered No,
 // dialogs are cancelled, the progress window is silent.
 class HeadlessWindowSystem : public WindowSystem {
  public:
@@ -72,6 +75,7 @@ class HeadlessWindowSystem : public WindowSystem {
   void reportChanged(const std::string&, int, bool) override {}
   std::optional<std::string> fileDialog(const FileDialogRequest&) override { return std::nullopt; }
   void setWaitCursor(bool) override {}
+  void note(const std::string& text) override;
 
  private:
   bool closing_ = false;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "core/interrupt.h"
 #include "core/messages.h"
 #include "frame/runfiles.h"
 
@@ -93,6 +94,7 @@ std::optional<std::string> RunFiles::setup(const std::string& name) {
     tempreport_.close();
     copyover(temppath_, reportpath_);
     ::unlink(temppath_.c_str());
+    forgettemporary(temppath_);
   }
   const std::string stamp = localtimetext(clock(), "-%H-%M-%S");
   const std::string stem = filenamepart(name) + stamp;
@@ -105,7 +107,10 @@ std::optional<std::string> RunFiles::setup(const std::string& name) {
   return found;
 }
 
-void RunFiles::opentemporary() { tempreport_ = CFile(std::fopen(temppath_.c_str(), "a+b")); }
+void RunFiles::opentemporary() {
+  tempreport_ = CFile(std::fopen(temppath_.c_str(), "a+b"));
+  if (tempreport_) registertemporary(temppath_);  // a second signal removes it
+}
 
 void RunFiles::begin(const std::string& title) {
   if (!tempreport_) opentemporary();
@@ -153,6 +158,7 @@ std::optional<std::string> RunFiles::changefolder(const std::function<std::optio
 void RunFiles::droptemporary() {
   tempreport_.close();
   if (!temppath_.empty()) ::unlink(temppath_.c_str());
+  forgettemporary(temppath_);
 }
 
 void RunFiles::shutdown(WindowSystem& ws) {

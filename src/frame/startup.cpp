@@ -36,6 +36,7 @@ CommandLine parsecommandline(std::string_view text) {
       if (hasvalue) cl.optiontoopen = texttoint(tokens[++t]);
     } else if (token == "-f") {
       if (hasvalue) cl.commandfile = tokens[++t].substr(0, 255);
+      else cl.error = "-f: expected the path of a command file";
     } else if (token == "-d") {
       if (hasvalue) cl.basefolder = tokens[++t].substr(0, 255);
     } else {

@@ -1,7 +1,8 @@
 #pragma once
 // The command line: "-m" (no effect), "-o n" (open option n's dialog),
 // "-f path" (command file), "-d folder" (base folder); any other token makes
-// the whole line, blanks and switches included, the command-file path.
+// the whole line, blanks and switches included, the command-file path. A
+// switch without its value is ignored, except "-f", a usage fault.
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,7 @@ struct CommandLine {
   int optiontoopen = 0;
   std::string commandfile;
   std::string basefolder;
+  std::string error;  // a usage fault ("-f" without its path); empty when none
 };
 
 // The text after the program name: the arguments joined by single blanks,

@@ -3,6 +3,7 @@
 
 #include "../testutil.h"
 #include "core/datafile.h"
+#include "core/interrupt.h"
 #include "core/messages.h"
 #include "core/table.h"
 #include "core/textio.h"
@@ -147,6 +148,8 @@ TEST(OutputSet, ReplacesEveryEarlierFileOrNone) {
       {"the first is a folder", 0, {false, true, true}},
       {"the middle one is a folder", 1, {true, false, true}},
   };
+  // Nor does it leave a path for a signal to remove.
+  const int registered = registeredtemporaries();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
@@ -170,6 +173,7 @@ TEST(OutputSet, ReplacesEveryEarlierFileOrNone) {
       EXPECT_EQ(readfile(dir / names[k]), (c.folderat < 0 ? "new " : "earlier ") + names[k]);
     }
     EXPECT_EQ(test::listfolder(dir.path()), expected);
+    EXPECT_EQ(registeredtemporaries(), registered);
   }
 }
 

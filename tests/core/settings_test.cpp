@@ -7,17 +7,22 @@ namespace lorvane {
 namespace {
 
 TEST(ComputeSettings, TextsThatAreNotNumbersLeaveTheDefaults) {
+  // A seed text that is no seed is also a fault the programs stop on.
   struct Case {
     const char *threads, *seed;
     int wantthreads;
     std::optional<std::uint32_t> wantseed;
+    bool seedfault;
   };
-  for (const Case& c : {Case{nullptr, nullptr, 0, std::nullopt}, Case{"3", "42", 3, 42u},
-                        Case{"0", "", 0, std::nullopt}, Case{"2x", "-5", 0, std::nullopt},
-                        Case{"5000", "4294967297", 1024, 1u}, Case{"", "12 ", 0, std::nullopt}}) {
+  for (const Case& c : {Case{nullptr, nullptr, 0, std::nullopt, false}, Case{"3", "42", 3, 42u, false},
+                        Case{"0", "", 0, std::nullopt, false}, Case{"2x", "-5", 0, std::nullopt, true},
+                        Case{"5000", "4294967297", 1024, std::nullopt, true}, Case{"", "12 ", 0, std::nullopt, true},
+                        Case{nullptr, "4294967295", 0, 4294967295u, false}, Case{nullptr, "abc", 0, std::nullopt, true},
+                        Case{nullptr, "99999999999999999999", 0, std::nullopt, true}}) {
     const ComputeSettings s = computesettings(c.threads, c.seed, "popcnt");
     EXPECT_EQ(s.threads, c.wantthreads) << (c.threads ? c.threads : "null");
     EXPECT_EQ(s.seed, c.wantseed) << (c.seed ? c.seed : "null");
+    EXPECT_EQ(seedproblem(c.seed).empty(), !c.seedfault) << (c.seed ? c.seed : "null");
     EXPECT_EQ(s.kernel, "popcnt");
   }
   ComputeSettings blocks;
