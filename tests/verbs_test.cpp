@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
@@ -146,7 +147,7 @@ TEST(Verbs, OutputDirTakesTheOutputsWithTheirNames) {
   f.takereports();
   ASSERT_EQ(::mkdir((f.dir / "out").c_str(), 0755), 0);
   for (const char* verb : {"distance --index dice --jc --sites 6", "convert", "tree --svg pic.svg",
-                           "bootstrap-tree --sites 6 --replicates 3 --svg boot.svg"}) {
+                           "bootstrap-tree --sites 6 --replicates 3 --svg boot.svg", "pcoa --axes 2 --svg scatter.svg"}) {
     SCOPED_TRACE(verb);
     const bool bands = verb[0] == 'd' || verb[0] == 'b';
     const std::string input = bands ? "'my bands.txt'" : "'out/my bands.txt.matD'";
@@ -161,6 +162,8 @@ TEST(Verbs, OutputDirTakesTheOutputsWithTheirNames) {
   EXPECT_TRUE(exists(f.dir / "out/my bands.txt.matD.nwk"));
   EXPECT_TRUE(exists(f.dir / "pic.svg"));
   EXPECT_NE(readfile(f.dir / "boot.svg").find("Alpha"), std::string::npos);
+  const auto scatter = test::svgtexts(f.dir / "scatter.svg");
+  EXPECT_NE(std::find(scatter.begin(), scatter.end(), "Alpha"), scatter.end());
 }
 
 TEST(Verbs, UsageErrorsExit64NamingTheOption) {

@@ -11,6 +11,7 @@
 #include "core/interrupt.h"
 #include "core/messages.h"
 #include "core/textio.h"
+#include "drawing/scatter.h"
 #include "drawing/scene.h"
 #include "frame/startup.h"
 
@@ -48,6 +49,8 @@ const VerbOption kSeed{"--seed", "S", K::Seed, 0,
 const VerbOption kSvg{"--svg", "FILE", K::Picture, 0, "also an SVG picture: the tree beside the heat map of TABLE"};
 const VerbOption kSvgTree{"--svg", "FILE", K::Picture, 0,
                           "also an SVG picture of the tree with its support (no table file, so no heat map)"};
+const VerbOption kSvgScatter{"--svg", "FILE", K::Picture, 0,
+                             "also an SVG picture: the scatter of the strains on axes 1 and 2"};
 
 }  // namespace
 
@@ -75,7 +78,8 @@ const std::vector<Verb>& verbs() {
       {"pcoa", 6, 3, "TABLE", 1, "principal coordinates of a distance table",
        {{"--axes", "K", K::Integer, 2, "number of axes, 1 to the number of strains (default 3)"},
         {"--correction", "none|lingoes|cailliez", K::Choice, 3,
-         "correction of a table that is not Euclidean (default none)", false, 0, {"none", "lingoes", "cailliez"}}}},
+         "correction of a table that is not Euclidean (default none)", false, 0, {"none", "lingoes", "cailliez"}},
+        kSvgScatter}},
       {"mantel", 7, 4, "TABLEA", 1, "Mantel test between two distance tables of the same strains",
        {{"--permutations", "N", K::Integer, 3, "number of permutations, 0 or more (default 999)", false, 0},
         {"--method", "pearson|spearman", K::Choice, 4, "correlation (default pearson)", false, 1,
@@ -338,6 +342,10 @@ int runverboption(Frame& frame, const VerbCall& call) {
 
 int writepicture(const VerbCall& call, const RunContext& ctx) {
   try {
+    if (call.verb->option == 6) {
+      drawing::writepcoapicture(outputstem(ctx, call.operand) + ".pcoa.csv", call.picture);
+      return kExitWorkedThrough;
+    }
     std::string text;
     const std::string treepath = outputstem(ctx, call.operand) + ".nwk";
     if (!readwhole(treepath, text)) throw ErrorStop("Error: can't open tree file " + treepath + " (writepicture)");

@@ -81,8 +81,9 @@ std::string verblist();
 // When the run is done and a picture was asked, draws it (see
 // writepicture). Returns the exit status.
 int runverboption(Frame& frame, const VerbCall& call);
-// The picture of a tree verb's run: the tree it wrote (TABLE.nwk) beside the
-// heat map of TABLE's first table, as SVG. The exit status: an error stop
+// The picture of a verb's run, as SVG: for a tree verb, the tree it wrote
+// (TABLE.nwk) beside the heat map of TABLE's first table; for pcoa, the
+// scatter of the strains on axes 1 and 2 (TABLE.pcoa.csv). The exit status: an error stop
 // is written to standard error and gives status 1.
 int writepicture(const VerbCall& call, const RunContext& ctx);
 // Whether the registered module offers the verb's option as the verb fills it.
