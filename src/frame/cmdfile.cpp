@@ -1,9 +1,13 @@
 #include "frame/cmdfile.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 
 #include "core/convert.h"
 #include "core/interrupt.h"
+#include "core/messages.h"
 #include "core/textio.h"
 
 namespace lorvane {
@@ -139,6 +143,12 @@ CommandFileResult dropfiles(Frame& frame, const std::vector<std::string>& paths)
       break;
   }
   return result;
+}
+
+std::string missingcommandfile(const std::string& path) {
+  struct stat st {};
+  const int error = ::stat(path.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  return filefault("Error: can't find command file " + path + " (runcommandfile)", path, error);
 }
 
 std::string describe(const CommandFileResult& result, const std::string& path) {

@@ -31,6 +31,9 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path);
 CommandFileResult dropfiles(Frame& frame, const std::vector<std::string>& paths);
 
 // One-line description of a result for the user.
+// The message for a command-file path that names no file (or a folder),
+// with the system's reason.
+std::string missingcommandfile(const std::string& path);
 std::string describe(const CommandFileResult& result, const std::string& path);
 
 }  // namespace lorvane
