@@ -413,7 +413,7 @@ void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.name; }
 
 class NamesAndFolders : public CliTest, public ::testing::WithParamInterface<FolderCase> {
  public:
-  using CliTest::dir, CliTest::env, CliTest::put, CliTest::read, CliTest::earlier, CliTest::makereadonly;
+  using CliTest::dir, CliTest::env, CliTest::put, CliTest::read, CliTest::makereadonly, CliTest::mounttmpfs;
   std::string input, named;  // the input's path, and as the command file names it
   std::map<std::string, std::string> mine;
   std::string datafolder() const { return dir + "xdg/lorvane/"; }
@@ -525,6 +525,19 @@ INSTANTIATE_TEST_SUITE_P(
                    [](NamesAndFolders& f) {
                      return "Warning: can't open temporary report file in " + f.dir + "xdg/lorvane" +
                             " (beginreport): Read-only file system\n";
+                   }},
+        FolderCase{"DataFolderFull", kExitReportFailed,
+                   [](NamesAndFolders& f) {
+                     if (!f.mounttmpfs(f.datafolder(), "64k")) return std::string();
+                     f.keep(f.datafolder() + "VELKPREF.txt", f.datafolder().substr(0, f.datafolder().size() - 1));
+                     f.keep(f.dir + "strains.txt", kStrains);
+                     struct statvfs room {};
+                     ::statvfs(f.datafolder().c_str(), &room);
+                     f.put(f.datafolder() + "filler", std::string(room.f_bavail * room.f_bsize, 'x'));
+                     return "full\n" + simpleblock(f.dir + "strains.txt");
+                   },
+                   [](NamesAndFolders& f) {
+                     return "Warning: can't write temporary report file " + f.datafolder() + ".lv";
                    }}),
     [](const ::testing::TestParamInfo<FolderCase>& row) { return std::string(row.param.name); });
 
