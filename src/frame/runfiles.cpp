@@ -222,7 +222,10 @@ bool RunFiles::makereport(const std::string& lines) {
     if (fd < 0) return warn("can't open report file", reportpath_, errno);
     if (k > 1) notice_ = "Note: " + reportstem_ + ".txt was taken; this report is " + name + "\r\n";
     reportmade_ = true;
-    if (!writeandclose(fd, notice_ + lines)) return warn("can't write report file", reportpath_, errno);
+    if (!writeandclose(fd, notice_ + lines)) {
+      reportbytes_ = ~std::uint64_t{0};  // the next copy writes it whole, the note first
+      return warn("can't write report file", reportpath_, errno);
+    }
     reportbytes_ = notice_.size() + lines.size();
     return true;
   }
