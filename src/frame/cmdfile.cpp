@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "core/convert.h"
 #include "core/interrupt.h"
@@ -67,7 +68,7 @@ CommandFileResult interrupted(int line) {
 CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
   using Status = CommandFileResult::Status;
   FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) return {Status::CannotOpen, 0, "the file could not be opened"};
+  if (!file) return {Status::CannotOpen, 0, std::strerror(errno)};
   CommandLines lines(file.get());
 
   std::string line;
@@ -160,7 +161,7 @@ std::string describe(const CommandFileResult& result, const std::string& path) {
       return "Command file " + path + " stopped at line " + std::to_string(result.line) + ": expected " +
              result.problem;
     case Status::CannotOpen:
-      return "Command file " + path + " cannot be opened";
+      return "Command file " + path + " cannot be opened: " + result.problem;
     case Status::Empty:
       return "Command file " + path + " is empty: expected a name line";
     case Status::Failed:
