@@ -7,7 +7,10 @@
 #include <sys/mount.h>
 #include <sys/statvfs.h>
 
+#include <ctime>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -58,7 +61,9 @@ class CliTest : public ::testing::Test {
 
   // lorvane-cli with the arguments, in the test folder (the user data
   // folder is the test folder's "xdg").
-  test::Run cli(const std::string& args) { return test::runprogram("LORVANE_SEED=7 '" LORVANE_CLI "' " + args, tmp.path()); }
+  test::Run cli(const std::string& args) {
+    return test::runprogram(env + "LORVANE_SEED=7 '" LORVANE_CLI "' " + args, tmp.path());
+  }
   // Run a command file of the given text, kept outside the data folders.
   test::Run run(const std::string& text) {
     put(dir + "run.cmd", text);
@@ -114,6 +119,7 @@ class CliTest : public ::testing::Test {
   test::TempDir tmp;
   const std::string dir = tmp.path() + "/";
   std::vector<std::string> mounts;
+  std::string env;  // assignments before the program's name
 };
 
 // ---- Band-pattern files: each is run by the simple and by the bootstrap
@@ -180,7 +186,10 @@ TEST_F(CliTest, MissingInputFolderOrFolderInPlaceOfFileIsReportedAsInput) {
     for (const std::string& block : {simpleblock(input), bootblock(input)}) {
       const test::Run r = run("bad\n" + block);
       EXPECT_EQ(r.status, kExitRunFailed);
-      EXPECT_NE(r.err.find("Error: can't open input file " + input + " (readbands)\n"), std::string::npos) << r.err;
+      const char* reason = input == folder ? "Is a directory" : "No such file or directory";
+      EXPECT_NE(r.err.find("Error: can't open input file " + input + " (readbands): " + reason + "\n"),
+                std::string::npos)
+          << r.err;
     }
   expectearlierkept(missing);
   expectclean();
@@ -250,7 +259,9 @@ TEST_F(CliTest, ReadOnlyOutputFolderEndsTheRunAndKeepsEarlierResults) {
   for (const std::string& block : {simpleblock(input), bootblock(input)}) {
     const test::Run r = run("ro\n" + block);
     EXPECT_EQ(r.status, kExitRunFailed);
-    EXPECT_NE(r.err.find("Error: can't open binary output file (ouvecr)\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Error: can't open binary output file (ouvecr): " + dir + "ro: Read-only file system\n"),
+              std::string::npos)
+        << r.err;
     expectearlierkept(input);
   }
   expectclean();
@@ -278,10 +289,11 @@ TEST_F(CliTest, DiskFullEndsTheRunAndKeepsEarlierResults) {
     leave(room);
     const test::Run r = run("full\n" + simpleblock(input));
     EXPECT_EQ(r.status, kExitRunFailed);
-    const std::string message = room == 0      ? "Error: can't write scalar (writescal)\n"
-                                : room == page ? "Error: can't write output file " + input + ".matJ (calcdist)\n"
-                                               : "Error: can't write output file " + input + ".matJP (calcdist)\n";
+    const std::string message = room == 0      ? "Error: can't write scalar (writescal): " + folder + ".lv"
+                                : room == page ? "Error: can't write output file " + input + ".matJ (calcdist)"
+                                               : "Error: can't write output file " + input + ".matJP (calcdist)";
     EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(": No space left on device\n"), std::string::npos) << r.err;
     expectearlierkept(input);
     expectclean();
   }
@@ -385,7 +397,8 @@ TEST_F(CliTest, MissingOrFolderCommandFileIsNotFound) {
   for (const std::string& path : {dir + "none.cmd", dir + "folder.cmd"}) {
     const test::Run r = cli("-f '" + path + "'");
     EXPECT_EQ(r.status, kExitCommandFileUnreadable);
-    EXPECT_EQ(r.err, "Error: can't find command file " + path + " (runcommandfile)\n");
+    EXPECT_EQ(r.err, "Error: can't find command file " + path + " (runcommandfile): " +
+                         (path.ends_with("folder.cmd") ? "Is a directory\n" : "No such file or directory\n"));
   }
   expectclean();
 }
@@ -404,6 +417,161 @@ TEST_F(CliTest, SeparatorAtTheEndRunsTheBlocksThenStops) {
   EXPECT_EQ(read(input + ".matJ").substr(0, 3), "6\r\n");
   expectclean();
 }
+
+// ---- Names and folders: long names, report names taken, data folders that
+// cannot be used, folders that cannot be written. Every case keeps the
+// files it finds ("mine") and leaves no temporary file.
+
+std::string clockstamp(std::time_t t) {
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char text[16];
+  std::strftime(text, sizeof text, "-%H-%M-%S", &tm);
+  return text;
+}
+
+class NamesAndFolders;
+struct FolderCase {
+  const char* name;
+  int status;
+  // Makes the case's files and returns the command file's text; "" skips
+  // the case (no private mounts here).
+  std::function<std::string(NamesAndFolders&)> prepare;
+  // The line standard error must hold, from its start.
+  std::function<std::string(NamesAndFolders&)> message;
+};
+
+void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.name; }
+
+class NamesAndFolders : public CliTest, public ::testing::WithParamInterface<FolderCase> {
+ public:
+  using CliTest::dir, CliTest::env, CliTest::put, CliTest::read, CliTest::makereadonly, CliTest::mounttmpfs;
+  std::string input, named;  // the input's path, and as the command file names it
+  std::map<std::string, std::string> mine;
+  std::string datafolder() const { return dir + "xdg/lorvane/"; }
+  // An input of a long name, named without its folder in the command file
+  // (a line holds 255 characters): runs take it from the default folder.
+  std::string strains(std::size_t namebytes) {
+    const std::string name = std::string(namebytes - 4, 's') + ".txt";
+    input = datafolder() + name;
+    named = name;
+    fs::create_directories(datafolder());
+    put(input, kStrains);
+    return "names\n" + simpleblock(name);
+  }
+  void keep(const std::string& path, const std::string& content = "mine\r\n") {
+    fs::create_directories(folderof(path));
+    put(path, content);
+    mine[path] = content;
+  }
+  // The reports a run in these seconds would be named after, and their
+  // second names, taken already.
+  void takereports(const std::string& name) {
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t t = now - 1; t <= now + 20; ++t)
+      for (const char* suffix : {".txt", "-2.txt"}) keep(datafolder() + "l-" + name + clockstamp(t) + suffix);
+  }
+};
+
+TEST_P(NamesAndFolders, SayWhatFailedWithPathAndReasonAndLoseNothing) {
+  const FolderCase& c = GetParam();
+  const std::string text = c.prepare(*this);
+  if (text.empty()) GTEST_SKIP() << "no private read-only mount here (needs root)";
+  const test::Run r = run(text);
+  EXPECT_EQ(r.status, c.status) << r.err;
+  const std::string message = c.message(*this);
+  if (!message.empty()) {
+    EXPECT_NE(("\n" + r.err).find("\n" + message), std::string::npos) << r.err;
+  }
+  for (const auto& [path, content] : mine) EXPECT_EQ(read(path), content) << path;
+  // No folder file dropped where the program was started or beside the command file.
+  EXPECT_FALSE(test::exists(dir + "VELKPREF.txt"));
+  expectclean();
+}
+
+// A report name of the clash case: "l-clash-HH-MM-SS-3.txt" with its note.
+std::string clashreport(const std::string& folder) {
+  for (const auto& name : test::listfolder(folder))
+    if (name.starts_with("l-clash-") && name.ends_with("-3.txt")) return name;
+  return "";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, NamesAndFolders,
+    ::testing::Values(
+        FolderCase{"InputName249Bytes", kExitWorkedThrough, [](NamesAndFolders& f) { return f.strains(249); },
+                   [](NamesAndFolders& f) {
+                     EXPECT_EQ(f.read(f.input + ".matJP").substr(0, 3), "6\r\n");
+                     return std::string();
+                   }},
+        // The outputs' own names go past 255 bytes. (A name of 255 bytes cannot
+        // be given: a command-file line of 255 characters reads as two lines.)
+        FolderCase{"InputName254Bytes", kExitRunFailed, [](NamesAndFolders& f) { return f.strains(254); },
+                   [](NamesAndFolders& f) {
+                     return "Error: can't write output file " + f.named + ".matJ (calcdist): File name too long\n";
+                   }},
+        FolderCase{"ReportNameTakenTwice", kExitWorkedThrough,
+                   [](NamesAndFolders& f) {
+                     f.takereports("clash");
+                     f.keep(f.dir + "strains.txt", kStrains);
+                     return "clash\n" + simpleblock(f.dir + "strains.txt");
+                   },
+                   [](NamesAndFolders& f) {
+                     const std::string name = clashreport(f.datafolder());
+                     const std::string report = f.read(f.datafolder() + name);
+                     EXPECT_EQ(report.substr(0, report.find('\n') + 1),
+                               "Note: " + name.substr(0, name.size() - 6) + ".txt was taken; this report is " + name +
+                                   "\r\n");
+                     EXPECT_NE(report.find("Souche 6 : Shig-fl"), std::string::npos) << name;
+                     return std::string();
+                   }},
+        FolderCase{"DataHomeIsAPlainFile", kExitWorkedThrough,
+                   [](NamesAndFolders& f) {
+                     f.keep(f.dir + "plain");
+                     f.env = "XDG_DATA_HOME='" + f.dir + "plain' ";
+                     f.keep(f.dir + "strains.txt", kStrains);
+                     return "plain\n" + simpleblock(f.dir + "strains.txt");
+                   },
+                   [](NamesAndFolders& f) {
+                     return "Warning: can't use the data folder " + f.dir +
+                            "plain/lorvane (setupfiles): Not a directory; no folder file is read or written";
+                   }},
+        FolderCase{"DataHomeReadOnly", kExitWorkedThrough,
+                   [](NamesAndFolders& f) {
+                     fs::create_directories(f.dir + "ro");
+                     f.env = "XDG_DATA_HOME='" + f.dir + "ro' ";
+                     f.keep(f.dir + "strains.txt", kStrains);
+                     return f.makereadonly(f.dir + "ro") ? "ro\n" + simpleblock(f.dir + "strains.txt") : "";
+                   },
+                   [](NamesAndFolders& f) {
+                     return "Warning: can't use the data folder " + f.dir +
+                            "ro/lorvane (setupfiles): Read-only file system; no folder file";
+                   }},
+        // The data folder is there but cannot be written: no report.
+        FolderCase{"DataFolderReadOnly", kExitReportFailed,
+                   [](NamesAndFolders& f) {
+                     f.keep(f.datafolder() + "VELKPREF.txt", f.datafolder().substr(0, f.datafolder().size() - 1));
+                     f.keep(f.dir + "strains.txt", kStrains);
+                     return f.makereadonly(f.datafolder()) ? "ro\n" + simpleblock(f.dir + "strains.txt") : "";
+                   },
+                   [](NamesAndFolders& f) {
+                     return "Warning: can't open temporary report file in " + f.dir + "xdg/lorvane" +
+                            " (beginreport): Read-only file system\n";
+                   }},
+        FolderCase{"DataFolderFull", kExitReportFailed,
+                   [](NamesAndFolders& f) {
+                     if (!f.mounttmpfs(f.datafolder(), "64k")) return std::string();
+                     f.keep(f.datafolder() + "VELKPREF.txt", f.datafolder().substr(0, f.datafolder().size() - 1));
+                     f.keep(f.dir + "strains.txt", kStrains);
+                     struct statvfs room {};
+                     ::statvfs(f.datafolder().c_str(), &room);
+                     f.put(f.datafolder() + "filler", std::string(room.f_bavail * room.f_bsize, 'x'));
+                     return "full\n" + simpleblock(f.dir + "strains.txt");
+                   },
+                   [](NamesAndFolders& f) {
+                     return "Warning: can't write temporary report file " + f.datafolder() + ".lv";
+                   }}),
+    [](const ::testing::TestParamInfo<FolderCase>& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace lorvane

@@ -52,7 +52,7 @@ struct Cli {
   std::vector<std::string> reports() {
     std::vector<std::string> r;
     for (const auto& name : listfolder(data()))
-      if (name.starts_with("l-") || name.starts_with("VLK.temp-")) r.push_back(name);
+      if (name.starts_with("l-") || name.starts_with(".lv")) r.push_back(name);
     return r;
   }
 };
@@ -104,7 +104,7 @@ TEST(Cli, FailuresHaveTheirOwnStatusAndSayWhy) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("stopped at line 3: expected the parameter count 6 of option 1"), std::string::npos) << r.err;
   // The shutdown steps ran: no temporary report is left behind.
-  for (const auto& name : c.reports()) EXPECT_FALSE(name.starts_with("VLK.temp-")) << name;
+  for (const auto& name : c.reports()) EXPECT_FALSE(name.starts_with(".lv")) << name;
 }
 
 TEST(Cli, TextLeftAfterTheLastBlockIsNamedButChangesNothingElse) {
@@ -135,7 +135,7 @@ TEST(Cli, ErrorStopEndsWithStatusOneAndKeepsEarlierResults) {
                                     "/missing.txt\n4\n\n1\n\n\n");
   const auto r = c.run("-f runs.cmd");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Error: can't open input file " + (c.dir / "missing.txt") + " (readbands)\n"),
+  EXPECT_NE(r.err.find("Error: can't open input file " + (c.dir / "missing.txt") + " (readbands): No such file or directory\n"),
             std::string::npos)
       << r.err;
   EXPECT_NE(readfile(c.bands + ".matJ"), "earlier");  // the first run completed and replaced it
@@ -148,7 +148,7 @@ TEST(Cli, ErrorStopEndsWithStatusOneAndKeepsEarlierResults) {
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(report.find("Lorvane: Reading input file", first + 1), std::string::npos);
   // So did the message that ended it.
-  EXPECT_TRUE(report.ends_with("\r\nError: can't open input file " + (c.dir / "missing.txt") + " (readbands)\r\n"));
+  EXPECT_TRUE(report.ends_with("\r\nError: can't open input file " + (c.dir / "missing.txt") + " (readbands): No such file or directory\r\n"));
 }
 
 TEST(Cli, ASignalStopsTheRunRemovingItsUnfinishedFiles) {

@@ -240,7 +240,8 @@ TEST(Verbs, AFailedRunEndsWithStatusOneAndItsMessageInTheReport) {
   Folder f;
   const auto r = f.run("distance --sites 6 missing.txt");
   EXPECT_EQ(r.status, 1);
-  const std::string message = "Error: can't open input file " + (f.dir / "missing.txt") + " (readbands)";
+  const std::string message =
+      "Error: can't open input file " + (f.dir / "missing.txt") + " (readbands): No such file or directory";
   EXPECT_EQ(r.err, message + "\n");
   EXPECT_NE(f.takereports().find("\r\n" + message + "\r\n"), std::string::npos);
 }

@@ -45,7 +45,9 @@ const char* const kUsage =
     "Exit status: 0 the command file was worked through (or the verb's run\n"
     "done); 1 a run ended with an error; 2 the command file stopped early on a\n"
     "format fault; 3 the command file cannot be found, opened or is empty;\n"
-    "64 usage; 128 + n a signal n\n"
+    "4 the runs were worked through but their report could not be written\n"
+    "in full (a warning names the file and the reason); 64 usage; 128 + n a\n"
+    "signal n\n"
     "(SIGINT, SIGTERM, SIGHUP) stopped the run, which removed its unfinished\n"
     "files and left earlier outputs as they were (a second signal ends the\n"
     "program at once).\n"
@@ -97,12 +99,13 @@ std::string datafolder() { return lorvane::userdatafolder(std::getenv("XDG_DATA_
 int runcommandfilestatus(lorvane::Frame& frame, const std::string& path) {
   using namespace lorvane;
   if (!fileexists(path)) {
-    std::fprintf(stderr, "Error: can't find command file %s (runcommandfile)\n", path.c_str());
+    std::fprintf(stderr, "%s\n", missingcommandfile(path).c_str());
     frame.shutdown();
     return kExitCommandFileUnreadable;
   }
   const CommandFileResult result = runcommandfile(frame, path);
-  if (result.status == CommandFileResult::Status::Completed) return kExitWorkedThrough;
+  if (result.status == CommandFileResult::Status::Completed)
+    return frame.files.reportfailed() ? kExitReportFailed : kExitWorkedThrough;
 
   std::fprintf(stderr, "%s\n", describe(result, path).c_str());
   frame.shutdown();

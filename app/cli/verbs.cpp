@@ -297,10 +297,12 @@ std::string verbhelp(const Verb& verb) {
       left.resize(std::max<std::size_t>(left.size() + 2, 30), ' ');
       text.append(left).append(o.help).append("\n");
     }
-  text += verb.option > 0 ? "\nExit status: 0 done, 1 the run ended with an error, 64 usage, 128 + n signal n.\n"
+  text += verb.option > 0 ? "\nExit status: 0 done, 1 the run ended with an error, 4 done but the report\n"
+                            "could not be written, 64 usage, 128 + n signal n.\n"
                           : "\nExit status: 0 worked through, 1 a run ended with an error, 2 a format fault\n"
                             "stopped the file early, 3 the file cannot be found, opened or is empty,\n"
-                            "64 usage, 128 + n signal n.\n";
+                            "4 worked through but the report could not be written, 64 usage,\n"
+                            "128 + n signal n.\n";
   return text;
 }
 
@@ -337,7 +339,8 @@ int runverboption(Frame& frame, const VerbCall& call) {
     return kExitRunFailed;
   }
   frame.droptemporaryreport();
-  return call.picture.empty() ? kExitWorkedThrough : writepicture(call, frame.context());
+  const int status = call.picture.empty() ? kExitWorkedThrough : writepicture(call, frame.context());
+  return status == kExitWorkedThrough && frame.files.reportfailed() ? kExitReportFailed : status;
 }
 
 int writepicture(const VerbCall& call, const RunContext& ctx) {
@@ -348,7 +351,8 @@ int writepicture(const VerbCall& call, const RunContext& ctx) {
     }
     std::string text;
     const std::string treepath = outputstem(ctx, call.operand) + ".nwk";
-    if (!readwhole(treepath, text)) throw ErrorStop("Error: can't open tree file " + treepath + " (writepicture)");
+    if (!readwhole(treepath, text))
+      throw ErrorStop(filefault("Error: can't open tree file " + treepath + " (writepicture)", treepath, errno));
     const Tree tree = readnewick(text, treepath);
     // The tree verb's input is the table beside which the tree is drawn;
     // a bootstrap tree's tables stay in memory, so its picture is the tree.

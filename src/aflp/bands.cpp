@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <future>
 #include <memory>
@@ -65,7 +66,8 @@ void lecbits(BitMatrix& bits, int n, int m, const std::string& path) {
   for (int i0 = 0; i0 < n; i0 += static_cast<int>(chunkrows)) {
     const int rows = std::min(n - i0, static_cast<int>(chunkrows));
     const std::size_t bytes = static_cast<std::size_t>(rows) * rowbytes;
-    if (std::fread(chunk.get(), 1, bytes, in.get()) != bytes) errorstop("Error: can't read matrix (lecmat)");
+    if (std::fread(chunk.get(), 1, bytes, in.get()) != bytes)
+      errorstop(filefault("Error: can't read matrix (lecmat)", path, std::ferror(in.get()) ? errno : 0));
     for (int r = 0; r < rows; ++r) {
       const char* values = chunk.get() + static_cast<std::size_t>(r) * rowbytes;
       std::uint64_t* row = bits.row(i0 + r);
@@ -92,7 +94,8 @@ void readstrains(RunContext& ctx, LineReader& reader, std::string& line, BandDat
   int set = 0;
   std::future<bool> writing;
   auto waitwritten = [&] {
-    if (writing.valid() && !writing.get()) errorstop("Error: can't write scalar (writescal)");
+    if (writing.valid() && !writing.get())
+      errorstop(filefault("Error: can't write scalar (writescal)", scratch.path(), scratch.error()));
   };
   auto flush = [&] {
     waitwritten();
@@ -138,7 +141,7 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   FilePtr in = openinput(path);
   struct stat st {};
   if (!in || ::fstat(::fileno(in.get()), &st) != 0 || S_ISDIR(st.st_mode))
-    errorstop("Error: can't open input file " + path + " (readbands)");
+    errorstop(filefault("Error: can't open input file " + path + " (readbands)", path, in ? EISDIR : errno));
   LineReader reader(in.get());
 
   OutputFile scratch;
@@ -148,7 +151,7 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   // temporary name, then moved onto it.
   auto openscratch = [&] {
     const int fd = maketemp(folderof(path), scratchpath);
-    if (fd < 0) errorstop("Error: can't open binary output file (ouvecr)");
+    if (fd < 0) errorstop(filefault("Error: can't open binary output file (ouvecr)", folderof(path), errno));
     ::close(fd);
     d.scratch = ScratchFile(scratchpath);
     scratch = ouvecr(scratchpath, 'b');
@@ -187,7 +190,9 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
 
   readstrains(ctx, reader, line, d, mode, scratch);
   in.reset();
-  if (!scratch.commit()) errorstop("Error: can't write scalar (writescal)");
+  int error = 0;
+  if (OutputFile::commitset({&scratch}, &error) >= 0)
+    errorstop(filefault("Error: can't write scalar (writescal)", scratchpath, error));
   writedims(scratchpath, n, m);
   lecbits(d.bits, n, m, scratchpath);
   if (mode == ReadMode::Bootstrap) d.scratch.remove();

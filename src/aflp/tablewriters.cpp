@@ -19,8 +19,12 @@ Output& OutputSet::add(const std::string& path, char mode, std::string writefail
 void OutputSet::commit() {
   std::vector<OutputFile*> files;
   for (Output& o : outputs_) files.push_back(&o.file);
-  const int failed = OutputFile::commitset(files);
-  if (failed >= 0) errorstop(outputs_[static_cast<std::size_t>(failed)].closefailure);
+  int error = 0;
+  const int failed = OutputFile::commitset(files, &error);
+  if (failed >= 0) {
+    const Output& o = outputs_[static_cast<std::size_t>(failed)];
+    errorstop(filefault(o.closefailure, o.path, error));
+  }
   for (Output& o : outputs_) filedone(o.path);
 }
 
@@ -30,7 +34,7 @@ BackgroundWriter::~BackgroundWriter() {
 
 void BackgroundWriter::wait() {
   if (job_.valid()) job_.get();
-  if (out_.file.failed()) errorstop(out_.writefailure);
+  if (out_.file.failed()) errorstop(filefault(out_.writefailure, out_.path, out_.file.error()));
 }
 
 void BackgroundWriter::start(std::function<void()> job) {

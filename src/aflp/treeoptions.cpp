@@ -1,6 +1,7 @@
 #include "aflp/treeoptions.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <optional>
 
@@ -51,14 +52,17 @@ void commitall(std::initializer_list<OutputFile*> outputs, const char* operation
   std::vector<OutputFile*> open;
   for (OutputFile* f : outputs)
     if (*f) open.push_back(f);
-  const int failed = OutputFile::commitset(open);
-  if (failed >= 0)
-    errorstop("Error: can't write output file " + open[static_cast<std::size_t>(failed)]->path() + " (" + operation + ")");
+  int error = 0;
+  const int failed = OutputFile::commitset(open, &error);
+  if (failed >= 0) {
+    const std::string& path = open[static_cast<std::size_t>(failed)]->path();
+    errorstop(filefault("Error: can't write output file " + path + " (" + operation + ")", path, error));
+  }
 }
 
 OutputFile openoutput(const std::string& path, const char* operation) {
   OutputFile f = OutputFile::open(path);
-  if (!f) errorstop("Error: can't open output file " + path + " (" + operation + ")");
+  if (!f) errorstop(filefault("Error: can't open output file " + path + " (" + operation + ")", path, errno));
   return f;
 }
 
@@ -152,7 +156,9 @@ class TreeRun {
       reps_.text(newick(trees[b]));
       ++count_;
     }
-    if (reps_.failed()) errorstop("Error: can't write output file " + reps_.path() + " (" + operation_ + ")");
+    if (reps_.failed())
+      errorstop(filefault("Error: can't write output file " + reps_.path() + " (" + operation_ + ")", reps_.path(),
+                          reps_.error()));
     batch_.clear();
     steps_.clear();
   }
@@ -225,7 +231,8 @@ void convert(RunContext& ctx, const std::string& path, int format) {
     const double read = reader.fraction();
     progress.step(k, read > 0 ? std::max(k, static_cast<int>(std::lround(k / read))) : k);
     out.text(format == 2 ? phyliplower(t) : format == 3 ? csvtable(t) : phylipsquare(t));
-    if (out.failed()) errorstop("Error: can't write output file " + out.path() + " (convert)");
+    if (out.failed())
+      errorstop(filefault("Error: can't write output file " + out.path() + " (convert)", out.path(), out.error()));
   }
   if (reader.tablesread() == 0) errorstop("Error: " + path + " holds no table (convert)");
   OutputFile none;

@@ -1,6 +1,7 @@
 #include "core/datafile.h"
 
 #include <bit>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 
@@ -12,8 +13,9 @@ OutputFile ouvecr(const std::string& path, char mode) {
   if (mode != 'b' && mode != 'a') errorstop("Error: wrong open mode (ouvecr)");
   OutputFile out = OutputFile::open(path);
   if (!out)
-    errorstop(mode == 'b' ? "Error: can't open binary output file (ouvecr)"
-                          : "Error: can't open ascii output file (ouvecr)");
+    errorstop(filefault(mode == 'b' ? "Error: can't open binary output file (ouvecr)"
+                                    : "Error: can't open ascii output file (ouvecr)",
+                        path, errno));
   return out;
 }
 
@@ -21,8 +23,9 @@ CFile ouvlec(const std::string& path, char mode) {
   if (mode != 'b' && mode != 'a') errorstop("Error: wrong open mode (ouvlec)");
   CFile in(std::fopen(path.c_str(), "rb"));
   if (!in)
-    errorstop(mode == 'b' ? "Error: can't open binary input file (ouvlec)"
-                          : "Error: can't open ascii input file (ouvlec)");
+    errorstop(filefault(mode == 'b' ? "Error: can't open binary input file (ouvlec)"
+                                    : "Error: can't open ascii input file (ouvlec)",
+                        path, errno));
   return in;
 }
 

@@ -22,6 +22,10 @@ class ErrorStop : public std::runtime_error {
 void infobox(WindowSystem& ws, const std::string& text);
 // Error message box.
 void errorbox(WindowSystem& ws, const std::string& text);
+// A file fault's message: the text, then the file's path (unless the text
+// names it already) and the system's reason: "TEXT: PATH: REASON". An error
+// of 0 stands for a file that ended early.
+std::string filefault(const std::string& text, const std::string& path, int error);
 // Raise an error stop: never returns.
 [[noreturn]] void errorstop(const std::string& text);
 // Report a caught error stop: the error box, then the close request.

@@ -26,9 +26,14 @@ void FileCloser::operator()(std::FILE* f) const noexcept {
   if (f) std::fclose(f);
 }
 
+void CFile::fail() {
+  if (!failed_) error_ = errno ? errno : EIO;
+  failed_ = true;
+}
+
 void CFile::bytes(const void* data, std::size_t size) {
   if (!f_ || size == 0) return;
-  if (std::fwrite(data, 1, size, f_.get()) != size) failed_ = true;
+  if (std::fwrite(data, 1, size, f_.get()) != size) fail();
 }
 
 void CFile::gather(iovec* parts, std::size_t count) {
@@ -42,7 +47,7 @@ void CFile::gather(iovec* parts, std::size_t count) {
     return;
   }
   if (std::fflush(f_.get()) != 0) {
-    failed_ = true;
+    fail();
     return;
   }
   const int fd = ::fileno(f_.get());
@@ -53,7 +58,8 @@ void CFile::gather(iovec* parts, std::size_t count) {
     const ssize_t written = ::writev(fd, parts + at, batch);
     if (written <= 0) {
       if (written < 0 && errno == EINTR) continue;
-      failed_ = true;
+      if (written == 0) errno = EIO;
+      fail();
       return;
     }
     // Skip what went out, then start again inside a part written in part.
@@ -88,7 +94,7 @@ void CFile::print(const char* format, ...) {
   const int n = std::vsnprintf(small, sizeof small, format, args);
   va_end(args);
   if (n < 0) {
-    failed_ = true;
+    fail();
   } else if (static_cast<std::size_t>(n) < sizeof small) {
     text(std::string_view(small, static_cast<std::size_t>(n)));
   } else {
@@ -103,9 +109,11 @@ void CFile::print(const char* format, ...) {
 bool CFile::close() {
   if (!f_) return !failed_;
   std::FILE* f = f_.release();
+  errno = 0;
   const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
+  if (!flushed) fail();
   const bool closed = std::fclose(f) == 0;
-  if (!flushed || !closed) failed_ = true;
+  if (!closed) fail();
   return !failed_;
 }
 
@@ -263,7 +271,7 @@ int OutputFile::commitset(const std::vector<OutputFile*>& outputs, int* error) {
   for (int k = 0; k < count && failed < 0; ++k) {
     OutputFile& o = *outputs[static_cast<std::size_t>(k)];
     if (o.temp_.empty()) fail(k, EBADF);
-    else if (!o.close()) fail(k, errno ? errno : EIO);
+    else if (!o.close()) fail(k, o.error() ? o.error() : EIO);
   }
   std::vector<std::string> folders;
   for (const OutputFile* o : outputs) folders.push_back(folderof(o->path_));

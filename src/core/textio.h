@@ -38,13 +38,18 @@ class CFile {
   void gather(iovec* parts, std::size_t count);
   static constexpr std::size_t kGatherDirect = std::size_t{1} << 16;
   bool failed() const { return failed_; }
+  // The system's reason for the first failed write or close (errno), 0 when
+  // none is known.
+  int error() const { return error_; }
   // Close; false when the stream had a failed write or the close failed
   // (then or at an earlier close: failed() stays true).
   bool close();
 
  private:
+  void fail();
   FilePtr f_;
   bool failed_ = false;
+  int error_ = 0;
 };
 
 // An output file written under a temporary name in its own folder and renamed

@@ -1,6 +1,7 @@
 // The SVG renderer, and PNG pixels for the images it embeds.
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "core/messages.h"
@@ -176,9 +177,11 @@ std::string svg(const Scene& scene) {
 void writesvg(const Scene& scene, const std::string& path) {
   const std::string text = svg(scene);
   OutputFile f = OutputFile::open(path);
-  if (!f) throw ErrorStop("Error: can't open output file " + path + " (writesvg)");
+  if (!f) throw ErrorStop(filefault("Error: can't open output file " + path + " (writesvg)", path, errno));
   f.text(text);
-  if (!f.commit()) throw ErrorStop("Error: can't write output file " + path + " (writesvg)");
+  int error = 0;
+  if (OutputFile::commitset({&f}, &error) >= 0)
+    throw ErrorStop(filefault("Error: can't write output file " + path + " (writesvg)", path, error));
 }
 
 }  // namespace lorvane::drawing

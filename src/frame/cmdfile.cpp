@@ -1,9 +1,14 @@
 #include "frame/cmdfile.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "core/convert.h"
 #include "core/interrupt.h"
+#include "core/messages.h"
 #include "core/textio.h"
 
 namespace lorvane {
@@ -63,7 +68,7 @@ CommandFileResult interrupted(int line) {
 CommandFileResult runcommandfile(Frame& frame, const std::string& path) {
   using Status = CommandFileResult::Status;
   FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) return {Status::CannotOpen, 0, "the file could not be opened"};
+  if (!file) return {Status::CannotOpen, 0, std::strerror(errno)};
   CommandLines lines(file.get());
 
   std::string line;
@@ -141,6 +146,12 @@ CommandFileResult dropfiles(Frame& frame, const std::vector<std::string>& paths)
   return result;
 }
 
+std::string missingcommandfile(const std::string& path) {
+  struct stat st {};
+  const int error = ::stat(path.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  return filefault("Error: can't find command file " + path + " (runcommandfile)", path, error);
+}
+
 std::string describe(const CommandFileResult& result, const std::string& path) {
   using Status = CommandFileResult::Status;
   switch (result.status) {
@@ -150,7 +161,7 @@ std::string describe(const CommandFileResult& result, const std::string& path) {
       return "Command file " + path + " stopped at line " + std::to_string(result.line) + ": expected " +
              result.problem;
     case Status::CannotOpen:
-      return "Command file " + path + " cannot be opened";
+      return "Command file " + path + " cannot be opened: " + result.problem;
     case Status::Empty:
       return "Command file " + path + " is empty: expected a name line";
     case Status::Failed:

@@ -12,7 +12,7 @@ struct CommandFileResult {
   enum class Status {
     Completed,   // worked through: the program ends with status 0
     Stopped,     // a format fault stopped the runner before a block
-    CannotOpen,  // the file could not be opened
+    CannotOpen,  // the file could not be opened (the problem: the system's reason)
     Empty,       // no name line
     Failed,      // a run met an error stop; the runner went no further
     Interrupted, // a signal asked to stop (see core/interrupt.h); no further run began
@@ -31,6 +31,9 @@ CommandFileResult runcommandfile(Frame& frame, const std::string& path);
 CommandFileResult dropfiles(Frame& frame, const std::vector<std::string>& paths);
 
 // One-line description of a result for the user.
+// The message for a command-file path that names no file (or a folder),
+// with the system's reason.
+std::string missingcommandfile(const std::string& path);
 std::string describe(const CommandFileResult& result, const std::string& path);
 
 }  // namespace lorvane

@@ -32,6 +32,9 @@ inline constexpr int kExitWorkedThrough = 0;
 inline constexpr int kExitRunFailed = 1;
 inline constexpr int kExitCommandFileStopped = 2;
 inline constexpr int kExitCommandFileUnreadable = 3;
+// The runs worked through, but their report could not be made, written or
+// copied in full (a warning on standard error named the file and the reason).
+inline constexpr int kExitReportFailed = 4;
 inline constexpr int kExitUsage = 64;
 // Stopped by a signal: 128 + its number, as the shells report a program the
 // signal ended.

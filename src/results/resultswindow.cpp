@@ -14,6 +14,7 @@
 #include <QStatusBar>
 #include <QStringList>
 #include <QTimer>
+#include <cerrno>
 #include <cmath>
 
 #include "core/messages.h"
@@ -44,7 +45,7 @@ DistanceTable readfirsttable(const std::string& path, std::atomic<double>& fract
 
 Tree readtreefile(const std::string& path) {
   std::string text;
-  if (!readwhole(path, text)) errorstop("Error: can't open tree file " + path);
+  if (!readwhole(path, text)) errorstop(filefault("Error: can't open tree file " + path, path, errno));
   return readnewick(text, path);
 }
 
@@ -410,10 +411,12 @@ bool ResultsWindow::exporttable(const QString& path, bool csv, QString& error) {
     error = QStringLiteral("Error: no table is shown");
     return false;
   }
-  OutputFile out = OutputFile::open(path.toStdString());
+  const std::string name = path.toStdString();
+  OutputFile out = OutputFile::open(name);
+  int reason = errno;
   if (out) out.text(csv ? csvtable(*table_) : phylipsquare(*table_));
-  if (!out || !out.commit()) {
-    error = QStringLiteral("Error: can't write output file ") + path;
+  if (!out || OutputFile::commitset({&out}, &reason) >= 0) {
+    error = QString::fromStdString(filefault("Error: can't write output file " + name, name, reason));
     return false;
   }
   return true;

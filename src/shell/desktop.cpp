@@ -47,13 +47,13 @@ std::optional<int> Desktop::start(const CommandLine& cl, const std::string& star
       const std::string path = absolutepath(cl.commandfile, startfolder);
       // A path that names no file is not run; the window stays.
       if (!fileexists(path)) {
-        std::fprintf(stderr, "Error: can't find command file %s (runcommandfile)\n", path.c_str());
+        std::fprintf(stderr, "%s\n", missingcommandfile(path).c_str());
         w.exitstatus = kExitCommandFileUnreadable;
       } else {
         const CommandFileResult result = runcommandfile(frame_, path);
         if (result.status == CommandFileResult::Status::Completed) {
           ws_.setclosing();
-          return kExitWorkedThrough;
+          return frame_.files.reportfailed() ? kExitReportFailed : kExitWorkedThrough;
         }
         std::fprintf(stderr, "%s\n", describe(result, path).c_str());
         switch (result.status) {

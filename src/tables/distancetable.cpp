@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -156,8 +157,9 @@ TableReader::TableReader(const std::string& path) : path_(path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   struct stat st {};
   if (!f || ::fstat(::fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int error = f ? EISDIR : errno;
     if (f) std::fclose(f);
-    throw ErrorStop("Error: can't open distance table " + path + " (readtables)");
+    throw ErrorStop(filefault("Error: can't open distance table " + path + " (readtables)", path, error));
   }
   lines_ = std::make_unique<Lines>(f);
   // A binary matrix file: l x c reals of 4 bytes, then CR LF, l, CR LF, c,

@@ -278,7 +278,8 @@ TEST(BandReader, FaultsStopTheRunWithAClearMessageAndNoScratchFile) {
   }
   Harness missing;
   missing.run([&](RunContext& ctx) { calcdist(ctx, missing.dir / "none.txt", 1, 1.0f, 1, 0, 0); });
-  EXPECT_EQ(missing.error, "Error: can't open input file " + (missing.dir / "none.txt") + " (readbands)");
+  EXPECT_EQ(missing.error, "Error: can't open input file " + (missing.dir / "none.txt") +
+                               " (readbands): No such file or directory");
   EXPECT_EQ(test::listfolder(missing.dir.path()), (std::vector<std::string>{"report"}));
 
   Harness huge;

@@ -103,15 +103,19 @@ TEST(BinaryMatrix, ReadingPastTheBodyFailsAndSmallerTablesTakeTheFirstValues) {
   EXPECT_EQ(small(1, 3), 3.0);
   RealTable big = taballoc(3, 3);
   EXPECT_EQ(test::errorstopof([&] { lecmat(big, dir / "m"); }), "Error: can't read matrix (lecmat)");
-  EXPECT_EQ(test::errorstopof([&] { lecmat(big, dir / "none"); }), "Error: can't open binary input file (ouvlec)");
+  EXPECT_EQ(test::errorstopof([&] { lecmat(big, dir / "none"); }),
+            "Error: can't open binary input file (ouvlec): " + (dir / "none") + ": No such file or directory");
 }
 
 TEST(OpenModes, WrongLettersAndUnwritablePathsAreReported) {
   TempDir dir;
   EXPECT_EQ(test::errorstopof([&] { ouvecr(dir / "x", 'x'); }), "Error: wrong open mode (ouvecr)");
   EXPECT_EQ(test::errorstopof([&] { ouvlec(dir / "x", 'q'); }), "Error: wrong open mode (ouvlec)");
-  EXPECT_EQ(test::errorstopof([&] { ouvecr(dir / "no/such/file", 'a'); }), "Error: can't open ascii output file (ouvecr)");
-  EXPECT_EQ(test::errorstopof([&] { ouvecr(dir / "no/such/file", 'b'); }), "Error: can't open binary output file (ouvecr)");
+  const std::string nofolder = ": " + (dir / "no/such/file") + ": No such file or directory";
+  EXPECT_EQ(test::errorstopof([&] { ouvecr(dir / "no/such/file", 'a'); }),
+            "Error: can't open ascii output file (ouvecr)" + nofolder);
+  EXPECT_EQ(test::errorstopof([&] { ouvecr(dir / "no/such/file", 'b'); }),
+            "Error: can't open binary output file (ouvecr)" + nofolder);
 }
 
 TEST(OutputFile, AppearsOnlyWhenCompleteAndTextEndsInCrLf) {
@@ -167,7 +171,7 @@ TEST(OutputSet, ReplacesEveryEarlierFileOrNone) {
       for (const auto& n : names) set.add(dir / n, 'b', "write " + n, "close " + n).file.text("new " + n);
       stop = test::errorstopof([&] { set.commit(); });
     }
-    EXPECT_EQ(stop, c.folderat < 0 ? "" : "close " + names[c.folderat]);
+    EXPECT_EQ(stop, c.folderat < 0 ? "" : "close " + names[c.folderat] + ": " + (dir / names[c.folderat]) + ": Is a directory");
     for (int k = 0; k < 3; ++k) {
       if (k == c.folderat || (c.folderat >= 0 && !c.earlier[static_cast<std::size_t>(k)])) continue;
       EXPECT_EQ(readfile(dir / names[k]), (c.folderat < 0 ? "new " : "earlier ") + names[k]);

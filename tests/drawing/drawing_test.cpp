@@ -238,7 +238,7 @@ TEST(Svg, TreeVerbDrawsTheRunsTreeBesideItsTable) {
   // A picture that cannot be written fails the verb and keeps the tree.
   r = test::runprogram(std::string(LORVANE_CLI) + " tree --quiet --svg no/p.svg t.matD", dir.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error: can't open output file " + (dir / "no/p.svg") + " (writesvg)\n");
+  EXPECT_EQ(r.err, "Error: can't open output file " + (dir / "no/p.svg") + " (writesvg): No such file or directory\n");
   EXPECT_TRUE(test::exists(table + ".nwk"));
 }
 

@@ -125,7 +125,10 @@ TEST(RunFiles, FirstStartMakesThePreferenceFileInTheDataFolder) {
   EXPECT_EQ(r.frame.files.defaultfolder(), data);
   EXPECT_EQ(currentfolder(), data);
   EXPECT_EQ(r.frame.files.reportpath(), data + "/l-Lorvane-14-05-33.txt");
-  EXPECT_EQ(r.frame.files.temporaryreportpath(), data + "/VLK.temp-Lorvane-14-05-33");
+  // The temporary report is made at the first run, under a unique name.
+  EXPECT_EQ(r.frame.files.temporaryreportpath(), "");
+  r.frame.beginreport();
+  EXPECT_TRUE(r.frame.files.temporaryreportpath().starts_with(data + "/.lv"));
 }
 
 TEST(RunFiles, PointerFileOfTheBaseFolderNamesWhereThePreferenceLies) {
@@ -219,6 +222,35 @@ TEST(RunFiles, TheWindowIsToldWhereEachRunsLinesBegin) {
   const std::string path = r.frame.files.reportpath();
   EXPECT_EQ(r.ws.reports, (std::vector<test::RecordingWindowSystem::ReportChange>{
                               {path, 0, true}, {path, 4, true}, {path, 8, false}}));
+}
+
+// Each refresh appends only the new lines; a report taken by another file
+// gets the next name and a note; a report changed from outside is written
+// again whole. Either way it holds what the temporary report holds.
+TEST(RunFiles, TheReportHoldsTheTemporaryReportWhateverHappensToItsName) {
+  const std::vector<std::string> outside{"", "removed", "cut", "grown"};
+  for (const std::string& change : outside) {
+    SCOPED_TRACE(change);
+    Registered r(localtimeof(2026, 12, 7, 14, 5, 33));
+    const std::string taken = r.frame.files.reportpath();
+    writefile(taken, "another run's report\r\n");
+    for (int run = 0; run < 3; ++run) {
+      r.frame.store.currentoption = 1;
+      r.frame.beginreport();
+      if (run == 2 && change == "removed") ::unlink(r.frame.files.reportpath().c_str());
+      if (run == 2 && change == "cut") writefile(r.frame.files.reportpath(), "");
+      if (run == 2 && change == "grown") writefile(r.frame.files.reportpath(), readfile(r.frame.files.reportpath()) + "x");
+      r.frame.refreshreport();
+    }
+    const std::string path = r.frame.files.reportpath();
+    EXPECT_EQ(path, taken.substr(0, taken.size() - 4) + "-2.txt");
+    EXPECT_EQ(readfile(taken), "another run's report\r\n");
+    r.frame.files.report().close();
+    EXPECT_EQ(readfile(path), "Note: l-Lorvane-14-05-33.txt was taken; this report is l-Lorvane-14-05-33-2.txt\r\n" +
+                                  readfile(r.frame.files.temporaryreportpath()));
+    EXPECT_EQ(r.ws.reports.front(), (test::RecordingWindowSystem::ReportChange{path, 1, true}));
+    EXPECT_FALSE(r.frame.files.reportfailed());
+  }
 }
 
 // Which parts of the frame an operation may write: the others must come out

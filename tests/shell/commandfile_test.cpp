@@ -41,7 +41,7 @@ void interactiverun(Program& p, const std::string& input) {
 }
 
 QStringList temporaryreports(const std::string& folder) {
-  return QDir(QString::fromStdString(folder)).entryList({"VLK.temp-*"}, QDir::Files);
+  return QDir(QString::fromStdString(folder)).entryList({".lv*"}, QDir::Files | QDir::Hidden);
 }
 
 }  // namespace
@@ -106,7 +106,7 @@ void CommandFileTest::errorStopClosesAfterTheRun() {
   QVERIFY(temporaryreports(p.frame().files.defaultfolder()).isEmpty());
   QVERIFY(readfile(QString::fromStdString(p.frame().files.reportpath()))
               .contains("\r\nError: can't open input file " + QByteArray::fromStdString(p.spath("missing.txt")) +
-                        " (readbands)\r\n"));
+                        " (readbands): No such file or directory\r\n"));
   // A close that the save question cancels keeps the program, and the
   // error no longer decides its status.
   Program q;
