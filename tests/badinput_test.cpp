@@ -377,12 +377,12 @@ TEST_F(CliTest, UsageFaultsOfTheCommandLineAndTheEnvironmentRunNothing) {
   const std::pair<std::string, std::string> rows[] = {
       {"", "-f"}, {"", "-d . -f"}, {"LORVANE_SEED=abc", "-f run.cmd"}, {"LORVANE_SEED=4294967296", "-f run.cmd"},
       {"LORVANE_SEED=12x", "run.cmd"}, {"LORVANE_SEED=-1", "distance --sites 6 strains.txt"}};
-  for (const auto& [env, args] : rows) {
-    const test::Run r = test::runprogram(env + " '" LORVANE_CLI "' " + args, tmp.path());
+  for (const auto& [vars, args] : rows) {
+    const test::Run r = test::runprogram(vars + " '" LORVANE_CLI "' " + args, tmp.path());
     EXPECT_EQ(r.status, kExitUsage) << args;
     EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
-              env.empty() ? "lorvane-cli -f: expected the path of a command file\n"
-                          : "Error: " + env + ": expected a whole number from 0 to 4294967295\n");
+              vars.empty() ? "lorvane-cli -f: expected the path of a command file\n"
+                          : "Error: " + vars + ": expected a whole number from 0 to 4294967295\n");
     expectearlierkept(input);
   }
   // A verb's own seed takes the place of the environment's.

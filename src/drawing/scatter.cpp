@@ -2,6 +2,7 @@
 #include "drawing/scatter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -72,7 +73,8 @@ std::string eigenvaluepath(const std::string& coordinatespath) {
 
 Coordinates readcoordinates(const std::string& path) {
   std::string text;
-  if (!readwhole(path, text)) throw ErrorStop("Error: can't open coordinates file " + path + " (readcoordinates)");
+  if (!readwhole(path, text))
+    throw ErrorStop(filefault("Error: can't open coordinates file " + path + " (readcoordinates)", path, errno));
   const auto rows = csvrows(text);
   if (rows.empty()) fail(path, 0, "the file is empty");
   const auto& [headline, head] = rows.front();
@@ -97,7 +99,8 @@ Coordinates readcoordinates(const std::string& path) {
 
 void readshares(const std::string& path, Coordinates& c) {
   std::string text;
-  if (!readwhole(path, text)) throw ErrorStop("Error: can't open eigenvalue file " + path + " (readcoordinates)");
+  if (!readwhole(path, text))
+    throw ErrorStop(filefault("Error: can't open eigenvalue file " + path + " (readcoordinates)", path, errno));
   const auto rows = csvrows(text);
   if (rows.empty()) fail(path, 0, "the file is empty");
   const auto& [headline, head] = rows.front();

@@ -80,7 +80,7 @@ TEST(Scatter, ReadsCoordinatesAndSharesOrNamesTheFault) {
     EXPECT_EQ(got.shares, c.shares);
   }
   EXPECT_EQ(test::errorstopof([] { readcoordinates("/no/such.pcoa.csv"); }),
-            "Error: can't open coordinates file /no/such.pcoa.csv (readcoordinates)");
+            "Error: can't open coordinates file /no/such.pcoa.csv (readcoordinates): No such file or directory");
   EXPECT_EQ(eigenvaluepath("d/x.matD.pcoa.csv"), "d/x.matD.eig.csv");
   EXPECT_EQ(eigenvaluepath("x.csv"), "");
 }
@@ -202,7 +202,7 @@ TEST(Scatter, SvgOfACoordinatesFileEscapesTheNames) {
   const std::string svg = test::readfile(dir / "t.svg");
   EXPECT_EQ(replaced(svg, "<circle ", "").size(), svg.size() - names.size() * 8);
   EXPECT_EQ(test::errorstopof([&] { writepcoapicture(dir / "t.pcoa.csv", dir / "no/t.svg"); }),
-            "Error: can't open output file " + (dir / "no/t.svg") + " (writesvg)");
+            "Error: can't open output file " + (dir / "no/t.svg") + " (writesvg): No such file or directory");
 }
 
 }  // namespace
