@@ -17,6 +17,7 @@
 #include "frame/cmdfile.h"
 #include "frame/frame.h"
 #include "frame/startup.h"
+#include "ordination/linalgthreads.h"
 #include "verbs.h"
 
 namespace {
@@ -158,6 +159,7 @@ int runverb(const lorvane::Verb& verb, int argc, const char* const* argv) {
 int main(int argc, char** argv) {
   using namespace lorvane;
   openstandardstreams();
+  if (!std::getenv("OPENBLAS_NUM_THREADS")) setlinalgthreads(1);
   if (argc < 2 || (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))) {
     std::fputs(usage().c_str(), argc < 2 ? stderr : stdout);
     return argc < 2 ? kExitUsage : kExitWorkedThrough;

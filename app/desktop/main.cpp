@@ -7,11 +7,13 @@
 
 #include "frame/frame.h"
 #include "frame/startup.h"
+#include "ordination/linalgthreads.h"
 #include "shell/desktop.h"
 
 int main(int argc, char** argv) {
   using namespace lorvane;
   const std::string startfolder = currentfolder();
+  if (!std::getenv("OPENBLAS_NUM_THREADS")) setlinalgthreads(1);
   if (const std::string problem = seedproblem(std::getenv("LORVANE_SEED")); !problem.empty()) {
     std::fprintf(stderr, "%s\n", problem.c_str());
     return kExitUsage;

@@ -1,4 +1,5 @@
 #include "ordination/spectrum.h"
+#include "ordination/linalgthreads.h"
 
 #include <Spectra/GenEigsSolver.h>
 #include <Spectra/MatOp/DenseSymMatProd.h>
@@ -19,9 +20,16 @@ void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const 
 void dpotrf_(const char* uplo, const int* n, double* a, const int* lda, int* info, std::size_t);
 void dsytrf_(const char* uplo, const int* n, double* a, const int* lda, int* ipiv, double* work,
              const int* lwork, int* info, std::size_t);
+// OpenBLAS's own setting; weak, so that another LAPACK links and runs as well.
+void openblas_set_num_threads(int) __attribute__((weak));
 }
 
 namespace lorvane {
+
+void setlinalgthreads(int n) {
+  if (openblas_set_num_threads) openblas_set_num_threads(n);
+}
+
 namespace {
 
 constexpr int kMaxIterations = 10000;
