@@ -25,6 +25,7 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -38,6 +39,38 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 std::size_t rowstart(int i) { return static_cast<std::size_t>(i) * static_cast<std::size_t>(i - 1) / 2; }
+
+// Four doubles: two SSE2 registers, or one AVX register in the clone for
+// processors that have it.
+using Quad = double __attribute__((vector_size(32)));
+#if defined(__x86_64__) && !defined(LORVANE_NO_CLONES)
+#define LORVANE_VECTOR_CLONES [[gnu::target_clones("avx2", "default")]]
+#else
+#define LORVANE_VECTOR_CLONES
+#endif
+
+// The least of c d[j] - (si + s[j]) over j < n: Q along one row of the
+// half table. Each lane keeps its own least; the rounding of every Q is
+// the scalar one, so the least is exactly the least of the scalar values.
+LORVANE_VECTOR_CLONES double leastq(const double* d, const double* s, int n, double c, double si) {
+  Quad a = {kInf, kInf, kInf, kInf}, b = a;
+  const Quad cv = {c, c, c, c}, sv = {si, si, si, si};
+  int j = 0;
+  for (; j + 8 <= n; j += 8) {
+    Quad d0, d1, s0, s1;
+    std::memcpy(&d0, d + j, sizeof d0);
+    std::memcpy(&d1, d + j + 4, sizeof d1);
+    std::memcpy(&s0, s + j, sizeof s0);
+    std::memcpy(&s1, s + j + 4, sizeof s1);
+    const Quad q0 = cv * d0 - (sv + s0), q1 = cv * d1 - (sv + s1);
+    a = q0 < a ? q0 : a;
+    b = q1 < b ? q1 : b;
+  }
+  double least = kInf;
+  for (; j < n; ++j) least = std::min(least, c * d[j] - (si + s[j]));
+  for (int l = 0; l < 4; ++l) least = std::min({least, a[l], b[l]});
+  return least;
+}
 
 // The half table and the slots' bookkeeping shared by both methods.
 class Slots {
@@ -184,6 +217,7 @@ class Joiner : Slots {
       for (int j = 0; j < i; ++j) s += row[j];
       sum_[static_cast<std::size_t>(i)] = s;
     }
+    if (small_) return;
     listsize_.assign(n, 0);
     version_.assign(n, 0);
     head_.assign(n, kInf);
@@ -197,15 +231,22 @@ class Joiner : Slots {
     Team team(n >= settings_.threadrows ? settings_.threads : 1);
     for (int done = 0; live_ > 3; ++done) {
       progress(done, total);
-      findpair(team);
+      if (small_)
+        findsmall();
+      else
+        findpair(team);
       join(done);
-      if (slots_ >= 256 && live_ * 2 <= slots_) {
+      // A small table is scanned whole, closed cells too: it is kept
+      // nearly compact. The slots keep their order, so that every sum is
+      // added in the same order whatever the layout.
+      if (small_ ? slots_ - live_ >= std::max(4, slots_ / 8) : slots_ >= 256 && live_ * 2 <= slots_) {
         compact([this](int to, int from) {
           sum_[static_cast<std::size_t>(to)] = sum_[static_cast<std::size_t>(from)];
           rank_[static_cast<std::size_t>(to)] = rank_[static_cast<std::size_t>(from)];
-          version_[static_cast<std::size_t>(to)] = version_[static_cast<std::size_t>(from)];
+          if (!small_) version_[static_cast<std::size_t>(to)] = version_[static_cast<std::size_t>(from)];
         });
-        for (int i = 1; i < slots_; ++i) rebuildlist(i);
+        if (!small_)
+          for (int i = 1; i < slots_; ++i) rebuildlist(i);
       }
     }
     progress(total, total);
@@ -224,6 +265,9 @@ class Joiner : Slots {
   // of rest_ still below the best is scanned whole, and its list rebuilt.
   // Entries per list: fewer for small tables, where rows are short.
   const int width_ = std::clamp(slots_ / 8, 8, 48);
+  // Below this many strains the lists cost more than they save: every
+  // open row is scanned whole (findsmall).
+  const bool small_ = slots_ < settings_.scanrows;
   struct Candidate {
     double d;
     int j;
@@ -323,12 +367,29 @@ class Joiner : Slots {
     }
     if (stopped || c * rest - offset > best.q) return;
     // The list ran out: the whole row, then a new list.
-    double leastq = kInf;
-    for (int j = 0; j < i; ++j) leastq = std::min(leastq, c * row[j] - (si + s[j]));
-    if (leastq <= best.q)
+    const double least = leastq(row, s, i, c, si);
+    if (least <= best.q)
       for (int j = 0; j < i; ++j)
-        if (c * row[j] - (si + s[j]) == leastq) consider(i, j, leastq, best);
+        if (c * row[j] - (si + s[j]) == least) consider(i, j, least, best);
     rebuildlist(i);
+  }
+
+  // Small tables: every open row's least Q, then the pairs that reach the
+  // best so far (ties are rare: a second pass over the row finds them).
+  void findsmall() {
+    const double c = live_ - 2;
+    const double* s = sum_.data();
+    Best best;
+    for (int i = 1; i < slots_; ++i) {
+      if (!open_[static_cast<std::size_t>(i)]) continue;
+      const double* row = &d_[rowstart(i)];
+      const double si = s[i];
+      const double least = leastq(row, s, i, c, si);
+      if (!(least <= best.q)) continue;
+      for (int j = 0; j < i; ++j)
+        if (c * row[j] - (si + s[j]) == least) consider(i, j, least, best);
+    }
+    best_ = best;
   }
 
   void findpair(Team& team) {
@@ -390,7 +451,7 @@ class Joiner : Slots {
     if (settings_.clampnegative) clamp(lp, lq, dpq);
     const int u = joinnodes(node_[static_cast<std::size_t>(p)], node_[static_cast<std::size_t>(q)], lp, lq);
     // The new cluster takes slot j; slot i closes.
-    ++version_[static_cast<std::size_t>(j)];
+    if (!small_) ++version_[static_cast<std::size_t>(j)];
     // By ranges of k, so that each cell is found without a test: below j
     // both cells lie in rows j and i, between j and i in row k and row i,
     // above i both in row k (where slot i's cell closes at once).
@@ -410,21 +471,22 @@ class Joiner : Slots {
     for (int k = j + 1; k < i; ++k)
       if (open_[static_cast<std::size_t>(k)]) {
         const double duk = update(k, d_[rowstart(k) + static_cast<std::size_t>(j)], rowi[k]);
-        if (duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
+        if (!small_ && duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
       }
     for (int k = i + 1; k < slots_; ++k)
       if (open_[static_cast<std::size_t>(k)]) {
         double* rowk = &d_[rowstart(k)];
         const double duk = update(k, rowk[j], rowk[i]);
         rowk[i] = kInf;
-        if (duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
+        if (!small_ && duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
       }
     sum_[static_cast<std::size_t>(j)] = su;
-    ++version_[static_cast<std::size_t>(i)];
     rank_[static_cast<std::size_t>(j)] = -1 - static_cast<long long>(step);
     node_[static_cast<std::size_t>(j)] = u;
     open_[static_cast<std::size_t>(i)] = 0;  // its column closed above
     --live_;
+    if (small_) return;
+    ++version_[static_cast<std::size_t>(i)];
     rebuildlist(j);
   }
 

@@ -36,6 +36,9 @@ struct TreeSettings {
   int threads = 1;
   // Tables of at least this many rows spread each search over the threads.
   int threadrows = 4000;
+  // Neighbor-joining scans every row of tables under this many rows at each
+  // join; larger ones keep each row's least cells in sorted lists.
+  int scanrows = 600;
   // Called now and then with the joins done and the joins in all, on the
   // calling thread; it may throw to stop the work.
   std::function<void(int done, int total)> progress;
