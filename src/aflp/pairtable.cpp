@@ -217,10 +217,14 @@ struct PairTable::Memo {
   std::unique_ptr<Entry[], Free> entries;
 };
 
-PairTable::PairTable(const DistanceOptions& options, long long ceiling, const char* operation)
+PairTable::PairTable(const DistanceOptions& options, long long ceiling, const char* operation, long long pairs)
     : formulas_(options), operation_(operation) {
   const long long rows = ceiling + 1, cols = 2 * ceiling + 1;
-  if (ceiling < 0 || rows * cols > (1LL << 20)) return;
+  // A table run many times (the replicates of a bootstrap) meets the same
+  // (a, b + c) again and again: a larger memo pays for itself there. Only
+  // the pages of the pairs met take memory.
+  const long long most = pairs >= (1LL << 23) ? (1LL << 22) : (1LL << 20);
+  if (ceiling < 0 || ceiling >= most || rows * cols > most) return;
   const auto count = static_cast<std::size_t>(rows * cols);
   auto memo = std::make_shared<Memo>();
   memo->rows = rows;
