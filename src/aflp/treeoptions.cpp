@@ -135,16 +135,25 @@ class TreeRun {
 
   void flush() {
     if (batch_.empty()) return;
-    std::vector<Tree> trees(batch_.size());
+    // Each tree with its splits and its Newick line on the threads; then
+    // counted and written in replicate order.
+    const std::size_t count = batch_.size();
+    std::vector<Tree> trees(count);
+    std::vector<std::vector<Split>> edges(count);
+    std::vector<std::string> lines(count);
     TreeSettings one = settings_;
     one.threads = 1;
-    parallelfor(static_cast<int>(batch_.size()), settings_.threads,
-                [&](int b) { trees[static_cast<std::size_t>(b)] = build(std::move(batch_[static_cast<std::size_t>(b)]), one); });
-    for (std::size_t b = 0; b < trees.size(); ++b) {
+    parallelfor(static_cast<int>(count), settings_.threads, [&](int b) {
+      const auto k = static_cast<std::size_t>(b);
+      trees[k] = build(std::move(batch_[k]), one);
+      edges[k] = splits(trees[k]);
+      lines[k] = newick(trees[k]);
+    });
+    for (std::size_t b = 0; b < count; ++b) {
       progress_.step(steps_[b].first, steps_[b].second);
-      support_->add(trees[b]);
-      if (cons_) consensus_.add(trees[b]);
-      reps_.text(newick(trees[b]));
+      support_->add(edges[b]);
+      if (cons_) consensus_.add(trees[b], std::move(edges[b]));
+      reps_.text(lines[b]);
       ++count_;
     }
     if (reps_.failed()) errorstop("Error: can't write output file " + reps_.path() + " (" + operation_ + ")");

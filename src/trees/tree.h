@@ -71,6 +71,8 @@ class SupportCounter {
  public:
   explicit SupportCounter(const Tree& reference);
   void add(const Tree& replicate);
+  // The same from the replicate's splits, as splits() gives them.
+  void add(const std::vector<Split>& replicate);
   // Label the reference's internal edges with their percentages.
   void label(Tree& reference) const;
   int count(int node) const { return counts_[static_cast<std::size_t>(node)]; }
@@ -87,6 +89,8 @@ class SupportCounter {
 class Consensus {
  public:
   void add(const Tree& replicate);
+  // The same with the replicate's splits already taken (splits(replicate)).
+  void add(const Tree& replicate, std::vector<Split>&& edges);
   Tree build() const;
 
  private:
