@@ -239,6 +239,17 @@ PairTable::PairTable(const DistanceOptions& options, long long ceiling, const ch
 [[gnu::flatten]] void PairTable::figures(const PairSource& s, int row, int bi, int j0, int j1, PairFigures* scratch,
                                          const PairFigures** out) const {
   Memo* memo = memo_.get();
+  // The entries of a row lie far apart in a large memo: all of them asked
+  // for first, so that their loads overlap.
+  if (memo && memo->rows * memo->cols > (1LL << 16))
+    for (int j = j0; j <= j1; ++j) {
+      const std::int64_t shared = s.shared(row, j - 1);
+      const long long a = shared == 0 ? 1 : shared, sum = static_cast<long long>(s.bands(j)) + bi;
+      if (a >= memo->rows || sum >= memo->cols) continue;
+      const auto at = static_cast<std::size_t>(a * memo->cols + sum);
+      __builtin_prefetch(&memo->states[at]);
+      __builtin_prefetch(&memo->entries[at].figures);
+    }
   for (int j = j0; j <= j1; ++j) {
     const std::int64_t shared = s.shared(row, j - 1);
     const int bj = s.bands(j);
