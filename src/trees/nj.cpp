@@ -110,10 +110,19 @@ class Slots {
     std::vector<int> kept;
     for (int i = 0; i < slots_; ++i)
       if (open_[static_cast<std::size_t>(i)]) kept.push_back(i);
+    // The kept columns in runs of neighbours: (first slot, first new slot).
+    std::vector<std::pair<int, int>> runs;
+    for (int nj = 0; nj < static_cast<int>(kept.size()); ++nj)
+      if (nj == 0 || kept[static_cast<std::size_t>(nj)] != kept[static_cast<std::size_t>(nj) - 1] + 1)
+        runs.emplace_back(kept[static_cast<std::size_t>(nj)], nj);
     for (int ni = 0; ni < static_cast<int>(kept.size()); ++ni) {
       const int i = kept[static_cast<std::size_t>(ni)];
-      for (int nj = 0; nj < ni; ++nj)
-        d_[rowstart(ni) + static_cast<std::size_t>(nj)] = d_[rowstart(i) + static_cast<std::size_t>(kept[static_cast<std::size_t>(nj)])];
+      // Row ni holds the kept columns before i; it never lies after row i.
+      for (std::size_t r = 0; r < runs.size() && runs[r].second < ni; ++r) {
+        const int end = r + 1 < runs.size() ? std::min(runs[r + 1].second, ni) : ni;
+        const double* from = &d_[rowstart(i) + static_cast<std::size_t>(runs[r].first)];
+        std::copy(from, from + (end - runs[r].second), &d_[rowstart(ni) + static_cast<std::size_t>(runs[r].second)]);
+      }
       node_[static_cast<std::size_t>(ni)] = node_[static_cast<std::size_t>(i)];
       perslot(ni, i);
       ++to;
@@ -374,20 +383,24 @@ class Joiner : Slots {
     rebuildlist(i);
   }
 
-  // Small tables: every open row's least Q, then the pairs that reach the
-  // best so far (ties are rare: a second pass over the row finds them).
+  // Small tables: every open row's least Q, then the pairs of the least of
+  // them, from the rows that reach it (ties are rare: usually one row).
   void findsmall() {
     const double c = live_ - 2;
     const double* s = sum_.data();
+    rowq_.resize(static_cast<std::size_t>(slots_));
+    double least = kInf;
+    for (int i = 1; i < slots_; ++i) {
+      const double q = open_[static_cast<std::size_t>(i)] ? leastq(&d_[rowstart(i)], s, i, c, s[i]) : kInf;
+      rowq_[static_cast<std::size_t>(i)] = q;
+      least = std::min(least, q);
+    }
     Best best;
     for (int i = 1; i < slots_; ++i) {
-      if (!open_[static_cast<std::size_t>(i)]) continue;
+      if (rowq_[static_cast<std::size_t>(i)] != least || !open_[static_cast<std::size_t>(i)]) continue;
       const double* row = &d_[rowstart(i)];
-      const double si = s[i];
-      const double least = leastq(row, s, i, c, si);
-      if (!(least <= best.q)) continue;
       for (int j = 0; j < i; ++j)
-        if (c * row[j] - (si + s[j]) == least) consider(i, j, least, best);
+        if (c * row[j] - (s[i] + s[j]) == least) consider(i, j, least, best);
     }
     best_ = best;
   }
@@ -546,6 +559,7 @@ class Joiner : Slots {
   std::vector<double> most_;
   std::vector<int> version_;
   std::vector<double> head_;  // of each row: list_'s first value, or rest_ when empty
+  std::vector<double> rowq_;  // small tables: each row's least Q in this step
   Best best_;
 };
 
