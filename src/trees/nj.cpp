@@ -16,7 +16,11 @@
 // the one whose (lower rank, higher rank) is least wins, whatever order the
 // search meets them in.
 //
-// The search skips most rows: Q(i, j) >= (r - 2) m(i) - S(i) - max S, with
+// Tables under TreeSettings::scanrows rows are searched whole at each join:
+// every open row's least Q by a vectorised scan of the compact half table,
+// then the pairs of the least. Larger tables take the pruned search below.
+//
+// The pruned search skips most rows: Q(i, j) >= (r - 2) m(i) - S(i) - max S, with
 // m(i) a lower bound of the least distance in row i (exact after the row is
 // scanned, lowered when a new cluster's distance in the row is smaller; a
 // closed cell only raises the true least distance). A row whose bound is

@@ -37,8 +37,10 @@ struct TreeSettings {
   // Tables of at least this many rows spread each search over the threads.
   int threadrows = 4000;
   // Neighbor-joining scans every row of tables under this many rows at each
-  // join; larger ones keep each row's least cells in sorted lists.
-  int scanrows = 600;
+  // join (vectorised, on one thread); larger ones keep each row's least
+  // cells in sorted lists. On 2,000 to 4,500 strains the scan took 0.4 to
+  // 0.7 times the lists' time on one thread.
+  int scanrows = 4000;
   // Called now and then with the joins done and the joins in all, on the
   // calling thread; it may throw to stop the work.
   std::function<void(int done, int total)> progress;
