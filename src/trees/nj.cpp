@@ -16,9 +16,11 @@
 // the one whose (lower rank, higher rank) is least wins, whatever order the
 // search meets them in.
 //
-// Tables under TreeSettings::scanrows rows are searched whole at each join:
-// every open row's least Q by a vectorised scan of the compact half table,
-// then the pairs of the least. Larger tables take the pruned search below.
+// Tables under TreeSettings::scanrows rows are searched whole at each join,
+// without lists: each open row's least Q by a vectorised scan of the compact
+// half table, skipping the rows whose carried bound is above the least found
+// so far, then the pairs of the least. Larger tables take the pruned search
+// below.
 //
 // The pruned search skips most rows: Q(i, j) >= (r - 2) m(i) - S(i) - max S, with
 // m(i) a lower bound of the least distance in row i (exact after the row is
@@ -230,7 +232,11 @@ class Joiner : Slots {
       for (int j = 0; j < i; ++j) s += row[j];
       sum_[static_cast<std::size_t>(i)] = s;
     }
-    if (small_) return;
+    if (small_) {
+      bound_.assign(n, -kInf);  // not known before the first scan
+      for (double v : d_) largest_ = std::max(largest_, v);
+      return;
+    }
     listsize_.assign(n, 0);
     version_.assign(n, 0);
     head_.assign(n, kInf);
@@ -244,11 +250,15 @@ class Joiner : Slots {
     Team team(n >= settings_.threadrows ? settings_.threads : 1);
     for (int done = 0; live_ > 3; ++done) {
       progress(done, total);
-      if (small_)
+      if (small_) {
         findsmall();
-      else
+        before_ = sum_;
+        join(done);
+        carryover(best_.j);
+      } else {
         findpair(team);
-      join(done);
+        join(done);
+      }
       // A small table is scanned whole, closed cells too: it is kept
       // nearly compact. The slots keep their order, so that every sum is
       // added in the same order whatever the layout.
@@ -256,7 +266,10 @@ class Joiner : Slots {
         compact([this](int to, int from) {
           sum_[static_cast<std::size_t>(to)] = sum_[static_cast<std::size_t>(from)];
           rank_[static_cast<std::size_t>(to)] = rank_[static_cast<std::size_t>(from)];
-          if (!small_) version_[static_cast<std::size_t>(to)] = version_[static_cast<std::size_t>(from)];
+          if (small_)
+            bound_[static_cast<std::size_t>(to)] = bound_[static_cast<std::size_t>(from)];
+          else
+            version_[static_cast<std::size_t>(to)] = version_[static_cast<std::size_t>(from)];
         });
         if (!small_)
           for (int i = 1; i < slots_; ++i) rebuildlist(i);
@@ -387,17 +400,37 @@ class Joiner : Slots {
     rebuildlist(i);
   }
 
-  // Small tables: every open row's least Q, then the pairs of the least of
-  // them, from the rows that reach it (ties are rare: usually one row).
+  // Small tables: each open row's least Q, then the pairs of the least of
+  // them, from the rows that reach it (ties are rare: usually one row). A
+  // row whose bound (carryover) is above the least found so far is
+  // skipped; the row of least bound goes first.
   void findsmall() {
     const double c = live_ - 2;
     const double* s = sum_.data();
     rowq_.resize(static_cast<std::size_t>(slots_));
+    int start = -1;
+    for (int i = 1; i < slots_; ++i)
+      if (open_[static_cast<std::size_t>(i)] && (start < 0 || bound_[static_cast<std::size_t>(i)] < bound_[static_cast<std::size_t>(start)]))
+        start = i;
     double least = kInf;
+    auto scan = [&](int i) {
+      const double q = leastq(&d_[rowstart(i)], s, i, c, s[i]);
+      rowq_[static_cast<std::size_t>(i)] = bound_[static_cast<std::size_t>(i)] = q;
+      return q;
+    };
+    if (start > 0) least = scan(start);
+    // The rows that may hold the pair, without a branch per row; then
+    // those still in reach as the least goes down.
+    rows_.resize(static_cast<std::size_t>(slots_));
+    int count = 0;
     for (int i = 1; i < slots_; ++i) {
-      const double q = open_[static_cast<std::size_t>(i)] ? leastq(&d_[rowstart(i)], s, i, c, s[i]) : kInf;
-      rowq_[static_cast<std::size_t>(i)] = q;
-      least = std::min(least, q);
+      rowq_[static_cast<std::size_t>(i)] = i == start ? rowq_[static_cast<std::size_t>(i)] : kInf;
+      rows_[static_cast<std::size_t>(count)] = i;
+      count += open_[static_cast<std::size_t>(i)] & (bound_[static_cast<std::size_t>(i)] <= least) & (i != start);
+    }
+    for (int r = 0; r < count; ++r) {
+      const int i = rows_[static_cast<std::size_t>(r)];
+      if (bound_[static_cast<std::size_t>(i)] <= least) least = std::min(least, scan(i));
     }
     Best best;
     for (int i = 1; i < slots_; ++i) {
@@ -407,6 +440,34 @@ class Joiner : Slots {
         if (c * row[j] - (s[i] + s[j]) == least) consider(i, j, least, best);
     }
     best_ = best;
+  }
+
+  // After a join (small tables), each row's bound of its least Q carried
+  // to the next step. With c - 1 for c and S' the new sums, a cell that
+  // stays has Q' = Q - d - (S'(i) - S(i)) - (S'(j) - S(j)); a cell of the
+  // new cluster (slot j) is bounded by its own Q'. The margin covers the
+  // rounding of the values and of the bounds.
+  void carryover(int j) {
+    const double c = live_ - 2;
+    const std::size_t n = static_cast<std::size_t>(slots_);
+    double rise = -kInf, big = 0;
+    const double* sum = sum_.data();
+    const double* before = before_.data();
+    for (std::size_t k = 0; k < n; ++k) {
+      big = std::max(big, std::abs(sum[k]));
+      const double change = open_[k] && k != static_cast<std::size_t>(j) ? sum[k] - before[k] : -kInf;
+      rise = std::max(rise, change);
+    }
+    const double scale = c * std::abs(largest_) + 4 * big;
+    double* bound = bound_.data();
+    for (std::size_t k = 0; k < n; ++k)
+      bound[k] = bound[k] - largest_ - (sum[k] - before[k]) - rise - 1e-9 * (scale + std::abs(bound[k]));
+    // Closed slots' cells are +infinity: no test needed.
+    for (int k = j + 1; k < slots_; ++k) {
+      const double q = c * d_[rowstart(k) + static_cast<std::size_t>(j)] - (sum[k] + sum[j]);
+      bound[k] = std::min(bound[k], q - 1e-9 * (scale + std::abs(q)));
+    }
+    bound_[static_cast<std::size_t>(j)] = -kInf;
   }
 
   void findpair(Team& team) {
@@ -478,6 +539,7 @@ class Joiner : Slots {
     auto update = [&](int k, double& kj, double ki) {
       const double dp = ifirst ? ki : kj, dq = ifirst ? kj : ki;
       const double duk = (dp + dq - dpq) / 2;
+      largest_ = std::max(largest_, duk);
       sum_[static_cast<std::size_t>(k)] += duk - dp - dq;
       su += duk;
       kj = duk;
@@ -563,7 +625,11 @@ class Joiner : Slots {
   std::vector<double> most_;
   std::vector<int> version_;
   std::vector<double> head_;  // of each row: list_'s first value, or rest_ when empty
-  std::vector<double> rowq_;  // small tables: each row's least Q in this step
+  // Small tables: each row's least Q in this step (+infinity when skipped),
+  // a lower bound of it, the sums before the join, the largest distance.
+  std::vector<double> rowq_, bound_, before_;
+  std::vector<int> rows_;
+  double largest_ = -kInf;
   Best best_;
 };
 
