@@ -111,6 +111,13 @@ class TreeRun {
                 operation_ + ")");
     batch_.push_back(std::move(t));
     steps_.emplace_back(k, total);
+    // The storage of a table already built goes back to the caller for
+    // its next one.
+    if (!spare_.empty()) {
+      t.lower = std::move(spare_.back());
+      t.lower.clear();
+      spare_.pop_back();
+    }
     if (static_cast<int>(batch_.size()) >= 2 * settings_.threads) flush();
   }
 
@@ -145,7 +152,8 @@ class TreeRun {
     one.threads = 1;
     parallelfor(static_cast<int>(count), settings_.threads, [&](int b) {
       const auto k = static_cast<std::size_t>(b);
-      trees[k] = build(std::move(batch_[k]), one);
+      trees[k] = upgma_ ? upgma(std::move(batch_[k].names), &batch_[k].lower, one)
+                        : neighborjoining(std::move(batch_[k].names), &batch_[k].lower, one);
       edges[k] = splits(trees[k]);
       lines[k] = newick(trees[k]);
     });
@@ -157,6 +165,7 @@ class TreeRun {
       ++count_;
     }
     if (reps_.failed()) errorstop("Error: can't write output file " + reps_.path() + " (" + operation_ + ")");
+    for (DistanceTable& t : batch_) spare_.push_back(std::move(t.lower));
     batch_.clear();
     steps_.clear();
   }
@@ -173,6 +182,7 @@ class TreeRun {
   std::optional<SupportCounter> support_;
   Consensus consensus_;
   std::vector<DistanceTable> batch_;
+  std::vector<std::vector<double>> spare_;
   std::vector<std::pair<int, int>> steps_;
   int count_ = 0;
 };

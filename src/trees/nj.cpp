@@ -91,6 +91,8 @@ class Slots {
     for (int i = 0; i < slots_; ++i) node_[static_cast<std::size_t>(i)] = i;
     open_.assign(static_cast<std::size_t>(slots_), 1);
   }
+  // The table's storage, for the caller's next table.
+  std::vector<double> release() { return std::move(d_); }
   double& cell(int i, int j) { return i > j ? d_[rowstart(i) + static_cast<std::size_t>(j)] : d_[rowstart(j) + static_cast<std::size_t>(i)]; }
   // A node over two clusters' nodes.
   int joinnodes(int a, int b, double la, double lb) {
@@ -214,6 +216,7 @@ class Team {
 
 class Joiner : Slots {
  public:
+  using Slots::release;
   Joiner(std::vector<std::string>&& names, std::vector<double>&& lower, const TreeSettings& settings)
       : Slots(std::move(names), std::move(lower), settings) {
     const std::size_t n = static_cast<std::size_t>(slots_);
@@ -635,6 +638,7 @@ class Joiner : Slots {
 
 class Averager : Slots {
  public:
+  using Slots::release;
   Averager(std::vector<std::string>&& names, std::vector<double>&& lower, const TreeSettings& settings)
       : Slots(std::move(names), std::move(lower), settings) {
     const std::size_t n = static_cast<std::size_t>(slots_);
@@ -741,6 +745,20 @@ Tree neighborjoining(std::vector<std::string> names, std::vector<double> lower, 
 
 Tree upgma(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings) {
   return Averager(std::move(names), std::move(lower), settings).run();
+}
+
+Tree neighborjoining(std::vector<std::string> names, std::vector<double>* work, const TreeSettings& settings) {
+  Joiner joiner(std::move(names), std::move(*work), settings);
+  Tree t = joiner.run();
+  *work = joiner.release();
+  return t;
+}
+
+Tree upgma(std::vector<std::string> names, std::vector<double>* work, const TreeSettings& settings) {
+  Averager averager(std::move(names), std::move(*work), settings);
+  Tree t = averager.run();
+  *work = averager.release();
+  return t;
 }
 
 }  // namespace lorvane

@@ -57,6 +57,10 @@ Tree neighborjoining(std::vector<std::string> names, std::vector<double> lower, 
 // the first pair in the table's order, the new cluster taking the place of
 // its first member. Node heights are half the joining distance.
 Tree upgma(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings);
+// The same in `work`, the lower half: its values are used up, and its
+// storage stays there for the caller's next table.
+Tree neighborjoining(std::vector<std::string> names, std::vector<double>* work, const TreeSettings& settings);
+Tree upgma(std::vector<std::string> names, std::vector<double>* work, const TreeSettings& settings);
 
 // Leaf sets as bits. The split of an edge of an unrooted tree is the side
 // without leaf 0; a clade of a rooted tree is the leaves under the node.
