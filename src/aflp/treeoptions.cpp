@@ -182,7 +182,7 @@ class TreeRun {
   std::optional<SupportCounter> support_;
   Consensus consensus_;
   std::vector<DistanceTable> batch_;
-  std::vector<std::vector<double>> spare_;
+  std::vector<LowerHalf> spare_;
   std::vector<std::pair<int, int>> steps_;
   int count_ = 0;
 };

@@ -81,7 +81,7 @@ LORVANE_VECTOR_CLONES double leastq(const double* d, const double* s, int n, dou
 // The half table and the slots' bookkeeping shared by both methods.
 class Slots {
  protected:
-  Slots(std::vector<std::string>&& names, std::vector<double>&& lower, const TreeSettings& settings)
+  Slots(std::vector<std::string>&& names, LowerHalf&& lower, const TreeSettings& settings)
       : d_(std::move(lower)), settings_(settings) {
     slots_ = static_cast<int>(names.size());
     live_ = slots_;
@@ -92,7 +92,7 @@ class Slots {
     open_.assign(static_cast<std::size_t>(slots_), 1);
   }
   // The table's storage, for the caller's next table.
-  std::vector<double> release() { return std::move(d_); }
+  LowerHalf release() { return std::move(d_); }
   double& cell(int i, int j) { return i > j ? d_[rowstart(i) + static_cast<std::size_t>(j)] : d_[rowstart(j) + static_cast<std::size_t>(i)]; }
   // A node over two clusters' nodes.
   int joinnodes(int a, int b, double la, double lb) {
@@ -144,7 +144,7 @@ class Slots {
     if (settings_.progress && (done % 64 == 0 || done == total)) settings_.progress(done, total);
   }
 
-  std::vector<double> d_;
+  LowerHalf d_;
   const TreeSettings& settings_;
   Tree tree_;
   std::vector<int> node_;   // the tree node of each slot's cluster
@@ -217,7 +217,7 @@ class Team {
 class Joiner : Slots {
  public:
   using Slots::release;
-  Joiner(std::vector<std::string>&& names, std::vector<double>&& lower, const TreeSettings& settings)
+  Joiner(std::vector<std::string>&& names, LowerHalf&& lower, const TreeSettings& settings)
       : Slots(std::move(names), std::move(lower), settings) {
     const std::size_t n = static_cast<std::size_t>(slots_);
     sum_.assign(n, 0.0);
@@ -639,7 +639,7 @@ class Joiner : Slots {
 class Averager : Slots {
  public:
   using Slots::release;
-  Averager(std::vector<std::string>&& names, std::vector<double>&& lower, const TreeSettings& settings)
+  Averager(std::vector<std::string>&& names, LowerHalf&& lower, const TreeSettings& settings)
       : Slots(std::move(names), std::move(lower), settings) {
     const std::size_t n = static_cast<std::size_t>(slots_);
     size_.assign(n, 1);
@@ -739,22 +739,22 @@ class Averager : Slots {
 
 }  // namespace
 
-Tree neighborjoining(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings) {
+Tree neighborjoining(std::vector<std::string> names, LowerHalf lower, const TreeSettings& settings) {
   return Joiner(std::move(names), std::move(lower), settings).run();
 }
 
-Tree upgma(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings) {
+Tree upgma(std::vector<std::string> names, LowerHalf lower, const TreeSettings& settings) {
   return Averager(std::move(names), std::move(lower), settings).run();
 }
 
-Tree neighborjoining(std::vector<std::string> names, std::vector<double>* work, const TreeSettings& settings) {
+Tree neighborjoining(std::vector<std::string> names, LowerHalf* work, const TreeSettings& settings) {
   Joiner joiner(std::move(names), std::move(*work), settings);
   Tree t = joiner.run();
   *work = joiner.release();
   return t;
 }
 
-Tree upgma(std::vector<std::string> names, std::vector<double>* work, const TreeSettings& settings) {
+Tree upgma(std::vector<std::string> names, LowerHalf* work, const TreeSettings& settings) {
   Averager averager(std::move(names), std::move(*work), settings);
   Tree t = averager.run();
   *work = averager.release();

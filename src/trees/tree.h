@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/lowerhalf.h"
+
 namespace lorvane {
 
 // Leaves are nodes 0 to leaves - 1, in the order of the table's strains.
@@ -52,15 +54,15 @@ struct TreeSettings {
 // order of the classic implementation, which keeps the clusters in a list
 // with each new cluster put first (see nj.cpp). `lower` is the table's lower
 // half as in DistanceTable and is used up.
-Tree neighborjoining(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings);
+Tree neighborjoining(std::vector<std::string> names, LowerHalf lower, const TreeSettings& settings);
 // UPGMA (average linkage): the pair of least distance joins, ties going to
 // the first pair in the table's order, the new cluster taking the place of
 // its first member. Node heights are half the joining distance.
-Tree upgma(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings);
+Tree upgma(std::vector<std::string> names, LowerHalf lower, const TreeSettings& settings);
 // The same in `work`, the lower half: its values are used up, and its
 // storage stays there for the caller's next table.
-Tree neighborjoining(std::vector<std::string> names, std::vector<double>* work, const TreeSettings& settings);
-Tree upgma(std::vector<std::string> names, std::vector<double>* work, const TreeSettings& settings);
+Tree neighborjoining(std::vector<std::string> names, LowerHalf* work, const TreeSettings& settings);
+Tree upgma(std::vector<std::string> names, LowerHalf* work, const TreeSettings& settings);
 
 // Leaf sets as bits. The split of an edge of an unrooted tree is the side
 // without leaf 0; a clade of a rooted tree is the leaves under the node.

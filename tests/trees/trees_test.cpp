@@ -267,7 +267,7 @@ TEST(SmallTables, OneTwoAndThreeStrainsAndANegativeLengthClamped) {
 }
 
 TEST(Support, ConsensusTakesMajoritySplitsThenCompatibleOnesByFrequency) {
-  auto tree = [](const std::vector<double>& lower) {
+  auto tree = [](const LowerHalf& lower) {
     return build(DistanceTable{{"A", "B", "C", "D", "E"}, lower, false}, true);
   };
   // (A,B) in all three; (D,E) in two; (C,D) in one, against (D,E).
