@@ -1,6 +1,7 @@
 #include "trees/tree.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -232,8 +233,10 @@ std::string newick(const Tree& t, bool lengths) {
       out += newickname(t.names[static_cast<std::size_t>(v)]);
     }
     if (lengths && v != t.root) {
-      std::snprintf(number, sizeof number, ":%.10g", node.length);
-      out += number;
+      // As printf's %.10g, without its parsing of the format and locale.
+      number[0] = ':';
+      const auto done = std::to_chars(number + 1, number + sizeof number, node.length, std::chars_format::general, 10);
+      out.append(number, done.ptr);
     }
   }
   out += ";\n";
