@@ -190,7 +190,8 @@ void bootstraptables(RunContext& ctx, const BandData& d, const DistanceOptions& 
   const TableShape shape{RowSpan::Upper, threads, ctx.settings.rowsperblock(d.n)};
   PairTable(options, source.ceiling(), "bootstraptables").run(source, shape, consumers);
   each(0, t);
-  const PairTable table(options, w, "bootstraptables");
+  const PairTable table(options, w, "bootstraptables",
+                        static_cast<long long>(d.n) * (d.n - 1) / 2 * std::max(repetitions, 0));
   ReplicateDraws draws(d.m, w, ctx.settings.seedvalue());
   std::vector<int> drawn;
   for (int k = 1; k <= repetitions; ++k) {

@@ -217,10 +217,14 @@ struct PairTable::Memo {
   std::unique_ptr<Entry[], Free> entries;
 };
 
-PairTable::PairTable(const DistanceOptions& options, long long ceiling, const char* operation)
+PairTable::PairTable(const DistanceOptions& options, long long ceiling, const char* operation, long long pairs)
     : formulas_(options), operation_(operation) {
   const long long rows = ceiling + 1, cols = 2 * ceiling + 1;
-  if (ceiling < 0 || rows * cols > (1LL << 20)) return;
+  // A table run many times (the replicates of a bootstrap) meets the same
+  // (a, b + c) again and again: a larger memo pays for itself there. Only
+  // the pages of the pairs met take memory.
+  const long long most = pairs >= (1LL << 23) ? (1LL << 22) : (1LL << 20);
+  if (ceiling < 0 || ceiling >= most || rows * cols > most) return;
   const auto count = static_cast<std::size_t>(rows * cols);
   auto memo = std::make_shared<Memo>();
   memo->rows = rows;
@@ -235,6 +239,17 @@ PairTable::PairTable(const DistanceOptions& options, long long ceiling, const ch
 [[gnu::flatten]] void PairTable::figures(const PairSource& s, int row, int bi, int j0, int j1, PairFigures* scratch,
                                          const PairFigures** out) const {
   Memo* memo = memo_.get();
+  // The entries of a row lie far apart in a large memo: all of them asked
+  // for first, so that their loads overlap.
+  if (memo && memo->rows * memo->cols > (1LL << 16))
+    for (int j = j0; j <= j1; ++j) {
+      const std::int64_t shared = s.shared(row, j - 1);
+      const long long a = shared == 0 ? 1 : shared, sum = static_cast<long long>(s.bands(j)) + bi;
+      if (a >= memo->rows || sum >= memo->cols) continue;
+      const auto at = static_cast<std::size_t>(a * memo->cols + sum);
+      __builtin_prefetch(&memo->states[at]);
+      __builtin_prefetch(&memo->entries[at].figures);
+    }
   for (int j = j0; j <= j1; ++j) {
     const std::int64_t shared = s.shared(row, j - 1);
     const int bj = s.bands(j);

@@ -157,10 +157,11 @@ struct TableShape {
 // threads, then the consumers' endblock in order, then the notices of the
 // strains whose pairs are all done. `operation` names the run in the memory
 // error stop. One PairTable may run several sources at once (the memo of the
-// formulas is shared).
+// formulas is shared). `pairs`, the pairs it will work out in all when known,
+// lets a table that runs many times keep a larger memo.
 class PairTable {
  public:
-  PairTable(const DistanceOptions& options, long long ceiling, const char* operation);
+  PairTable(const DistanceOptions& options, long long ceiling, const char* operation, long long pairs = 0);
   const PairFormulas& formulas() const { return formulas_; }
   void run(PairSource& source, const TableShape& shape, std::span<PairConsumer* const> consumers,
            PairNotices* notices = nullptr) const;

@@ -120,6 +120,13 @@ class TreeRun {
                 operation_ + ")");
     batch_.push_back(std::move(t));
     steps_.emplace_back(k, total);
+    // The storage of a table already built goes back to the caller for
+    // its next one.
+    if (!spare_.empty()) {
+      t.lower = std::move(spare_.back());
+      t.lower.clear();
+      spare_.pop_back();
+    }
     if (static_cast<int>(batch_.size()) >= 2 * settings_.threads) flush();
   }
 
@@ -144,21 +151,32 @@ class TreeRun {
 
   void flush() {
     if (batch_.empty()) return;
-    std::vector<Tree> trees(batch_.size());
+    // Each tree with its splits and its Newick line on the threads; then
+    // counted and written in replicate order.
+    const std::size_t count = batch_.size();
+    std::vector<Tree> trees(count);
+    std::vector<std::vector<Split>> edges(count);
+    std::vector<std::string> lines(count);
     TreeSettings one = settings_;
     one.threads = 1;
-    parallelfor(static_cast<int>(batch_.size()), settings_.threads,
-                [&](int b) { trees[static_cast<std::size_t>(b)] = build(std::move(batch_[static_cast<std::size_t>(b)]), one); });
-    for (std::size_t b = 0; b < trees.size(); ++b) {
+    parallelfor(static_cast<int>(count), settings_.threads, [&](int b) {
+      const auto k = static_cast<std::size_t>(b);
+      trees[k] = upgma_ ? upgma(std::move(batch_[k].names), &batch_[k].lower, one)
+                        : neighborjoining(std::move(batch_[k].names), &batch_[k].lower, one);
+      edges[k] = splits(trees[k]);
+      lines[k] = newick(trees[k]);
+    });
+    for (std::size_t b = 0; b < count; ++b) {
       progress_.step(steps_[b].first, steps_[b].second);
-      support_->add(trees[b]);
-      if (cons_) consensus_.add(trees[b]);
-      reps_.text(newick(trees[b]));
+      support_->add(edges[b]);
+      if (cons_) consensus_.add(trees[b], std::move(edges[b]));
+      reps_.text(lines[b]);
       ++count_;
     }
     if (reps_.failed())
       errorstop(filefault("Error: can't write output file " + reps_.path() + " (" + operation_ + ")", reps_.path(),
                           reps_.error()));
+    for (DistanceTable& t : batch_) spare_.push_back(std::move(t.lower));
     batch_.clear();
     steps_.clear();
   }
@@ -175,6 +193,7 @@ class TreeRun {
   std::optional<SupportCounter> support_;
   Consensus consensus_;
   std::vector<DistanceTable> batch_;
+  std::vector<LowerHalf> spare_;
   std::vector<std::pair<int, int>> steps_;
   int count_ = 0;
 };

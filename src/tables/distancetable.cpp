@@ -421,7 +421,13 @@ bool TableReader::nextblock(DistanceTable& t) {
   mirrored_ = form.format == TableFormat::PhylipSquare;
 
   t.names.resize(un);
-  t.lower.assign(un * (un - 1) / 2, 0.0);
+  // A triangle's rows write every cell of the lower half, so it is not
+  // zeroed first; the PHYLIP forms keep the zeros (the square one reads
+  // cells back for its symmetry check).
+  if (form.format == TableFormat::Triangle)
+    t.lower.resize(un * (un - 1) / 2);
+  else
+    t.lower.assign(un * (un - 1) / 2, 0.0);
   constexpr std::size_t kBlock = 32;
   std::vector<double> block(form.format == TableFormat::Triangle ? std::min(un, kBlock) * un : 0);
   Row row;

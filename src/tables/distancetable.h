@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/lowerhalf.h"
+
 namespace lorvane {
 
 // A symmetric table with a zero diagonal: the strain names (trailing blanks
@@ -19,7 +21,7 @@ namespace lorvane {
 // i (i - 1) / 2 + j (0-based).
 struct DistanceTable {
   std::vector<std::string> names;
-  std::vector<double> lower;
+  LowerHalf lower;
   // The values came from single-precision reals (binary matrix files): the
   // writers give each the shortest text that reads back to the same real.
   bool single = false;

@@ -16,7 +16,13 @@
 // the one whose (lower rank, higher rank) is least wins, whatever order the
 // search meets them in.
 //
-// The search skips most rows: Q(i, j) >= (r - 2) m(i) - S(i) - max S, with
+// Tables under TreeSettings::scanrows rows are searched whole at each join,
+// without lists: each open row's least Q by a vectorised scan of the compact
+// half table, skipping the rows whose carried bound is above the least found
+// so far, then the pairs of the least. Larger tables take the pruned search
+// below.
+//
+// The pruned search skips most rows: Q(i, j) >= (r - 2) m(i) - S(i) - max S, with
 // m(i) a lower bound of the least distance in row i (exact after the row is
 // scanned, lowered when a new cluster's distance in the row is smaller; a
 // closed cell only raises the true least distance). A row whose bound is
@@ -25,6 +31,7 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -39,10 +46,42 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 std::size_t rowstart(int i) { return static_cast<std::size_t>(i) * static_cast<std::size_t>(i - 1) / 2; }
 
+// Four doubles: two SSE2 registers, or one AVX register in the clone for
+// processors that have it.
+using Quad = double __attribute__((vector_size(32)));
+#if defined(__x86_64__) && !defined(LORVANE_NO_CLONES)
+#define LORVANE_VECTOR_CLONES [[gnu::target_clones("avx2", "default")]]
+#else
+#define LORVANE_VECTOR_CLONES
+#endif
+
+// The least of c d[j] - (si + s[j]) over j < n: Q along one row of the
+// half table. Each lane keeps its own least; the rounding of every Q is
+// the scalar one, so the least is exactly the least of the scalar values.
+LORVANE_VECTOR_CLONES double leastq(const double* d, const double* s, int n, double c, double si) {
+  Quad a = {kInf, kInf, kInf, kInf}, b = a;
+  const Quad cv = {c, c, c, c}, sv = {si, si, si, si};
+  int j = 0;
+  for (; j + 8 <= n; j += 8) {
+    Quad d0, d1, s0, s1;
+    std::memcpy(&d0, d + j, sizeof d0);
+    std::memcpy(&d1, d + j + 4, sizeof d1);
+    std::memcpy(&s0, s + j, sizeof s0);
+    std::memcpy(&s1, s + j + 4, sizeof s1);
+    const Quad q0 = cv * d0 - (sv + s0), q1 = cv * d1 - (sv + s1);
+    a = q0 < a ? q0 : a;
+    b = q1 < b ? q1 : b;
+  }
+  double least = kInf;
+  for (; j < n; ++j) least = std::min(least, c * d[j] - (si + s[j]));
+  for (int l = 0; l < 4; ++l) least = std::min({least, a[l], b[l]});
+  return least;
+}
+
 // The half table and the slots' bookkeeping shared by both methods.
 class Slots {
  protected:
-  Slots(std::vector<std::string>&& names, std::vector<double>&& lower, const TreeSettings& settings)
+  Slots(std::vector<std::string>&& names, LowerHalf&& lower, const TreeSettings& settings)
       : d_(std::move(lower)), settings_(settings) {
     slots_ = static_cast<int>(names.size());
     live_ = slots_;
@@ -52,6 +91,8 @@ class Slots {
     for (int i = 0; i < slots_; ++i) node_[static_cast<std::size_t>(i)] = i;
     open_.assign(static_cast<std::size_t>(slots_), 1);
   }
+  // The table's storage, for the caller's next table.
+  LowerHalf release() { return std::move(d_); }
   double& cell(int i, int j) { return i > j ? d_[rowstart(i) + static_cast<std::size_t>(j)] : d_[rowstart(j) + static_cast<std::size_t>(i)]; }
   // A node over two clusters' nodes.
   int joinnodes(int a, int b, double la, double lb) {
@@ -77,10 +118,19 @@ class Slots {
     std::vector<int> kept;
     for (int i = 0; i < slots_; ++i)
       if (open_[static_cast<std::size_t>(i)]) kept.push_back(i);
+    // The kept columns in runs of neighbours: (first slot, first new slot).
+    std::vector<std::pair<int, int>> runs;
+    for (int nj = 0; nj < static_cast<int>(kept.size()); ++nj)
+      if (nj == 0 || kept[static_cast<std::size_t>(nj)] != kept[static_cast<std::size_t>(nj) - 1] + 1)
+        runs.emplace_back(kept[static_cast<std::size_t>(nj)], nj);
     for (int ni = 0; ni < static_cast<int>(kept.size()); ++ni) {
       const int i = kept[static_cast<std::size_t>(ni)];
-      for (int nj = 0; nj < ni; ++nj)
-        d_[rowstart(ni) + static_cast<std::size_t>(nj)] = d_[rowstart(i) + static_cast<std::size_t>(kept[static_cast<std::size_t>(nj)])];
+      // Row ni holds the kept columns before i; it never lies after row i.
+      for (std::size_t r = 0; r < runs.size() && runs[r].second < ni; ++r) {
+        const int end = r + 1 < runs.size() ? std::min(runs[r + 1].second, ni) : ni;
+        const double* from = &d_[rowstart(i) + static_cast<std::size_t>(runs[r].first)];
+        std::copy(from, from + (end - runs[r].second), &d_[rowstart(ni) + static_cast<std::size_t>(runs[r].second)]);
+      }
       node_[static_cast<std::size_t>(ni)] = node_[static_cast<std::size_t>(i)];
       perslot(ni, i);
       ++to;
@@ -94,7 +144,7 @@ class Slots {
     if (settings_.progress && (done % 64 == 0 || done == total)) settings_.progress(done, total);
   }
 
-  std::vector<double> d_;
+  LowerHalf d_;
   const TreeSettings& settings_;
   Tree tree_;
   std::vector<int> node_;   // the tree node of each slot's cluster
@@ -166,7 +216,8 @@ class Team {
 
 class Joiner : Slots {
  public:
-  Joiner(std::vector<std::string>&& names, std::vector<double>&& lower, const TreeSettings& settings)
+  using Slots::release;
+  Joiner(std::vector<std::string>&& names, LowerHalf&& lower, const TreeSettings& settings)
       : Slots(std::move(names), std::move(lower), settings) {
     const std::size_t n = static_cast<std::size_t>(slots_);
     sum_.assign(n, 0.0);
@@ -184,6 +235,11 @@ class Joiner : Slots {
       for (int j = 0; j < i; ++j) s += row[j];
       sum_[static_cast<std::size_t>(i)] = s;
     }
+    if (small_) {
+      bound_.assign(n, -kInf);  // not known before the first scan
+      for (double v : d_) largest_ = std::max(largest_, v);
+      return;
+    }
     listsize_.assign(n, 0);
     version_.assign(n, 0);
     head_.assign(n, kInf);
@@ -197,15 +253,29 @@ class Joiner : Slots {
     Team team(n >= settings_.threadrows ? settings_.threads : 1);
     for (int done = 0; live_ > 3; ++done) {
       progress(done, total);
-      findpair(team);
-      join(done);
-      if (slots_ >= 256 && live_ * 2 <= slots_) {
+      if (small_) {
+        findsmall();
+        before_ = sum_;
+        join(done);
+        carryover(best_.j);
+      } else {
+        findpair(team);
+        join(done);
+      }
+      // A small table is scanned whole, closed cells too: it is kept
+      // nearly compact. The slots keep their order, so that every sum is
+      // added in the same order whatever the layout.
+      if (small_ ? slots_ - live_ >= std::max(4, slots_ / 8) : slots_ >= 256 && live_ * 2 <= slots_) {
         compact([this](int to, int from) {
           sum_[static_cast<std::size_t>(to)] = sum_[static_cast<std::size_t>(from)];
           rank_[static_cast<std::size_t>(to)] = rank_[static_cast<std::size_t>(from)];
-          version_[static_cast<std::size_t>(to)] = version_[static_cast<std::size_t>(from)];
+          if (small_)
+            bound_[static_cast<std::size_t>(to)] = bound_[static_cast<std::size_t>(from)];
+          else
+            version_[static_cast<std::size_t>(to)] = version_[static_cast<std::size_t>(from)];
         });
-        for (int i = 1; i < slots_; ++i) rebuildlist(i);
+        if (!small_)
+          for (int i = 1; i < slots_; ++i) rebuildlist(i);
       }
     }
     progress(total, total);
@@ -224,6 +294,9 @@ class Joiner : Slots {
   // of rest_ still below the best is scanned whole, and its list rebuilt.
   // Entries per list: fewer for small tables, where rows are short.
   const int width_ = std::clamp(slots_ / 8, 8, 48);
+  // Below this many strains the lists cost more than they save: every
+  // open row is scanned whole (findsmall).
+  const bool small_ = slots_ < settings_.scanrows;
   struct Candidate {
     double d;
     int j;
@@ -323,12 +396,81 @@ class Joiner : Slots {
     }
     if (stopped || c * rest - offset > best.q) return;
     // The list ran out: the whole row, then a new list.
-    double leastq = kInf;
-    for (int j = 0; j < i; ++j) leastq = std::min(leastq, c * row[j] - (si + s[j]));
-    if (leastq <= best.q)
+    const double least = leastq(row, s, i, c, si);
+    if (least <= best.q)
       for (int j = 0; j < i; ++j)
-        if (c * row[j] - (si + s[j]) == leastq) consider(i, j, leastq, best);
+        if (c * row[j] - (si + s[j]) == least) consider(i, j, least, best);
     rebuildlist(i);
+  }
+
+  // Small tables: each open row's least Q, then the pairs of the least of
+  // them, from the rows that reach it (ties are rare: usually one row). A
+  // row whose bound (carryover) is above the least found so far is
+  // skipped; the row of least bound goes first.
+  void findsmall() {
+    const double c = live_ - 2;
+    const double* s = sum_.data();
+    rowq_.resize(static_cast<std::size_t>(slots_));
+    int start = -1;
+    for (int i = 1; i < slots_; ++i)
+      if (open_[static_cast<std::size_t>(i)] && (start < 0 || bound_[static_cast<std::size_t>(i)] < bound_[static_cast<std::size_t>(start)]))
+        start = i;
+    double least = kInf;
+    auto scan = [&](int i) {
+      const double q = leastq(&d_[rowstart(i)], s, i, c, s[i]);
+      rowq_[static_cast<std::size_t>(i)] = bound_[static_cast<std::size_t>(i)] = q;
+      return q;
+    };
+    if (start > 0) least = scan(start);
+    // The rows that may hold the pair, without a branch per row; then
+    // those still in reach as the least goes down.
+    rows_.resize(static_cast<std::size_t>(slots_));
+    int count = 0;
+    for (int i = 1; i < slots_; ++i) {
+      rowq_[static_cast<std::size_t>(i)] = i == start ? rowq_[static_cast<std::size_t>(i)] : kInf;
+      rows_[static_cast<std::size_t>(count)] = i;
+      count += open_[static_cast<std::size_t>(i)] & (bound_[static_cast<std::size_t>(i)] <= least) & (i != start);
+    }
+    for (int r = 0; r < count; ++r) {
+      const int i = rows_[static_cast<std::size_t>(r)];
+      if (bound_[static_cast<std::size_t>(i)] <= least) least = std::min(least, scan(i));
+    }
+    Best best;
+    for (int i = 1; i < slots_; ++i) {
+      if (rowq_[static_cast<std::size_t>(i)] != least || !open_[static_cast<std::size_t>(i)]) continue;
+      const double* row = &d_[rowstart(i)];
+      for (int j = 0; j < i; ++j)
+        if (c * row[j] - (s[i] + s[j]) == least) consider(i, j, least, best);
+    }
+    best_ = best;
+  }
+
+  // After a join (small tables), each row's bound of its least Q carried
+  // to the next step. With c - 1 for c and S' the new sums, a cell that
+  // stays has Q' = Q - d - (S'(i) - S(i)) - (S'(j) - S(j)); a cell of the
+  // new cluster (slot j) is bounded by its own Q'. The margin covers the
+  // rounding of the values and of the bounds.
+  void carryover(int j) {
+    const double c = live_ - 2;
+    const std::size_t n = static_cast<std::size_t>(slots_);
+    double rise = -kInf, big = 0;
+    const double* sum = sum_.data();
+    const double* before = before_.data();
+    for (std::size_t k = 0; k < n; ++k) {
+      big = std::max(big, std::abs(sum[k]));
+      const double change = open_[k] && k != static_cast<std::size_t>(j) ? sum[k] - before[k] : -kInf;
+      rise = std::max(rise, change);
+    }
+    const double scale = c * std::abs(largest_) + 4 * big;
+    double* bound = bound_.data();
+    for (std::size_t k = 0; k < n; ++k)
+      bound[k] = bound[k] - largest_ - (sum[k] - before[k]) - rise - 1e-9 * (scale + std::abs(bound[k]));
+    // Closed slots' cells are +infinity: no test needed.
+    for (int k = j + 1; k < slots_; ++k) {
+      const double q = c * d_[rowstart(k) + static_cast<std::size_t>(j)] - (sum[k] + sum[j]);
+      bound[k] = std::min(bound[k], q - 1e-9 * (scale + std::abs(q)));
+    }
+    bound_[static_cast<std::size_t>(j)] = -kInf;
   }
 
   void findpair(Team& team) {
@@ -390,7 +532,7 @@ class Joiner : Slots {
     if (settings_.clampnegative) clamp(lp, lq, dpq);
     const int u = joinnodes(node_[static_cast<std::size_t>(p)], node_[static_cast<std::size_t>(q)], lp, lq);
     // The new cluster takes slot j; slot i closes.
-    ++version_[static_cast<std::size_t>(j)];
+    if (!small_) ++version_[static_cast<std::size_t>(j)];
     // By ranges of k, so that each cell is found without a test: below j
     // both cells lie in rows j and i, between j and i in row k and row i,
     // above i both in row k (where slot i's cell closes at once).
@@ -400,6 +542,7 @@ class Joiner : Slots {
     auto update = [&](int k, double& kj, double ki) {
       const double dp = ifirst ? ki : kj, dq = ifirst ? kj : ki;
       const double duk = (dp + dq - dpq) / 2;
+      largest_ = std::max(largest_, duk);
       sum_[static_cast<std::size_t>(k)] += duk - dp - dq;
       su += duk;
       kj = duk;
@@ -410,21 +553,22 @@ class Joiner : Slots {
     for (int k = j + 1; k < i; ++k)
       if (open_[static_cast<std::size_t>(k)]) {
         const double duk = update(k, d_[rowstart(k) + static_cast<std::size_t>(j)], rowi[k]);
-        if (duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
+        if (!small_ && duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
       }
     for (int k = i + 1; k < slots_; ++k)
       if (open_[static_cast<std::size_t>(k)]) {
         double* rowk = &d_[rowstart(k)];
         const double duk = update(k, rowk[j], rowk[i]);
         rowk[i] = kInf;
-        if (duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
+        if (!small_ && duk < rest_[static_cast<std::size_t>(k)]) insert(k, duk, j);
       }
     sum_[static_cast<std::size_t>(j)] = su;
-    ++version_[static_cast<std::size_t>(i)];
     rank_[static_cast<std::size_t>(j)] = -1 - static_cast<long long>(step);
     node_[static_cast<std::size_t>(j)] = u;
     open_[static_cast<std::size_t>(i)] = 0;  // its column closed above
     --live_;
+    if (small_) return;
+    ++version_[static_cast<std::size_t>(i)];
     rebuildlist(j);
   }
 
@@ -484,12 +628,18 @@ class Joiner : Slots {
   std::vector<double> most_;
   std::vector<int> version_;
   std::vector<double> head_;  // of each row: list_'s first value, or rest_ when empty
+  // Small tables: each row's least Q in this step (+infinity when skipped),
+  // a lower bound of it, the sums before the join, the largest distance.
+  std::vector<double> rowq_, bound_, before_;
+  std::vector<int> rows_;
+  double largest_ = -kInf;
   Best best_;
 };
 
 class Averager : Slots {
  public:
-  Averager(std::vector<std::string>&& names, std::vector<double>&& lower, const TreeSettings& settings)
+  using Slots::release;
+  Averager(std::vector<std::string>&& names, LowerHalf&& lower, const TreeSettings& settings)
       : Slots(std::move(names), std::move(lower), settings) {
     const std::size_t n = static_cast<std::size_t>(slots_);
     size_.assign(n, 1);
@@ -589,12 +739,26 @@ class Averager : Slots {
 
 }  // namespace
 
-Tree neighborjoining(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings) {
+Tree neighborjoining(std::vector<std::string> names, LowerHalf lower, const TreeSettings& settings) {
   return Joiner(std::move(names), std::move(lower), settings).run();
 }
 
-Tree upgma(std::vector<std::string> names, std::vector<double> lower, const TreeSettings& settings) {
+Tree upgma(std::vector<std::string> names, LowerHalf lower, const TreeSettings& settings) {
   return Averager(std::move(names), std::move(lower), settings).run();
+}
+
+Tree neighborjoining(std::vector<std::string> names, LowerHalf* work, const TreeSettings& settings) {
+  Joiner joiner(std::move(names), std::move(*work), settings);
+  Tree t = joiner.run();
+  *work = joiner.release();
+  return t;
+}
+
+Tree upgma(std::vector<std::string> names, LowerHalf* work, const TreeSettings& settings) {
+  Averager averager(std::move(names), std::move(*work), settings);
+  Tree t = averager.run();
+  *work = averager.release();
+  return t;
 }
 
 }  // namespace lorvane

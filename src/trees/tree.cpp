@@ -1,6 +1,7 @@
 #include "trees/tree.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -63,30 +64,35 @@ std::vector<Split> splits(const Tree& t) {
   const std::size_t words = (static_cast<std::size_t>(n) + 63) / 64;
   std::vector<Split> under(t.nodes.size());
   std::vector<Split> out(t.nodes.size());
+  std::vector<int> leaves(t.nodes.size(), 0);  // under each node, then on the side each split keeps
   for (int v : postorder(t)) {
     const auto& node = t.nodes[static_cast<std::size_t>(v)];
     Split& s = under[static_cast<std::size_t>(v)];
     s.assign(words, 0);
-    if (v < n) s[static_cast<std::size_t>(v) / 64] |= std::uint64_t{1} << (v % 64);
+    int& count = leaves[static_cast<std::size_t>(v)];
+    if (v < n) s[static_cast<std::size_t>(v) / 64] |= std::uint64_t{1} << (v % 64), count = 1;
     for (int c : node.children) {
       Split& cs = under[static_cast<std::size_t>(c)];
       for (std::size_t k = 0; k < words; ++k) s[k] |= cs[k];
+      count += leaves[static_cast<std::size_t>(c)];
       if (c >= n) out[static_cast<std::size_t>(c)] = std::move(cs);
       cs = Split{};
     }
   }
   if (!t.rooted) {
     // The side without leaf 0.
-    for (Split& s : out) {
+    for (std::size_t v = 0; v < out.size(); ++v) {
+      Split& s = out[v];
       if (s.empty() || !(s[0] & 1)) continue;
       for (std::size_t k = 0; k < words; ++k) s[k] = ~s[k];
       if (n % 64) s[words - 1] &= (std::uint64_t{1} << (n % 64)) - 1;
+      leaves[v] = n - leaves[v];
     }
   }
   // An edge whose side holds one leaf (or all but one) splits nothing.
-  for (Split& s : out) {
-    const int c = s.empty() ? 0 : popcount(s);
-    if (c <= 1 || c >= n - (t.rooted ? 0 : 1)) s.clear();
+  for (std::size_t v = 0; v < out.size(); ++v) {
+    const int c = out[v].empty() ? 0 : leaves[v];
+    if (c <= 1 || c >= n - (t.rooted ? 0 : 1)) out[v].clear();
   }
   return out;
 }
@@ -97,9 +103,11 @@ SupportCounter::SupportCounter(const Tree& reference) : counts_(reference.nodes.
     if (!s[v].empty()) edges_.emplace(std::move(s[v]), static_cast<int>(v));
 }
 
-void SupportCounter::add(const Tree& replicate) {
+void SupportCounter::add(const Tree& replicate) { add(splits(replicate)); }
+
+void SupportCounter::add(const std::vector<Split>& replicate) {
   ++trees_;
-  for (const Split& s : splits(replicate)) {
+  for (const Split& s : replicate) {
     if (s.empty()) continue;
     auto it = edges_.find(s);
     if (it != edges_.end()) ++counts_[static_cast<std::size_t>(it->second)];
@@ -112,13 +120,15 @@ void SupportCounter::label(Tree& reference) const {
     reference.nodes[static_cast<std::size_t>(v)].support = 100.0 * counts_[static_cast<std::size_t>(v)] / trees_;
 }
 
-void Consensus::add(const Tree& replicate) {
+void Consensus::add(const Tree& replicate) { add(replicate, splits(replicate)); }
+
+void Consensus::add(const Tree& replicate, std::vector<Split>&& edges) {
   if (trees_ == 0) {
     names_ = replicate.names;
     rooted_ = replicate.rooted;
   }
   ++trees_;
-  for (Split& s : splits(replicate)) {
+  for (Split& s : edges) {
     if (s.empty()) continue;
     auto [it, fresh] = seen_.try_emplace(std::move(s));
     if (fresh) it->second.first = order_++;
@@ -223,8 +233,10 @@ std::string newick(const Tree& t, bool lengths) {
       out += newickname(t.names[static_cast<std::size_t>(v)]);
     }
     if (lengths && v != t.root) {
-      std::snprintf(number, sizeof number, ":%.10g", node.length);
-      out += number;
+      // As printf's %.10g, without its parsing of the format and locale.
+      number[0] = ':';
+      const auto done = std::to_chars(number + 1, number + sizeof number, node.length, std::chars_format::general, 10);
+      out.append(number, done.ptr);
     }
   }
   out += ";\n";

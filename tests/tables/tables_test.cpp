@@ -93,6 +93,38 @@ TEST(TableReader, BinaryMatrixFilesAndSeveralTablesPerFile) {
   EXPECT_EQ(reps[1](0, 1), 0.2);
 }
 
+// Large triangles: every cell of the lower half comes from the file (its
+// storage is not zeroed first and, past a few megabytes, lies on huge pages),
+// over many blocks of rows and a partial last block, in each of two tables.
+TEST(TableReader, LargeTrianglesFillEveryCell) {
+  TempDir dir;
+  constexpr int kStrains = 1100;
+  auto code = [](int i, int j, int table) { return (i * 31 + j * 17 + table * 7) % 1000; };
+  std::string text;
+  for (int table = 0; table < 2; ++table) {
+    text += std::to_string(kStrains) + "\r\n";
+    char cell[16];
+    for (int i = 0; i < kStrains; ++i) {
+      std::snprintf(cell, sizeof cell, "S%-9d", i + 1);
+      text += cell;
+      for (int j = i + 1; j < kStrains; ++j) {
+        std::snprintf(cell, sizeof cell, "0.%03d ", code(i, j, table));
+        text += cell;
+      }
+      text += "\r\n";
+    }
+  }
+  writefile(dir / "big", text);
+  const auto tables = readtables(dir / "big");
+  ASSERT_EQ(tables.size(), 2u);
+  for (int table = 0; table < 2; ++table) {
+    int wrong = 0;
+    for (int i = 0; i < kStrains; ++i)
+      for (int j = 0; j < i; ++j) wrong += tables[table](i, j) != code(j, i, table) / 1000.0;
+    EXPECT_EQ(wrong, 0) << "table " << table;
+  }
+}
+
 TEST(TableReader, FaultsNameTheFileAndLine) {
   TempDir dir;
   const struct {
