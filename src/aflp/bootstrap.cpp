@@ -184,20 +184,18 @@ void bootstraptables(RunContext& ctx, const BandData& d, const DistanceOptions& 
   const int threads = ctx.settings.threadcount();
   const int w = replicatewidth(d.m, options.k);
   PairSource source(d.bits, ctx.settings, threads);
-  SquareTable t;
-  MemoryTable memory(figure, t);
-  PairConsumer* const consumers[] = {&memory};
+  HalfTable t;
   const TableShape shape{RowSpan::Upper, threads, ctx.settings.rowsperblock(d.n)};
-  PairTable(options, source.ceiling(), "bootstraptables").run(source, shape, consumers);
+  FigureTable(options, figure, source.ceiling(), "bootstraptables").run(source, shape, t);
   each(0, t);
-  const PairTable table(options, w, "bootstraptables",
-                        static_cast<long long>(d.n) * (d.n - 1) / 2 * std::max(repetitions, 0));
+  const FigureTable table(options, figure, w, "bootstraptables",
+                          static_cast<long long>(d.n) * (d.n - 1) / 2 * std::max(repetitions, 0));
   ReplicateDraws draws(d.m, w, ctx.settings.seedvalue());
   std::vector<int> drawn;
   for (int k = 1; k <= repetitions; ++k) {
     draws.next(drawn);
     source.weigh(drawn);
-    table.run(source, shape, consumers);
+    table.run(source, shape, t);
     each(k, t);
   }
 }

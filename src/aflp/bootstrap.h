@@ -18,8 +18,9 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float k, int inde
               int repetitions);
 
 // Takes table k: 0 the reference, 1 .. R the replicates. The table is
-// overwritten by the next one once the function returns.
-using ReplicateTableFunction = std::function<void(int k, const SquareTable& table)>;
+// overwritten by the next one once the function returns; the function may
+// take its values (table.lower) instead.
+using ReplicateTableFunction = std::function<void(int k, HalfTable& table)>;
 
 // The bootstrap in memory, in double precision: first (k = 0) the table of
 // the figure (Figure::Distance, or Figure::Corrected with the Dice index and
@@ -27,7 +28,7 @@ using ReplicateTableFunction = std::function<void(int k, const SquareTable& tabl
 // then the tables of R replicates. Replicate k draws exactly the columns of
 // replicate k of calcboot with the same seed (ctx.settings) and options
 // (DistanceOptions::bootstrap). A pair without a finite value is NaN in its
-// table (SquareTable::firstmissing finds it). No report line, no progress.
+// table (HalfTable::firstmissing finds it). No report line, no progress.
 void bootstraptables(RunContext& ctx, const BandData& bands, const DistanceOptions& options, Figure figure,
                      int repetitions, const ReplicateTableFunction& each);
 

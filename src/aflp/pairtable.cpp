@@ -330,29 +330,79 @@ void PairTable::run(PairSource& source, const TableShape& shape, std::span<PairC
   for (PairConsumer* c : consumers) c->endtable();
 }
 
-std::pair<int, int> SquareTable::firstmissing() const {
+std::pair<int, int> HalfTable::firstmissing() const {
   for (int i = 2; i <= n; ++i)
     for (int j = 1; j < i; ++j)
-      if (std::isnan(at(i, j))) return {i, j};
+      if (std::isnan(value(i, j))) return {i, j};
   return {0, 0};
 }
 
-void MemoryTable::begintable(int n, int rowblock) {
-  t_.n = n;
-  t_.values.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 0.0);
-  rows_.assign(static_cast<std::size_t>(rowblock), 0);
+// The figure by (a, b + c), as PairTable's memo keeps it: the bits of the
+// value inverted, so that the zero bytes of calloc read as "not worked out"
+// (no figure has all bits set). Threads that race store the same bits.
+struct FigureTable::Memo {
+  struct Free {
+    void operator()(void* p) const noexcept { std::free(p); }
+  };
+  long long rows = 0, cols = 0;
+  std::unique_ptr<std::uint64_t[], Free> entries;
+};
+
+FigureTable::FigureTable(const DistanceOptions& options, Figure figure, long long ceiling, const char* operation,
+                         long long pairs)
+    : formulas_(options), figure_(figure), operation_(operation) {
+  const long long rows = ceiling + 1, cols = 2 * ceiling + 1;
+  const long long most = pairs >= (1LL << 23) ? (1LL << 22) : (1LL << 20);
+  if (ceiling < 0 || ceiling >= most || rows * cols > most) return;
+  auto memo = std::make_shared<Memo>();
+  memo->rows = rows;
+  memo->cols = cols;
+  memo->entries.reset(static_cast<std::uint64_t*>(std::calloc(static_cast<std::size_t>(rows * cols), 8)));
+  if (memo->entries) memo_ = std::move(memo);  // otherwise each pair is worked out anew
 }
 
-void MemoryTable::beginrow(int slot, int i, int /*bands*/) { rows_[static_cast<std::size_t>(slot)] = i; }
+double FigureTable::figure(std::int64_t shared, int b, int c) const {
+  const PairFigures f = formulas_(shared, b, c);
+  return f.has(figure_) ? f.value(figure_) : std::numeric_limits<double>::quiet_NaN();
+}
 
-void MemoryTable::fields(int slot, int j0, const PairFigures* const* f, int count) {
-  const auto n = static_cast<std::size_t>(t_.n);
-  const auto i = static_cast<std::size_t>(rows_[static_cast<std::size_t>(slot)]);
-  for (int k = 0; k < count; ++k) {
-    const auto j = static_cast<std::size_t>(j0 + k);
-    const double v = f[k]->has(figure_) ? f[k]->value(figure_) : std::numeric_limits<double>::quiet_NaN();
-    t_.values[(i - 1) * n + (j - 1)] = v;
-    t_.values[(j - 1) * n + (i - 1)] = v;
+// Row `row` (0-based), the pairs j > i, into column i of the lower half.
+[[gnu::flatten]] void FigureTable::row(const PairSource& s, int row, HalfTable& t) const {
+  const int i = row + 1, n = s.strains(), bi = s.bands(i);
+  Memo* memo = memo_.get();
+  double* lower = t.lower.data();
+  for (int j = i + 1; j <= n; ++j) {
+    const std::int64_t shared = s.shared(row, j - 1);
+    const int bj = s.bands(j);
+    const long long a = shared == 0 ? 1 : shared, sum = static_cast<long long>(bj) + bi;
+    double& cell = lower[HalfTable::at(j, i)];
+    if (!memo || a >= memo->rows || sum >= memo->cols) {
+      cell = figure(shared, bj, bi);
+      continue;
+    }
+    std::atomic_ref<std::uint64_t> entry(memo->entries[static_cast<std::size_t>(a * memo->cols + sum)]);
+    std::uint64_t bits = entry.load(std::memory_order_relaxed);
+    if (bits == 0) {
+      bits = ~std::bit_cast<std::uint64_t>(figure(shared, bj, bi));
+      entry.store(bits, std::memory_order_relaxed);
+    }
+    cell = std::bit_cast<double>(~bits);
+  }
+}
+
+void FigureTable::run(PairSource& source, const TableShape& shape, HalfTable& t) const {
+  const int n = source.strains(), block = std::max(shape.rowblock, 1);
+  t.n = n;
+  try {
+    t.lower.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(std::max(n - 1, 0)) / 2);
+  } catch (const std::bad_alloc&) {
+    errorstop(std::string("Error: insufficient memory (") + operation_ + ")");
+  }
+  for (int r0 = 0; r0 < n; r0 += block) {
+    checkinterrupt();
+    const int r1 = std::min(n, r0 + block);
+    source.count(r0, r1, RowSpan::Upper);
+    parallelfor(r1 - r0, shape.threads, [&](int at) { row(source, r0 + at, t); });
   }
 }
 

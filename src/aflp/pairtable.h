@@ -4,16 +4,19 @@
 // shared-band counts of the pairs (plain bits, or the bit planes of a
 // bootstrap replicate); PairTable::run computes a block of rows on the
 // worker threads with one PairFormulas and hands each finished block to its
-// consumers in row order (triangle text, binary square, table in memory).
+// consumers in row order (triangle text, binary square); FigureTable fills
+// one figure of a table in memory.
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "aflp/bitmatrix.h"
 #include "aflp/paircount.h"
+#include "core/lowerhalf.h"
 #include "core/runcontext.h"
 
 namespace lorvane {
@@ -177,32 +180,41 @@ class PairTable {
   const char* operation_;
 };
 
-// A full symmetric table in memory, double precision: cell (i, j), 1-based,
-// at values[(i - 1) * n + (j - 1)]; 0 on the diagonal; NaN for a pair whose
-// figure has no finite value.
-struct SquareTable {
+// A full symmetric table in memory, double precision, kept as its lower
+// half: pair (i, j), i > j, 1-based, at lower[(i - 1) * (i - 2) / 2 + (j - 1)];
+// 0 on the diagonal; NaN for a pair whose figure has no finite value.
+struct HalfTable {
   int n = 0;
-  std::vector<double> values;
-  double at(int i, int j) const {
-    return values[static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(n) + static_cast<std::size_t>(j - 1)];
+  LowerHalf lower;
+  static std::size_t at(int i, int j) {
+    if (i < j) std::swap(i, j);
+    return static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(i - 2) / 2 + static_cast<std::size_t>(j - 1);
   }
+  double value(int i, int j) const { return i == j ? 0.0 : lower[at(i, j)]; }
   // The first pair (i, j), i > j, in the pair loop's order without a finite
   // value; {0, 0} when every pair has one.
   std::pair<int, int> firstmissing() const;
 };
 
-// The in-memory consumer: one figure of every pair into a SquareTable.
-class MemoryTable : public PairConsumer {
+// One figure of every pair straight into a HalfTable. Its memo keeps that
+// figure only (8 bytes by (a, b + c)), so the counts a bootstrap meets stay
+// in the processor's cache.
+class FigureTable {
  public:
-  MemoryTable(Figure figure, SquareTable& table) : figure_(figure), t_(table) {}
-  void begintable(int n, int rowblock) override;
-  void beginrow(int slot, int i, int bands) override;
-  void fields(int slot, int j0, const PairFigures* const* f, int count) override;
+  // `pairs` as for PairTable.
+  FigureTable(const DistanceOptions& options, Figure figure, long long ceiling, const char* operation,
+              long long pairs = 0);
+  // The table of `source`; `table.lower` is reused when it is there.
+  void run(PairSource& source, const TableShape& shape, HalfTable& table) const;
 
  private:
+  struct Memo;
+  void row(const PairSource& source, int row, HalfTable& table) const;
+  double figure(std::int64_t shared, int b, int c) const;
+  PairFormulas formulas_;
   Figure figure_;
-  SquareTable& t_;
-  std::vector<int> rows_;  // the strain of each slot
+  std::shared_ptr<Memo> memo_;
+  const char* operation_;
 };
 
 }  // namespace lorvane

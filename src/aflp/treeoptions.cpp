@@ -34,13 +34,9 @@ std::uint32_t boottables(RunContext& ctx, const BootstrapRequest& request, const
   RunContext fixed{ctx.ws, ctx.report, ctx.settings};
   fixed.settings.seed = ctx.settings.seedvalue();
   DistanceTable t;
-  bootstraptables(fixed, d, o, figure, request.repetitions, [&](int k, const SquareTable& square) {
+  bootstraptables(fixed, d, o, figure, request.repetitions, [&](int k, HalfTable& half) {
     t.names = names;
-    t.lower.resize(static_cast<std::size_t>(square.n) * static_cast<std::size_t>(square.n - 1) / 2);
-    for (int i = 1; i < square.n; ++i) {
-      const double* row = &square.values[static_cast<std::size_t>(i) * static_cast<std::size_t>(square.n)];
-      std::copy(row, row + i, &t.lower[DistanceTable::at(i, 0)]);
-    }
+    t.lower = std::move(half.lower);
     each(k, t);
   });
   return *fixed.settings.seed;
