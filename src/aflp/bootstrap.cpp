@@ -4,7 +4,9 @@
 #include "aflp/bootstrap.h"
 
 #include <algorithm>
+#include <exception>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "aflp/distance.h"
@@ -179,24 +181,80 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   ctx.report.print("Random number seed: %u\n", seed);
 }
 
+namespace {
+
+// The table of one figure for every replicate of a run, and their draws.
+struct ReplicateTables {
+  ReplicateTables(RunContext& ctx, const BandData& d, const DistanceOptions& options, Figure figure,
+                  int repetitions)
+      : width(replicatewidth(d.m, options.k)),
+        table(options, figure, width, "bootstraptables",
+              static_cast<long long>(d.n) * (d.n - 1) / 2 * std::max(repetitions, 0)),
+        draws(d.m, width, ctx.settings.seedvalue()) {}
+  int width;
+  FigureTable table;
+  ReplicateDraws draws;
+};
+
+}  // namespace
+
 void bootstraptables(RunContext& ctx, const BandData& d, const DistanceOptions& options, Figure figure,
                      int repetitions, const ReplicateTableFunction& each) {
   const int threads = ctx.settings.threadcount();
-  const int w = replicatewidth(d.m, options.k);
   PairSource source(d.bits, ctx.settings, threads);
   HalfTable t;
   const TableShape shape{RowSpan::Upper, threads, ctx.settings.rowsperblock(d.n)};
   FigureTable(options, figure, source.ceiling(), "bootstraptables").run(source, shape, t);
   each(0, t);
-  const FigureTable table(options, figure, w, "bootstraptables",
-                          static_cast<long long>(d.n) * (d.n - 1) / 2 * std::max(repetitions, 0));
-  ReplicateDraws draws(d.m, w, ctx.settings.seedvalue());
+  ReplicateTables replicates(ctx, d, options, figure, repetitions);
+  const FigureTable& table = replicates.table;
+  ReplicateDraws& draws = replicates.draws;
   std::vector<int> drawn;
   for (int k = 1; k <= repetitions; ++k) {
     draws.next(drawn);
     source.weigh(drawn);
     table.run(source, shape, t);
     each(k, t);
+  }
+}
+
+void bootstrapbatches(RunContext& ctx, const BandData& d, const DistanceOptions& options, Figure figure,
+                      int repetitions, int batch, const ReplicateBuildFunction& build,
+                      const ReplicateTakeFunction& take) {
+  ReplicateTables replicates(ctx, d, options, figure, repetitions);
+  struct Slot {
+    std::vector<int> drawn;
+    PairSource source;
+    HalfTable table;
+    std::exception_ptr error;
+  };
+  batch = std::max(1, std::min(batch, repetitions));
+  std::vector<std::unique_ptr<Slot>> slots;
+  for (int b = 0; b < batch; ++b)
+    slots.push_back(std::make_unique<Slot>(Slot{{}, PairSource(d.bits, ctx.settings, 1), {}, {}}));
+  const TableShape shape{RowSpan::Upper, 1, std::max(d.n, 1)};
+  for (int k0 = 1; k0 <= repetitions; k0 += batch) {
+    const int count = std::min(batch, repetitions - k0 + 1);
+    for (int b = 0; b < count; ++b) replicates.draws.next(slots[static_cast<std::size_t>(b)]->drawn);
+    parallelfor(count, ctx.settings.threadcount(), [&](int b) {
+      Slot& slot = *slots[static_cast<std::size_t>(b)];
+      try {
+        try {
+          slot.source.weigh(slot.drawn);
+        } catch (const std::bad_alloc&) {
+          errorstop("Error: insufficient memory (bootstraptables)");
+        }
+        replicates.table.run(slot.source, shape, slot.table);
+        build(k0 + b, slot.table, b);
+      } catch (...) {
+        slot.error = std::current_exception();
+      }
+    });
+    for (int b = 0; b < count; ++b) {
+      Slot& slot = *slots[static_cast<std::size_t>(b)];
+      if (slot.error) std::rethrow_exception(std::exchange(slot.error, nullptr));
+      take(k0 + b, b);
+    }
   }
 }
 

@@ -32,6 +32,18 @@ using ReplicateTableFunction = std::function<void(int k, HalfTable& table)>;
 void bootstraptables(RunContext& ctx, const BandData& bands, const DistanceOptions& options, Figure figure,
                      int repetitions, const ReplicateTableFunction& each);
 
+// The replicates (k = 1 .. R) of bootstraptables side by side, `batch` at a
+// time, each whole on one thread: build(k, table, slot) runs on the worker
+// threads, slot (0 .. batch - 1) naming its replicate's place in the batch;
+// then take(k, slot) runs on the calling thread, in replicate order. An
+// error stop of build(k) comes out at take(k)'s turn, so the first failing
+// replicate is the one reported whatever the threads did. No reference table.
+using ReplicateBuildFunction = std::function<void(int k, HalfTable& table, int slot)>;
+using ReplicateTakeFunction = std::function<void(int k, int slot)>;
+void bootstrapbatches(RunContext& ctx, const BandData& bands, const DistanceOptions& options, Figure figure,
+                      int repetitions, int batch, const ReplicateBuildFunction& build,
+                      const ReplicateTakeFunction& take);
+
 // Columns drawn per replicate: m x K truncated (error stop beyond an int).
 int replicatewidth(int m, double k);
 

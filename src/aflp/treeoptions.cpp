@@ -17,7 +17,8 @@
 
 namespace lorvane {
 
-std::uint32_t boottables(RunContext& ctx, const BootstrapRequest& request, const ReplicateTable& each) {
+std::uint32_t boottables(RunContext& ctx, const BootstrapRequest& request, const ReplicateTable& each,
+                         const ReplicateSlots* slots) {
   checkparameters(request.r, request.k, "boottree");
   const DistanceOptions o = DistanceOptions::simple(request.r, request.k, request.index, request.jukescantor, 0);
   if (o.index == DistanceIndex::Other) errorstop("Error: the index must be 1, 2 or 3 (boottree)");
@@ -34,11 +35,17 @@ std::uint32_t boottables(RunContext& ctx, const BootstrapRequest& request, const
   RunContext fixed{ctx.ws, ctx.report, ctx.settings};
   fixed.settings.seed = ctx.settings.seedvalue();
   DistanceTable t;
-  bootstraptables(fixed, d, o, figure, request.repetitions, [&](int k, HalfTable& half) {
+  const int batch = slots ? fixed.settings.replicatesperbatch(static_cast<long long>(d.n) * (d.n - 1) / 2) : 1;
+  const bool sidebyside = batch > 1 && request.repetitions > 1;
+  bootstraptables(fixed, d, o, figure, sidebyside ? 0 : request.repetitions, [&](int k, HalfTable& half) {
     t.names = names;
     t.lower = std::move(half.lower);
     each(k, t);
   });
+  if (sidebyside) {
+    slots->begin(batch);
+    bootstrapbatches(fixed, d, o, figure, request.repetitions, batch, slots->build, slots->take);
+  }
   return *fixed.settings.seed;
 }
 
@@ -72,14 +79,14 @@ namespace {
 
 // Tables computed in memory (the readers refuse these themselves): a pair
 // without a finite distance stops the run; no tree is built on 999s.
-void checkfinite(const DistanceTable& t, int k) {
-  const int n = t.size();
+void checkfinite(const LowerHalf& lower, const std::vector<std::string>& names, int k) {
+  const int n = static_cast<int>(names.size());
   for (int i = 1; i < n; ++i)
     for (int j = 0; j < i; ++j) {
-      const double v = t.lower[DistanceTable::at(i, j)];
+      const double v = lower[DistanceTable::at(i, j)];
       if (!std::isfinite(v) || v == 999.0)
-        errorstop("Error: strains " + std::to_string(j + 1) + " (" + t.names[static_cast<std::size_t>(j)] + ") and " +
-                  std::to_string(i + 1) + " (" + t.names[static_cast<std::size_t>(i)] + ") have no finite distance" + (k > 0 ? " in replicate " + std::to_string(k) : std::string()) +
+        errorstop("Error: strains " + std::to_string(j + 1) + " (" + names[static_cast<std::size_t>(j)] + ") and " +
+                  std::to_string(i + 1) + " (" + names[static_cast<std::size_t>(i)] + ") have no finite distance" + (k > 0 ? " in replicate " + std::to_string(k) : std::string()) +
                   " (boottree)");
     }
 }
@@ -126,6 +133,13 @@ class TreeRun {
     if (static_cast<int>(batch_.size()) >= 2 * settings_.threads) flush();
   }
 
+  // Replicates whose tables are made on the worker threads too: `slots`
+  // trees under way at once, made(k, table, slot) there, taken in order.
+  const std::vector<std::string>& names() const { return names_; }
+  void beginslots(int slots) { slots_.resize(static_cast<std::size_t>(slots)); }
+  void made(HalfTable& table, int slot) { make(names_, &table.lower, slots_[static_cast<std::size_t>(slot)]); }
+  void taken(int k, int total, int slot) { take(slots_[static_cast<std::size_t>(slot)], k, total); }
+
   void finish() {
     flush();
     if (count_ > 0) support_->label(reference_);
@@ -145,33 +159,42 @@ class TreeRun {
                   : neighborjoining(std::move(t.names), std::move(t.lower), s);
   }
 
-  void flush() {
-    if (batch_.empty()) return;
-    // Each tree with its splits and its Newick line on the threads; then
-    // counted and written in replicate order.
-    const std::size_t count = batch_.size();
-    std::vector<Tree> trees(count);
-    std::vector<std::vector<Split>> edges(count);
-    std::vector<std::string> lines(count);
+  // A replicate's tree, its splits and its Newick line, made on a worker thread.
+  struct Made {
+    Tree tree;
+    std::vector<Split> edges;
+    std::string line;
+  };
+
+  void make(std::vector<std::string> names, LowerHalf* lower, Made& made) const {
     TreeSettings one = settings_;
     one.threads = 1;
-    parallelfor(static_cast<int>(count), settings_.threads, [&](int b) {
-      const auto k = static_cast<std::size_t>(b);
-      trees[k] = upgma_ ? upgma(std::move(batch_[k].names), &batch_[k].lower, one)
-                        : neighborjoining(std::move(batch_[k].names), &batch_[k].lower, one);
-      edges[k] = splits(trees[k]);
-      lines[k] = newick(trees[k]);
-    });
-    for (std::size_t b = 0; b < count; ++b) {
-      progress_.step(steps_[b].first, steps_[b].second);
-      support_->add(edges[b]);
-      if (cons_) consensus_.add(trees[b], std::move(edges[b]));
-      reps_.text(lines[b]);
-      ++count_;
-    }
+    made.tree = upgma_ ? upgma(std::move(names), lower, one) : neighborjoining(std::move(names), lower, one);
+    made.edges = splits(made.tree);
+    made.line = newick(made.tree);
+  }
+
+  // Counted and written in replicate order.
+  void take(Made& made, int k, int total) {
+    progress_.step(k, total);
+    support_->add(made.edges);
+    if (cons_) consensus_.add(made.tree, std::move(made.edges));
+    reps_.text(made.line);
+    ++count_;
     if (reps_.failed())
       errorstop(filefault("Error: can't write output file " + reps_.path() + " (" + operation_ + ")", reps_.path(),
                           reps_.error()));
+  }
+
+  void flush() {
+    if (batch_.empty()) return;
+    const std::size_t count = batch_.size();
+    std::vector<Made> made(count);
+    parallelfor(static_cast<int>(count), settings_.threads, [&](int b) {
+      const auto k = static_cast<std::size_t>(b);
+      make(std::move(batch_[k].names), &batch_[k].lower, made[k]);
+    });
+    for (std::size_t b = 0; b < count; ++b) take(made[b], steps_[b].first, steps_[b].second);
     for (DistanceTable& t : batch_) spare_.push_back(std::move(t.lower));
     batch_.clear();
     steps_.clear();
@@ -191,6 +214,7 @@ class TreeRun {
   std::vector<DistanceTable> batch_;
   std::vector<LowerHalf> spare_;
   std::vector<std::pair<int, int>> steps_;
+  std::vector<Made> slots_;
   int count_ = 0;
 };
 
@@ -220,13 +244,22 @@ void treefromtable(RunContext& ctx, const std::string& path, int method, const s
 void boottree(RunContext& ctx, const BootstrapRequest& request, int method) {
   ctx.report.print("Lorvane: Bootstrap tree\n");
   TreeRun run(ctx, outputstem(ctx, request.path), method, true, true, "boottree");
-  const std::uint32_t seed = boottables(ctx, request, [&](int k, DistanceTable& t) {
-    checkfinite(t, k);
-    if (k == 0)
-      run.reference(std::move(t));
-    else
-      run.replicate(std::move(t), k, request.repetitions);
-  });
+  const ReplicateSlots slots{[&](int batch) { run.beginslots(batch); },
+                             [&](int k, HalfTable& t, int slot) {
+                               checkfinite(t.lower, run.names(), k);
+                               run.made(t, slot);
+                             },
+                             [&](int k, int slot) { run.taken(k, request.repetitions, slot); }};
+  const std::uint32_t seed = boottables(
+      ctx, request,
+      [&](int k, DistanceTable& t) {
+        checkfinite(t.lower, t.names, k);
+        if (k == 0)
+          run.reference(std::move(t));
+        else
+          run.replicate(std::move(t), k, request.repetitions);
+      },
+      &slots);
   run.finish();
   ctx.report.print("Random number seed: %u\n", seed);
 }

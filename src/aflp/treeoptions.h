@@ -54,7 +54,19 @@ struct BootstrapRequest {
   int repetitions = 0;
 };
 using ReplicateTable = std::function<void(int k, DistanceTable& table)>;
+struct HalfTable;
+// With `slots`, replicates of few strains are made side by side instead, a
+// batch at a time: slots->begin(batch) once, then slots->build(k, table,
+// slot) on the worker threads (the table's values in the order of
+// DistanceTable::lower) and slots->take(k, slot) on the calling thread in
+// replicate order. Replicates of many strains still go to `table`.
+struct ReplicateSlots {
+  std::function<void(int batch)> begin;
+  std::function<void(int k, HalfTable& table, int slot)> build;
+  std::function<void(int k, int slot)> take;
+};
 // Returns the seed of the draws.
-std::uint32_t boottables(RunContext& ctx, const BootstrapRequest& request, const ReplicateTable& table);
+std::uint32_t boottables(RunContext& ctx, const BootstrapRequest& request, const ReplicateTable& table,
+                         const ReplicateSlots* slots = nullptr);
 
 }  // namespace lorvane
