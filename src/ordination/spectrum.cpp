@@ -20,14 +20,19 @@ void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const 
 void dpotrf_(const char* uplo, const int* n, double* a, const int* lda, int* info, std::size_t);
 void dsytrf_(const char* uplo, const int* n, double* a, const int* lda, int* ipiv, double* work,
              const int* lwork, int* info, std::size_t);
-// OpenBLAS's own setting; weak, so that another LAPACK links and runs as well.
+// OpenBLAS's own settings; weak, so that another LAPACK links and runs as well.
 void openblas_set_num_threads(int) __attribute__((weak));
+int blas_thread_shutdown_() __attribute__((weak));
 }
 
 namespace lorvane {
 
 void setlinalgthreads(int n) {
   if (openblas_set_num_threads) openblas_set_num_threads(n);
+  // OpenBLAS starts its threads when it is loaded, and they spin for a
+  // tenth of a second waiting for work, taking a processor from every run,
+  // eigen solver or not. One thread needs none of them.
+  if (n == 1 && blas_thread_shutdown_) blas_thread_shutdown_();
 }
 
 namespace {
