@@ -222,37 +222,45 @@ void bootstrapbatches(RunContext& ctx, const BandData& d, const DistanceOptions&
                       int repetitions, int batch, const ReplicateBuildFunction& build,
                       const ReplicateTakeFunction& take) {
   ReplicateTables replicates(ctx, d, options, figure, repetitions);
-  struct Slot {
-    std::vector<int> drawn;
+  // Each thread works in its own source and table, which stay in its
+  // processor's cache from one replicate to the next; it takes the places
+  // t, t + threads, ... of each batch.
+  struct Scratch {
     PairSource source;
     HalfTable table;
-    std::exception_ptr error;
   };
+  const int threads = std::max(1, ctx.settings.threadcount());
   batch = std::max(1, std::min(batch, repetitions));
-  std::vector<std::unique_ptr<Slot>> slots;
-  for (int b = 0; b < batch; ++b)
-    slots.push_back(std::make_unique<Slot>(Slot{{}, PairSource(d.bits, ctx.settings, 1), {}, {}}));
-  const TableShape shape{RowSpan::Upper, 1, std::max(d.n, 1)};
+  std::vector<std::unique_ptr<Scratch>> scratch;
+  for (int t = 0; t < std::min(threads, batch); ++t)
+    scratch.push_back(std::make_unique<Scratch>(Scratch{PairSource(d.bits, ctx.settings, 1), {}}));
+  std::vector<std::vector<int>> drawn(static_cast<std::size_t>(batch));
+  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(batch));
+  // Blocks of a few rows keep the counts in the first-level cache.
+  const TableShape shape{RowSpan::Upper, 1, 16};
   for (int k0 = 1; k0 <= repetitions; k0 += batch) {
     const int count = std::min(batch, repetitions - k0 + 1);
-    for (int b = 0; b < count; ++b) replicates.draws.next(slots[static_cast<std::size_t>(b)]->drawn);
-    parallelfor(count, ctx.settings.threadcount(), [&](int b) {
-      Slot& slot = *slots[static_cast<std::size_t>(b)];
-      try {
+    for (int b = 0; b < count; ++b) replicates.draws.next(drawn[static_cast<std::size_t>(b)]);
+    const int workers = std::min(static_cast<int>(scratch.size()), count);
+    parallelfor(workers, workers, [&](int t) {
+      Scratch& mine = *scratch[static_cast<std::size_t>(t)];
+      for (int b = t; b < count; b += workers) {
         try {
-          slot.source.weigh(slot.drawn);
-        } catch (const std::bad_alloc&) {
-          errorstop("Error: insufficient memory (bootstraptables)");
+          try {
+            mine.source.weigh(drawn[static_cast<std::size_t>(b)]);
+          } catch (const std::bad_alloc&) {
+            errorstop("Error: insufficient memory (bootstraptables)");
+          }
+          replicates.table.run(mine.source, shape, mine.table);
+          build(k0 + b, mine.table, b);
+        } catch (...) {
+          errors[static_cast<std::size_t>(b)] = std::current_exception();
+          return;  // the replicates after it are never taken
         }
-        replicates.table.run(slot.source, shape, slot.table);
-        build(k0 + b, slot.table, b);
-      } catch (...) {
-        slot.error = std::current_exception();
       }
     });
     for (int b = 0; b < count; ++b) {
-      Slot& slot = *slots[static_cast<std::size_t>(b)];
-      if (slot.error) std::rethrow_exception(std::exchange(slot.error, nullptr));
+      if (errors[static_cast<std::size_t>(b)]) std::rethrow_exception(errors[static_cast<std::size_t>(b)]);
       take(k0 + b, b);
     }
   }
