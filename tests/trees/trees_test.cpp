@@ -416,10 +416,21 @@ TEST(TreeOptions, BootstrapTreeIsTheTreeOfTheTablesOfOptionsOneAndTwo) {
     none.close();
     o.run(3, {input + c.simple, "", reps});
     ASSERT_EQ(o.error, "");
-    o.settings.seed = 77;
-    const std::string report = o.run(4, {input, "4", "", c.index, c.jc, "6"});
-    ASSERT_EQ(o.error, "");
-    EXPECT_TRUE(report.ends_with("Output file: " + input + ".reps.nwk\r\nRandom number seed: 77\r\n")) << report;
+    // Replicates side by side (two batches on two threads) and one at a
+    // time: the same files, byte for byte.
+    o.settings.threads = 2;
+    std::string sidebyside;
+    for (const int batch : {4, 1}) {
+      o.settings.seed = 77;
+      o.settings.replicatebatch = batch;
+      const std::string report = o.run(4, {input, "4", "", c.index, c.jc, "6"});
+      ASSERT_EQ(o.error, "");
+      EXPECT_TRUE(report.ends_with("Output file: " + input + ".reps.nwk\r\nRandom number seed: 77\r\n")) << report;
+      if (batch == 4)
+        sidebyside = readfile(input + ".reps.nwk") + readfile(input + ".cons.nwk");
+      else
+        EXPECT_EQ(readfile(input + ".reps.nwk") + readfile(input + ".cons.nwk"), sidebyside);
+    }
     expectsplits(readfile(input + ".nwk"), readfile(input + c.simple + ".nwk"), "reference");
     EXPECT_EQ(lines(readfile(input + ".reps.nwk")).size(), 6u);
     // The tables behind the trees: option 1's, then option 2's one by one (to their 3 decimals).
