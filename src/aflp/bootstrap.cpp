@@ -4,6 +4,7 @@
 #include "aflp/bootstrap.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <utility>
@@ -223,8 +224,9 @@ void bootstrapbatches(RunContext& ctx, const BandData& d, const DistanceOptions&
                       const ReplicateTakeFunction& take) {
   ReplicateTables replicates(ctx, d, options, figure, repetitions);
   // Each thread works in its own source and table, which stay in its
-  // processor's cache from one replicate to the next; it takes the places
-  // t, t + threads, ... of each batch.
+  // processor's cache from one replicate to the next, and takes the next
+  // replicate of the batch when it is done with one (a thread that the
+  // machine holds back takes fewer).
   struct Scratch {
     PairSource source;
     HalfTable table;
@@ -242,9 +244,10 @@ void bootstrapbatches(RunContext& ctx, const BandData& d, const DistanceOptions&
     const int count = std::min(batch, repetitions - k0 + 1);
     for (int b = 0; b < count; ++b) replicates.draws.next(drawn[static_cast<std::size_t>(b)]);
     const int workers = std::min(static_cast<int>(scratch.size()), count);
+    std::atomic<int> next{0};
     parallelfor(workers, workers, [&](int t) {
       Scratch& mine = *scratch[static_cast<std::size_t>(t)];
-      for (int b = t; b < count; b += workers) {
+      for (int b = next.fetch_add(1); b < count; b = next.fetch_add(1)) {
         try {
           try {
             mine.source.weigh(drawn[static_cast<std::size_t>(b)]);
