@@ -5,8 +5,14 @@
 #include <Spectra/MatOp/DenseSymMatProd.h>
 #include <Spectra/SymEigsSolver.h>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -65,6 +71,19 @@ class CailliezOp {
 
 }  // namespace
 
+Eigen::MatrixXd workmatrix(Eigen::Index n) {
+  Eigen::MatrixXd m(n, n);
+#ifdef __linux__
+  // Advice only, on the whole pages inside the matrix: a system without
+  // huge pages, or one that refuses, gives the ordinary ones.
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto first = (reinterpret_cast<std::uintptr_t>(m.data()) + page - 1) / page * page;
+  const auto last = reinterpret_cast<std::uintptr_t>(m.data() + m.size()) / page * page;
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+  return m;
+}
+
 Eigenpairs alleigen(const Eigen::MatrixXd& b, bool vectors) {
   const int n = static_cast<int>(b.rows());
   Eigen::MatrixXd a = b;
@@ -103,14 +122,20 @@ double smallesteigen(const Eigen::MatrixXd& b) {
   return solver.eigenvalues()(0);
 }
 
-bool nonebelow(const Eigen::MatrixXd& b, double t) {
+bool nonebelow(Eigen::MatrixXd& b, double t) {
   const int n = static_cast<int>(b.rows());
-  Eigen::MatrixXd a = b;
-  a.diagonal().array() += t;
+  const Eigen::VectorXd diagonal = b.diagonal();
+  b.diagonal().array() += t;
   int info = 0;
-  dpotrf_("L", &n, a.data(), &n, &info, 1);
+  // dpotrf with "L" leaves the strictly upper triangle as it was.
+  dpotrf_("L", &n, b.data(), &n, &info, 1);
   if (info < 0) solverfailed("dpotrf " + std::to_string(info));
-  return info == 0;
+  if (info == 0) return true;
+  b.diagonal() = diagonal;
+  lowertiles(b.rows(), [&b](Eigen::Index i, Eigen::Index j) {
+    if (i != j) b(i, j) = b(j, i);
+  });
+  return false;
 }
 
 int countbelow(const Eigen::MatrixXd& b, double t) {
