@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "core/messages.h"
 #include "ordination/spectrum.h"
@@ -77,7 +78,7 @@ Spectrum solve(Eigen::MatrixXd& b, int k, EigenMethod method, bool wholesum) {
     s.positivesum = trace;
     s.smallest = 0;
   } else if (wholesum) {
-    summarise(alleigen(b, false).values, s);
+    summarise(alleigen(std::move(b), false).values, s);
   } else {
     s.negatives = countbelow(b, s.zero);
     s.smallest = smallesteigen(b);

@@ -84,9 +84,8 @@ Eigen::MatrixXd workmatrix(Eigen::Index n) {
   return m;
 }
 
-Eigenpairs alleigen(const Eigen::MatrixXd& b, bool vectors) {
-  const int n = static_cast<int>(b.rows());
-  Eigen::MatrixXd a = b;
+Eigenpairs alleigen(Eigen::MatrixXd a, bool vectors) {
+  const int n = static_cast<int>(a.rows());
   Eigen::VectorXd w(n);
   const char* jobz = vectors ? "V" : "N";
   int lwork = -1, liwork = -1, info = 0, iworkquery = 0;

@@ -36,7 +36,8 @@ void lowertiles(Eigen::Index n, F f) {
 }
 
 // Every eigenvalue of the symmetric b, and every eigenvector when `vectors`.
-Eigenpairs alleigen(const Eigen::MatrixXd& b, bool vectors);
+// LAPACK works in b itself: a caller that needs b no more moves it in.
+Eigenpairs alleigen(Eigen::MatrixXd b, bool vectors);
 // The k largest eigenvalues of the symmetric b and their vectors (k < n - 1).
 Eigenpairs leadingeigen(const Eigen::MatrixXd& b, int k);
 // The smallest eigenvalue of the symmetric b (Lanczos; n > 2).
