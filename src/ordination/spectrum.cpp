@@ -74,12 +74,16 @@ class CailliezOp {
 Eigen::MatrixXd workmatrix(Eigen::Index n) {
   Eigen::MatrixXd m(n, n);
 #ifdef __linux__
-  // Advice only, on the whole pages inside the matrix: a system without
-  // huge pages, or one that refuses, gives the ordinary ones.
-  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const auto first = (reinterpret_cast<std::uintptr_t>(m.data()) + page - 1) / page * page;
-  const auto last = reinterpret_cast<std::uintptr_t>(m.data() + m.size()) / page * page;
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  // Advice only, on the whole pages inside a matrix of some megabytes (two
+  // huge pages at least): a system without huge pages, or one that refuses,
+  // gives the ordinary ones.
+  constexpr std::size_t kLarge = std::size_t{4} << 20;
+  if (static_cast<std::size_t>(m.size()) * sizeof(double) >= kLarge) {
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto first = (reinterpret_cast<std::uintptr_t>(m.data()) + page - 1) / page * page;
+    const auto last = reinterpret_cast<std::uintptr_t>(m.data() + m.size()) / page * page;
+    madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
 #endif
   return m;
 }
