@@ -5,14 +5,8 @@
 #include <Spectra/MatOp/DenseSymMatProd.h>
 #include <Spectra/SymEigsSolver.h>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -52,7 +46,7 @@ int krylovsize(int nev, int n) { return std::min(n, std::max(2 * nev + 1, 20)); 
 class CailliezOp {
  public:
   using Scalar = double;
-  CailliezOp(const Eigen::MatrixXd& d1, const Eigen::MatrixXd& d2) : d1_(d1), d2_(d2) {}
+  CailliezOp(Eigen::Ref<const Eigen::MatrixXd> d1, Eigen::Ref<const Eigen::MatrixXd> d2) : d1_(d1), d2_(d2) {}
   Eigen::Index rows() const { return 2 * d1_.rows(); }
   Eigen::Index cols() const { return 2 * d1_.rows(); }
   void perform_op(const double* in, double* out) const {
@@ -65,41 +59,24 @@ class CailliezOp {
   }
 
  private:
-  const Eigen::MatrixXd& d1_;
-  const Eigen::MatrixXd& d2_;
+  Eigen::Ref<const Eigen::MatrixXd> d1_;
+  Eigen::Ref<const Eigen::MatrixXd> d2_;
 };
 
 }  // namespace
 
-Eigen::MatrixXd workmatrix(Eigen::Index n) {
-  Eigen::MatrixXd m(n, n);
-#ifdef __linux__
-  // Advice only, on the whole pages inside a matrix of some megabytes (two
-  // huge pages at least): a system without huge pages, or one that refuses,
-  // gives the ordinary ones.
-  constexpr std::size_t kLarge = std::size_t{4} << 20;
-  if (static_cast<std::size_t>(m.size()) * sizeof(double) >= kLarge) {
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto first = (reinterpret_cast<std::uintptr_t>(m.data()) + page - 1) / page * page;
-    const auto last = reinterpret_cast<std::uintptr_t>(m.data() + m.size()) / page * page;
-    madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-  }
-#endif
-  return m;
-}
-
-Eigenpairs alleigen(Eigen::MatrixXd a, bool vectors) {
-  const int n = static_cast<int>(a.rows());
+Eigenpairs alleigen(Eigen::Ref<Eigen::MatrixXd> a, bool vectors) {
+  const int n = static_cast<int>(a.rows()), lda = static_cast<int>(a.outerStride());
   Eigen::VectorXd w(n);
   const char* jobz = vectors ? "V" : "N";
   int lwork = -1, liwork = -1, info = 0, iworkquery = 0;
   double workquery = 0;
-  dsyevd_(jobz, "L", &n, a.data(), &n, w.data(), &workquery, &lwork, &iworkquery, &liwork, &info, 1, 1);
+  dsyevd_(jobz, "L", &n, a.data(), &lda, w.data(), &workquery, &lwork, &iworkquery, &liwork, &info, 1, 1);
   lwork = static_cast<int>(workquery);
   liwork = iworkquery;
   std::vector<double> work(static_cast<std::size_t>(std::max(lwork, 1)));
   std::vector<int> iwork(static_cast<std::size_t>(std::max(liwork, 1)));
-  dsyevd_(jobz, "L", &n, a.data(), &n, w.data(), work.data(), &lwork, iwork.data(), &liwork, &info, 1, 1);
+  dsyevd_(jobz, "L", &n, a.data(), &lda, w.data(), work.data(), &lwork, iwork.data(), &liwork, &info, 1, 1);
   if (info != 0) solverfailed("dsyevd " + std::to_string(info));
   Eigenpairs out;
   out.values = w.reverse();
@@ -107,7 +84,7 @@ Eigenpairs alleigen(Eigen::MatrixXd a, bool vectors) {
   return out;
 }
 
-Eigenpairs leadingeigen(const Eigen::MatrixXd& b, int k) {
+Eigenpairs leadingeigen(Eigen::Ref<const Eigen::MatrixXd> b, int k) {
   Spectra::DenseSymMatProd<double> op(b);
   Spectra::SymEigsSolver<Spectra::DenseSymMatProd<double>> solver(op, k, krylovsize(k, static_cast<int>(b.rows())));
   solver.init();
@@ -116,7 +93,7 @@ Eigenpairs leadingeigen(const Eigen::MatrixXd& b, int k) {
   return {solver.eigenvalues(), solver.eigenvectors()};
 }
 
-double smallesteigen(const Eigen::MatrixXd& b) {
+double smallesteigen(Eigen::Ref<const Eigen::MatrixXd> b) {
   Spectra::DenseSymMatProd<double> op(b);
   Spectra::SymEigsSolver<Spectra::DenseSymMatProd<double>> solver(op, 1, krylovsize(1, static_cast<int>(b.rows())));
   solver.init();
@@ -125,13 +102,13 @@ double smallesteigen(const Eigen::MatrixXd& b) {
   return solver.eigenvalues()(0);
 }
 
-bool nonebelow(Eigen::MatrixXd& b, double t) {
-  const int n = static_cast<int>(b.rows());
+bool nonebelow(Eigen::Ref<Eigen::MatrixXd> b, double t) {
+  const int n = static_cast<int>(b.rows()), lda = static_cast<int>(b.outerStride());
   const Eigen::VectorXd diagonal = b.diagonal();
   b.diagonal().array() += t;
   int info = 0;
   // dpotrf with "L" leaves the strictly upper triangle as it was.
-  dpotrf_("L", &n, b.data(), &n, &info, 1);
+  dpotrf_("L", &n, b.data(), &lda, &info, 1);
   if (info < 0) solverfailed("dpotrf " + std::to_string(info));
   if (info == 0) return true;
   b.diagonal() = diagonal;
@@ -141,7 +118,7 @@ bool nonebelow(Eigen::MatrixXd& b, double t) {
   return false;
 }
 
-int countbelow(const Eigen::MatrixXd& b, double t) {
+int countbelow(Eigen::Ref<const Eigen::MatrixXd> b, double t) {
   const int n = static_cast<int>(b.rows());
   Eigen::MatrixXd a = b;
   a.diagonal().array() += t;
@@ -173,7 +150,7 @@ int countbelow(const Eigen::MatrixXd& b, double t) {
   return negatives;
 }
 
-double largestrealeigen(const Eigen::MatrixXd& delta1, const Eigen::MatrixXd& delta2) {
+double largestrealeigen(Eigen::Ref<const Eigen::MatrixXd> delta1, Eigen::Ref<const Eigen::MatrixXd> delta2) {
   CailliezOp op(delta1, delta2);
   const int size = static_cast<int>(op.rows());
   Spectra::GenEigsSolver<CailliezOp> solver(op, 1, krylovsize(1, size));

@@ -6,6 +6,10 @@
 #include <Eigen/Dense>
 
 #include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "core/lowerhalf.h"
 
 namespace lorvane {
 
@@ -16,11 +20,20 @@ struct Eigenpairs {
   Eigen::MatrixXd vectors;
 };
 
-// An n x n matrix, its elements not yet set, for the large tables of these
-// solvers. Where the system offers them, its memory is taken in huge pages:
-// touching a fresh 32 MB table (2,000 strains) in pages of 4 kB cost 90 ms
-// on the test machine, a third of the whole analysis.
-Eigen::MatrixXd workmatrix(Eigen::Index n);
+// An n x n matrix in column order, its elements not yet set when it is made,
+// for the large tables of these solvers. Its memory is taken in huge pages
+// where the system offers them (see core/lowerhalf.h): touching a fresh
+// 32 MB table (2,000 strains) in pages of 4 kB cost 90 ms on the test
+// machine, a third of the whole analysis.
+class WorkMatrix {
+ public:
+  explicit WorkMatrix(Eigen::Index n) : cells_(static_cast<std::size_t>(n * n)), n_(n) {}
+  Eigen::Map<Eigen::MatrixXd> view() { return {cells_.data(), n_, n_}; }
+
+ private:
+  std::vector<double, UnsetAllocator<double>> cells_;
+  Eigen::Index n_;
+};
 
 // Calls f(i, j) for each i >= j of an n x n table, tile by tile, so that
 // whatever f does at (j, i) as well stays in the cache.
@@ -36,12 +49,12 @@ void lowertiles(Eigen::Index n, F f) {
 }
 
 // Every eigenvalue of the symmetric b, and every eigenvector when `vectors`.
-// LAPACK works in b itself: a caller that needs b no more moves it in.
-Eigenpairs alleigen(Eigen::MatrixXd b, bool vectors);
+// LAPACK works in b itself, which is left overwritten.
+Eigenpairs alleigen(Eigen::Ref<Eigen::MatrixXd> b, bool vectors);
 // The k largest eigenvalues of the symmetric b and their vectors (k < n - 1).
-Eigenpairs leadingeigen(const Eigen::MatrixXd& b, int k);
+Eigenpairs leadingeigen(Eigen::Ref<const Eigen::MatrixXd> b, int k);
 // The smallest eigenvalue of the symmetric b (Lanczos; n > 2).
-double smallesteigen(const Eigen::MatrixXd& b);
+double smallesteigen(Eigen::Ref<const Eigen::MatrixXd> b);
 // Whether every eigenvalue of the symmetric b lies above -t (t > 0): whether
 // b + tI has a Cholesky factor (LAPACK dpotrf), which stops at the first
 // pivot that is not positive, so a table far from it is found out early.
@@ -49,12 +62,12 @@ double smallesteigen(const Eigen::MatrixXd& b);
 // true, b keeps its strictly upper triangle only; when false, b comes back
 // as it was (its lower triangle copied back from the upper one, so b must be
 // exactly symmetric).
-bool nonebelow(Eigen::MatrixXd& b, double t);
+bool nonebelow(Eigen::Ref<Eigen::MatrixXd> b, double t);
 // How many eigenvalues of the symmetric b lie below -t (t >= 0), from the
 // inertia of b + tI (Sylvester's law), without the eigenvalues themselves.
-int countbelow(const Eigen::MatrixXd& b, double t);
+int countbelow(Eigen::Ref<const Eigen::MatrixXd> b, double t);
 // The largest real part of the eigenvalues of the 2n x 2n matrix
 // [0, 2 delta1; -I, -4 delta2], applied without being formed.
-double largestrealeigen(const Eigen::MatrixXd& delta1, const Eigen::MatrixXd& delta2);
+double largestrealeigen(Eigen::Ref<const Eigen::MatrixXd> delta1, Eigen::Ref<const Eigen::MatrixXd> delta2);
 
 }  // namespace lorvane
