@@ -15,19 +15,21 @@ namespace {
 constexpr std::size_t kDenseLimit = 512;
 
 // J A J for A(i,j) = -1/2 f(d(i,j)) off the diagonal and 0 on it, read from
-// the upper triangle so that the result is exactly symmetric.
+// the upper triangle; the centred lower triangle is copied to the upper one,
+// so that the result is exactly symmetric.
 template <typename F>
-Eigen::MatrixXd centred(std::span<const double> d, std::size_t n, F f) {
+WorkMatrix centred(std::span<const double> d, std::size_t n, F f) {
   const auto size = static_cast<Eigen::Index>(n);
-  Eigen::MatrixXd a = Eigen::MatrixXd::Zero(size, size);
-  for (Eigen::Index i = 0; i < size; ++i)
-    for (Eigen::Index j = i + 1; j < size; ++j)
-      a(i, j) = a(j, i) = -0.5 * f(d[static_cast<std::size_t>(i) * n + static_cast<std::size_t>(j)]);
+  WorkMatrix out(size);
+  auto a = out.view();
+  lowertiles(size, [&](Eigen::Index i, Eigen::Index j) {
+    const auto upper = static_cast<std::size_t>(j) * n + static_cast<std::size_t>(i);
+    a(i, j) = a(j, i) = i == j ? 0.0 : -0.5 * f(d[upper]);
+  });
   const Eigen::VectorXd means = a.rowwise().mean();
   const double grand = means.mean();
-  for (Eigen::Index j = 0; j < size; ++j)
-    for (Eigen::Index i = 0; i < size; ++i) a(i, j) += grand - means(i) - means(j);
-  return a;
+  lowertiles(size, [&](Eigen::Index i, Eigen::Index j) { a(j, i) = a(i, j) += grand - means(i) - means(j); });
+  return out;
 }
 
 // What the analysis needs of the spectrum of B.
@@ -51,14 +53,22 @@ void summarise(const Eigen::VectorXd& all, Spectrum& s) {
 
 // The positive sum is left out (0) when `wholesum` is false and the table
 // has negative eigenvalues: the table is about to be corrected, and the
-// smallest eigenvalue is all the correction needs.
-Spectrum solve(const Eigen::MatrixXd& b, int k, EigenMethod method, bool wholesum) {
+// smallest eigenvalue is all the correction needs. b serves as workspace and
+// comes back whole only in that case.
+Spectrum solve(Eigen::Ref<Eigen::MatrixXd> b, int k, EigenMethod method, bool wholesum) {
   const auto n = static_cast<std::size_t>(b.rows());
   const bool dense = method == EigenMethod::dense || static_cast<std::size_t>(k) + 2 >= n ||
                      (method == EigenMethod::automatic && (n <= kDenseLimit || static_cast<std::size_t>(k) > n / 8));
   Spectrum s;
   if (dense) {
-    Eigenpairs all = alleigen(b, true);
+    Eigenpairs all;
+    if (wholesum) {
+      all = alleigen(b, true);
+    } else {
+      // b is needed again for the Cailliez correction.
+      Eigen::MatrixXd kept = b;
+      all = alleigen(kept, true);
+    }
     s.zero = std::sqrt(DBL_EPSILON) * std::max(all.values(0), 0.0);
     summarise(all.values, s);
     s.leading.values = all.values.head(k);
@@ -69,9 +79,10 @@ Spectrum solve(const Eigen::MatrixXd& b, int k, EigenMethod method, bool wholesu
   s.zero = std::sqrt(DBL_EPSILON) * std::max(s.leading.values(0), 0.0);
   // Euclidean tables (the corrected ones among them) need no more than the
   // trace; the others need every eigenvalue for the positive sum.
+  const double trace = b.trace();
   if (nonebelow(b, s.zero)) {
     s.negatives = 0;
-    s.positivesum = b.trace();
+    s.positivesum = trace;
     s.smallest = 0;
   } else if (wholesum) {
     summarise(alleigen(b, false).values, s);
@@ -126,24 +137,26 @@ PcoaResult pcoa(std::span<const double> distances, std::size_t n, const PcoaOpti
   checkdistances(distances, n, "The table");
   checkvaried(distances, n);
 
-  const Eigen::MatrixXd b = centred(distances, n, [](double d) { return d * d; });
+  WorkMatrix table = centred(distances, n, [](double d) { return d * d; });
+  auto b = table.view();
   Spectrum s = solve(b, options.axes, options.method, options.correction == Correction::none);
   PcoaResult r;
   r.strains = n;
   r.negatives = r.negativesanalysed = s.negatives;
   if (options.correction != Correction::none && s.negatives > 0) {
     r.applied = options.correction;
-    Eigen::MatrixXd corrected;
-    if (options.correction == Correction::lingoes) {
-      const double c1 = -s.smallest;
-      r.constant = c1;
-      corrected = centred(distances, n, [c1](double d) { return d * d + 2 * c1; });
+    const bool lingoes = options.correction == Correction::lingoes;
+    if (lingoes) {
+      r.constant = -s.smallest;
     } else {
-      const double c2 = largestrealeigen(b, centred(distances, n, [](double d) { return d; }));
-      r.constant = c2;
-      corrected = centred(distances, n, [c2](double d) { return (d + c2) * (d + c2); });
+      WorkMatrix delta2 = centred(distances, n, [](double d) { return d; });
+      r.constant = largestrealeigen(b, delta2.view());
     }
-    s = solve(corrected, options.axes, options.method, true);
+    const double c = r.constant;
+    WorkMatrix corrected = lingoes ? centred(distances, n, [c](double d) { return d * d + 2 * c; })
+                                   : centred(distances, n, [c](double d) { return (d + c) * (d + c); });
+    auto cb = corrected.view();
+    s = solve(cb, options.axes, options.method, true);
     r.negativesanalysed = s.negatives;
   }
   fill(s, n, r);

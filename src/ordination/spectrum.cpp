@@ -51,7 +51,7 @@ int krylovsize(int nev, int n) { return std::min(n, std::max(2 * nev + 1, 20)); 
 class CailliezOp {
  public:
   using Scalar = double;
-  CailliezOp(const Eigen::MatrixXd& d1, const Eigen::MatrixXd& d2) : d1_(d1), d2_(d2) {}
+  CailliezOp(Eigen::Ref<const Eigen::MatrixXd> d1, Eigen::Ref<const Eigen::MatrixXd> d2) : d1_(d1), d2_(d2) {}
   Eigen::Index rows() const { return 2 * d1_.rows(); }
   Eigen::Index cols() const { return 2 * d1_.rows(); }
   void perform_op(const double* in, double* out) const {
@@ -64,25 +64,24 @@ class CailliezOp {
   }
 
  private:
-  const Eigen::MatrixXd& d1_;
-  const Eigen::MatrixXd& d2_;
+  Eigen::Ref<const Eigen::MatrixXd> d1_;
+  Eigen::Ref<const Eigen::MatrixXd> d2_;
 };
 
 }  // namespace
 
-Eigenpairs alleigen(const Eigen::MatrixXd& b, bool vectors) {
-  const int n = static_cast<int>(b.rows());
-  Eigen::MatrixXd a = b;
+Eigenpairs alleigen(Eigen::Ref<Eigen::MatrixXd> a, bool vectors) {
+  const int n = static_cast<int>(a.rows()), lda = static_cast<int>(a.outerStride());
   Eigen::VectorXd w(n);
   const char* jobz = vectors ? "V" : "N";
   int lwork = -1, liwork = -1, info = 0, iworkquery = 0;
   double workquery = 0;
-  dsyevd_(jobz, "L", &n, a.data(), &n, w.data(), &workquery, &lwork, &iworkquery, &liwork, &info, 1, 1);
+  dsyevd_(jobz, "L", &n, a.data(), &lda, w.data(), &workquery, &lwork, &iworkquery, &liwork, &info, 1, 1);
   lwork = static_cast<int>(workquery);
   liwork = iworkquery;
   std::vector<double> work(static_cast<std::size_t>(std::max(lwork, 1)));
   std::vector<int> iwork(static_cast<std::size_t>(std::max(liwork, 1)));
-  dsyevd_(jobz, "L", &n, a.data(), &n, w.data(), work.data(), &lwork, iwork.data(), &liwork, &info, 1, 1);
+  dsyevd_(jobz, "L", &n, a.data(), &lda, w.data(), work.data(), &lwork, iwork.data(), &liwork, &info, 1, 1);
   if (info != 0) solverfailed("dsyevd " + std::to_string(info));
   Eigenpairs out;
   out.values = w.reverse();
@@ -90,7 +89,7 @@ Eigenpairs alleigen(const Eigen::MatrixXd& b, bool vectors) {
   return out;
 }
 
-Eigenpairs leadingeigen(const Eigen::MatrixXd& b, int k) {
+Eigenpairs leadingeigen(Eigen::Ref<const Eigen::MatrixXd> b, int k) {
   Spectra::DenseSymMatProd<double> op(b);
   Spectra::SymEigsSolver<Spectra::DenseSymMatProd<double>> solver(op, k, krylovsize(k, static_cast<int>(b.rows())));
   solver.init();
@@ -99,7 +98,7 @@ Eigenpairs leadingeigen(const Eigen::MatrixXd& b, int k) {
   return {solver.eigenvalues(), solver.eigenvectors()};
 }
 
-double smallesteigen(const Eigen::MatrixXd& b) {
+double smallesteigen(Eigen::Ref<const Eigen::MatrixXd> b) {
   Spectra::DenseSymMatProd<double> op(b);
   Spectra::SymEigsSolver<Spectra::DenseSymMatProd<double>> solver(op, 1, krylovsize(1, static_cast<int>(b.rows())));
   solver.init();
@@ -108,17 +107,23 @@ double smallesteigen(const Eigen::MatrixXd& b) {
   return solver.eigenvalues()(0);
 }
 
-bool nonebelow(const Eigen::MatrixXd& b, double t) {
-  const int n = static_cast<int>(b.rows());
-  Eigen::MatrixXd a = b;
-  a.diagonal().array() += t;
+bool nonebelow(Eigen::Ref<Eigen::MatrixXd> b, double t) {
+  const int n = static_cast<int>(b.rows()), lda = static_cast<int>(b.outerStride());
+  const Eigen::VectorXd diagonal = b.diagonal();
+  b.diagonal().array() += t;
   int info = 0;
-  dpotrf_("L", &n, a.data(), &n, &info, 1);
+  // dpotrf with "L" leaves the strictly upper triangle as it was.
+  dpotrf_("L", &n, b.data(), &lda, &info, 1);
   if (info < 0) solverfailed("dpotrf " + std::to_string(info));
-  return info == 0;
+  if (info == 0) return true;
+  b.diagonal() = diagonal;
+  lowertiles(b.rows(), [&b](Eigen::Index i, Eigen::Index j) {
+    if (i != j) b(i, j) = b(j, i);
+  });
+  return false;
 }
 
-int countbelow(const Eigen::MatrixXd& b, double t) {
+int countbelow(Eigen::Ref<const Eigen::MatrixXd> b, double t) {
   const int n = static_cast<int>(b.rows());
   Eigen::MatrixXd a = b;
   a.diagonal().array() += t;
@@ -150,7 +155,7 @@ int countbelow(const Eigen::MatrixXd& b, double t) {
   return negatives;
 }
 
-double largestrealeigen(const Eigen::MatrixXd& delta1, const Eigen::MatrixXd& delta2) {
+double largestrealeigen(Eigen::Ref<const Eigen::MatrixXd> delta1, Eigen::Ref<const Eigen::MatrixXd> delta2) {
   CailliezOp op(delta1, delta2);
   const int size = static_cast<int>(op.rows());
   Spectra::GenEigsSolver<CailliezOp> solver(op, 1, krylovsize(1, size));
