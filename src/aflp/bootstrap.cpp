@@ -207,6 +207,7 @@ void bootstraptables(RunContext& ctx, const BandData& d, const DistanceOptions& 
   const TableShape shape{RowSpan::Upper, threads, ctx.settings.rowsperblock(d.n)};
   FigureTable(options, figure, source.ceiling(), "bootstraptables").run(source, shape, t);
   each(0, t);
+  if (repetitions <= 0) return;
   ReplicateTables replicates(ctx, d, options, figure, repetitions);
   const FigureTable& table = replicates.table;
   ReplicateDraws& draws = replicates.draws;

@@ -58,50 +58,18 @@ double numberat(const std::string& path, long line, const std::string& field) {
   return v;
 }
 
-}  // namespace
+using Rows = std::vector<std::pair<long, std::vector<std::string>>>;
 
-double Coordinates::share(int axis) const {
-  return axis >= 1 && axis <= static_cast<int>(shares.size()) ? shares[static_cast<std::size_t>(axis - 1)] : kNaN;
-}
-
-std::string eigenvaluepath(const std::string& coordinatespath) {
-  static const std::string kEnd = ".pcoa.csv";
-  const std::size_t n = coordinatespath.size();
-  if (n < kEnd.size() || coordinatespath.compare(n - kEnd.size(), kEnd.size(), kEnd) != 0) return {};
-  return coordinatespath.substr(0, n - kEnd.size()) + ".eig.csv";
-}
-
-Coordinates readcoordinates(const std::string& path) {
+// The rows of a file read whole; error stop when it cannot be read.
+Rows readrows(const std::string& path, const std::string& kind) {
   std::string text;
   if (!readwhole(path, text))
-    throw ErrorStop(filefault("Error: can't open coordinates file " + path + " (readcoordinates)", path, errno));
-  const auto rows = csvrows(text);
-  if (rows.empty()) fail(path, 0, "the file is empty");
-  const auto& [headline, head] = rows.front();
-  bool header = head.size() >= 2 && trim(head[0]) == "name";
-  for (std::size_t k = 1; header && k < head.size(); ++k) header = trim(head[k]) == "axis" + std::to_string(k);
-  if (!header) fail(path, headline, "the header is not name,axis1,axis2,...");
-  Coordinates c;
-  const std::size_t axes = head.size() - 1;
-  c.axes.resize(axes);
-  for (std::size_t r = 1; r < rows.size(); ++r) {
-    const auto& [line, f] = rows[r];
-    if (f.size() != axes + 1)
-      fail(path, line, fieldcount(f.size(), axes + 1));
-    c.names.push_back(f[0]);
-    for (std::size_t a = 0; a < axes; ++a) c.axes[a].push_back(numberat(path, line, f[a + 1]));
-  }
-  if (c.names.empty()) fail(path, 0, "no strain in the file");
-  const std::string eig = eigenvaluepath(path);
-  if (!eig.empty() && readwhole(eig, text)) readshares(eig, c);
-  return c;
+    throw ErrorStop(filefault("Error: can't open " + kind + " file " + path + " (readcoordinates)", path, errno));
+  return csvrows(text);
 }
 
-void readshares(const std::string& path, Coordinates& c) {
-  std::string text;
-  if (!readwhole(path, text))
-    throw ErrorStop(filefault("Error: can't open eigenvalue file " + path + " (readcoordinates)", path, errno));
-  const auto rows = csvrows(text);
+// The shares of an eigenvalue file's rows.
+void sharesfrom(const std::string& path, const Rows& rows, Coordinates& c) {
   if (rows.empty()) fail(path, 0, "the file is empty");
   const auto& [headline, head] = rows.front();
   static const std::vector<std::string> kHeader{"axis", "eigenvalue", "share", "cumulative"};
@@ -121,6 +89,45 @@ void readshares(const std::string& path, Coordinates& c) {
   }
   c.shares = std::move(shares);
 }
+
+}  // namespace
+
+double Coordinates::share(int axis) const {
+  return axis >= 1 && axis <= static_cast<int>(shares.size()) ? shares[static_cast<std::size_t>(axis - 1)] : kNaN;
+}
+
+std::string eigenvaluepath(const std::string& coordinatespath) {
+  static const std::string kEnd = ".pcoa.csv";
+  const std::size_t n = coordinatespath.size();
+  if (n < kEnd.size() || coordinatespath.compare(n - kEnd.size(), kEnd.size(), kEnd) != 0) return {};
+  return coordinatespath.substr(0, n - kEnd.size()) + ".eig.csv";
+}
+
+Coordinates readcoordinates(const std::string& path) {
+  const Rows rows = readrows(path, "coordinates");
+  if (rows.empty()) fail(path, 0, "the file is empty");
+  const auto& [headline, head] = rows.front();
+  bool header = head.size() >= 2 && trim(head[0]) == "name";
+  for (std::size_t k = 1; header && k < head.size(); ++k) header = trim(head[k]) == "axis" + std::to_string(k);
+  if (!header) fail(path, headline, "the header is not name,axis1,axis2,...");
+  Coordinates c;
+  const std::size_t axes = head.size() - 1;
+  c.axes.resize(axes);
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    const auto& [line, f] = rows[r];
+    if (f.size() != axes + 1)
+      fail(path, line, fieldcount(f.size(), axes + 1));
+    c.names.push_back(f[0]);
+    for (std::size_t a = 0; a < axes; ++a) c.axes[a].push_back(numberat(path, line, f[a + 1]));
+  }
+  if (c.names.empty()) fail(path, 0, "no strain in the file");
+  const std::string eig = eigenvaluepath(path);
+  std::string text;
+  if (!eig.empty() && readwhole(eig, text)) sharesfrom(eig, csvrows(text), c);
+  return c;
+}
+
+void readshares(const std::string& path, Coordinates& c) { sharesfrom(path, readrows(path, "eigenvalue"), c); }
 
 namespace {
 
