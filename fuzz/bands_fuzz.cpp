@@ -42,12 +42,10 @@ bool smallheader(std::string_view text) {
 }
 
 void readonce(const std::string& path, ReadMode mode) {
-  HeadlessWindowSystem ws;
-  CFile report(std::fopen("/dev/null", "wb"));
-  RunContext ctx{ws, report};
   try {
-    const BandData d = readbands(ctx, path, mode);
-    const RealTable presence = readbandvalues(ctx, path);
+    SilentBands silent;
+    const BandData d = readbands(path, mode, silent);
+    const RealTable presence = readbandvalues(path);
     if (d.n < 1 || d.m < 1 || presence.rows() != d.n || presence.cols() != d.m || d.bits.rows() != d.n ||
         d.bits.bits() != d.m)
       fuzz::finding("tables do not match the header");

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "aflp/module.h"
+#include "runs/catalogue.h"
 #include "core/convert.h"
 #include "core/textio.h"
 #include "core/windowsystem.h"
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       auto& a = f.store.answers;
       if (texttoint(a[6]) > 20) a[6] = std::to_string(20);
       if (texttoreal(a[3]) > 4) a[3] = std::to_string(4);
-      module(f, option);
+      return module(f, option);
     };
     const CommandFileResult result = runcommandfile(frame, setup.commandfile);
     if (result.status == CommandFileResult::Status::Completed && frame.files.temporaryreportopen())

@@ -8,7 +8,8 @@
 #   scripts/outputs-digest.sh build-before /tmp/a > a.txt
 #   scripts/outputs-digest.sh build /tmp/b > b.txt && diff a.txt b.txt
 #
-# The clock's parts of the reports (banner times, report names) are masked.
+# The clock's parts of the reports (banner times, report names) and the
+# folder WORK are masked in the reports, standard output and error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
@@ -19,6 +20,7 @@ rm -rf "$work" && mkdir -p "$work/in"
 cd "$work/in"
 cp "$root/examples/strains.txt" "$root/tests/golden/bands.txt" "$root/tests/data/ordination/"*.txt .
 cp "$root/tests/data/trees/"*.matD "$root/tests/data/trees/"*.reps .
+for t in plane9 bands9; do (echo 9; cat $t.txt) > $t.phy; rm $t.txt; done  # square tables
 python3 "$root/scripts/makebands.py" 120 700 sim.txt --seed 5
 python3 "$root/scripts/makebands.py" 9 33000 wide.txt --seed 6
 export LORVANE_SEED=2026 XDG_DATA_HOME=$work/xdg QT_QPA_PLATFORM=offscreen
@@ -31,6 +33,7 @@ run() {
   n=$((n + 1))
   local dir=$work/runs/$(printf '%03d' $n)-$name
   mkdir -p "$dir" && cp -p "$work/in/"* "$dir/"
+  for c in "$dir"/*.cmd; do [ -e "$c" ] && sed -i "s|@DIR@|$dir|g" "$c"; done
   local status=0
   (cd "$dir" && XDG_DATA_HOME=$dir/xdg "$@" >"$dir/stdout" 2>"$dir/stderr") || status=$?
   echo "$status" >"$dir/status"
@@ -50,7 +53,7 @@ for threads in 1 2; do
   done
   run boot-wide-$threads "$cli" bootstrap --sites 6 --replicates 3 --seed 11 $t wide.txt
   run btree-wide-$threads "$cli" bootstrap-tree --sites 6 --replicates 5 --seed 11 $t wide.txt
-  for f in integers.matD strains50.matD ties.matD zero.matD negative.matD plane9.txt; do
+  for f in integers.matD strains50.matD ties.matD zero.matD negative.matD plane9.phy; do
     run tree-$f-$threads "$cli" tree --svg p.svg $t $f
     run tree-u-$f-$threads "$cli" tree --method upgma $t $f
     run conv-$f-$threads "$cli" convert $t $f
@@ -62,7 +65,7 @@ for threads in 1 2; do
   done
   run tree-sup-$threads "$cli" tree --support strains50.matD.reps --consensus $t strains50.matD
   run tree-sup2-$threads "$cli" tree --method upgma --support integers.matD.reps $t integers.matD
-  run mantel-$threads "$cli" mantel --permutations 199 --seed 3 $t plane9.txt bands9.txt
+  run mantel-$threads "$cli" mantel --permutations 199 --seed 3 $t plane9.phy bands9.phy
   run mantel-s-$threads "$cli" mantel --method spearman --permutations 99 $t strains50.matD strains50.matD
 done
 
@@ -72,7 +75,7 @@ cat >"$work/in/all.cmd" <<'EOF'
 all
 1
 6
-strains.txt
+@DIR@/strains.txt
 6
 0.25
 2
@@ -81,7 +84,7 @@ strains.txt
 ----------
 1
 6
-bands.txt
+@DIR@/bands.txt
 3
 
 3x
@@ -90,23 +93,16 @@ bands.txt
 ----------
 1
 6
-bands.txt
+@DIR@/bands.txt
 3
 
 4
+
+
 ----------
 2
 6
-strains.txt
-6
-1e300
-2
-1
-5
-----------
-2
-6
-sim.txt
+@DIR@/sim.txt
 5
 
 1
@@ -115,14 +111,14 @@ sim.txt
 ----------
 3
 4
-strains50.matD
+@DIR@/strains50.matD
 2
-strains50.matD.reps
+@DIR@/strains50.matD.reps
 1
 ----------
 4
 7
-strains.txt
+@DIR@/strains.txt
 6
 0.5
 3
@@ -132,7 +128,7 @@ strains.txt
 ----------
 4
 7
-sim.txt
+@DIR@/sim.txt
 6
 
 2
@@ -142,33 +138,43 @@ sim.txt
 ----------
 5
 2
-integers.matD
+@DIR@/integers.matD
 3
 ----------
 6
 3
-plane9.txt
+@DIR@/plane9.phy
 
 1
 ----------
 7
 4
-plane9.txt
-bands9.txt
+@DIR@/plane9.phy
+@DIR@/bands9.phy
 49
 2
 ----------
+2
+6
+@DIR@/strains.txt
+6
+1e300
+2
+1
+5
 EOF
 # The desktop program shows an error box for a failed run: its file leaves
 # out the block that fails (K of 1e300).
-awk 'BEGIN { RS = "----------\n"; ORS = RS } !/1e300/' "$work/in/all.cmd" >"$work/in/good.cmd"
+awk 'BEGIN { RS = "----------\n"; ORS = RS } NF && !/1e300/' "$work/in/all.cmd" | sed '$ d' >"$work/in/good.cmd"
 for threads in 1 2; do
   run cmd-cli-$threads env LORVANE_THREADS=$threads "$cli" all.cmd
   if [ -x "$desktop" ]; then
-    run cmd-desktop-$threads env LORVANE_THREADS=$threads timeout 120 "$desktop" -f good.cmd
+    run cmd-desktop-$threads env LORVANE_THREADS=$threads timeout 60 "$desktop" -f good.cmd
   fi
 done
-run example-cmd sh -c "sed 's|@INPUT@|strains.txt|' '$root/examples/example.cmd' > ex.cmd && '$cli' ex.cmd"
+cp "$root/examples/example.cmd" "$work/in/ex.cmd"
+sed -i 's|@INPUT@|@DIR@/strains.txt|' "$work/in/ex.cmd"
+run example-cmd "$cli" ex.cmd
 
 # The digests: the inputs' copies are left out, the reports' clock masked.
 cd "$work/runs"
@@ -177,10 +183,12 @@ for dir in */; do
   find "$dir" -type f | sort | while read -r f; do
     base=$(basename "$f")
     [ -e "$work/in/$base" ] && cmp -s "$f" "$work/in/$base" && continue
+    case "$base" in *.cmd) continue;; esac
     case "$f" in
-      */xdg/*)
+      */xdg/*|*/stdout|*/stderr)
         name=$(echo "${f#"$dir"/}" | sed -E 's/[0-9]{2}-[0-9]{2}-[0-9]{2}/HH-MM-SS/')
-        sum=$(sed -E 's/[0-9]{2}:[0-9]{2}:[0-9]{2}/HH:MM:SS/g; s/[0-9]{2}-[0-9]{2}-[0-9]{2}/HH-MM-SS/g; s/(19|20)[0-9]{2}/YYYY/g; s/(Mon|Tue|Wed|Thu|Fri|Sat|Sun) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) +[0-9]+/DATE/g' "$f" | sha256sum | cut -c1-16)
+        sum=$(sed -E "s|$work|WORK|g; s/[0-9]{2}:[0-9]{2}:[0-9]{2}/HH:MM:SS/g; s/[0-9]{2}-[0-9]{2}-[0-9]{2}/HH-MM-SS/g;
+                      s|[0-9]{2}/[0-9]{2}/[0-9]{2}  [0-9]{2}/[0-9]{2}|DD/MM/YY  HH/MM|g" "$f" | sha256sum | cut -c1-16)
         echo "$dir/$name $sum";;
       *) echo "${f} $(sha256sum <"$f" | cut -c1-16)";;
     esac

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "testutil.h"
-#include "aflp/module.h"
+#include "runs/catalogue.h"
 #include "core/datafile.h"
 #include "core/messages.h"
 #include "core/textio.h"
@@ -64,8 +64,7 @@ TEST(ParameterLayout, UnbalancedBracketsEndTheSplitAtTheFaultyPair) {
   EXPECT_TRUE(s.labels[2].empty() && s.descriptors[2].empty());
   // A descriptor without its "]", at the end of the text.
   EXPECT_EQ(splitlayout("Input file\n[text,,]Length\n[int,0,", 2).found, 1);
-  EXPECT_EQ(splitlayout(kSimpleLayout, 6).found, 6);
-  EXPECT_EQ(splitlayout(kBootstrapLayout, 6).found, 6);
+  for (const OptionDescription& d : catalogue().all()) EXPECT_EQ(splitlayout(d.layout(), d.count()).found, d.count());
 }
 
 }  // namespace

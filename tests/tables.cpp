@@ -69,8 +69,9 @@ void lecmat(RealTable& t, const std::string& path) {
   }
 }
 
-RealTable readbandvalues(RunContext& ctx, const std::string& path) {
-  const BandData d = readbands(ctx, path, ReadMode::Simple);  // its scratch file stays while d does
+RealTable readbandvalues(const std::string& path) {
+  SilentBands silent;
+  const BandData d = readbands(path, ReadMode::Simple, silent);  // its scratch file stays while d does
   RealTable t = taballoc(d.n, d.m);
   lecmat(t, d.scratch.path());
   return t;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "aflp/bands.h"
 #include "core/runcontext.h"
 #include "core/textio.h"
 
@@ -51,6 +52,12 @@ void lecmat(RealTable& t, const std::string& path);
 
 // The band values (0 to 9) of a band-pattern file as the reader stores them
 // in its scratch file (read in the simple computation's way).
-RealTable readbandvalues(RunContext& ctx, const std::string& path);
+RealTable readbandvalues(const std::string& path);
+
+// A band reader's events, not told to anyone.
+struct SilentBands : BandEvents {
+  void counts(int, int) override {}
+  void strain(int, const std::string&) override {}
+};
 
 }  // namespace lorvane

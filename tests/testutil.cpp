@@ -1,5 +1,8 @@
 #include "testutil.h"
 
+#include "runs/catalogue.h"
+#include "runs/distanceruns.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -67,6 +70,15 @@ void RecordingWindowSystem::log(const std::string& what) {
   if (!report_) return;
   std::fflush(report_->get());
   timeline.push_back(what + " @" + std::to_string(std::ftell(report_->get())));
+}
+
+void calcdist(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor, int binary) {
+  lorvane::calcdist(ctx, DistanceRequest{path, r, k, static_cast<DistanceIndex>(index), jukescantor == 1, binary == 1});
+}
+
+void calcboot(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor, int replicates) {
+  lorvane::calcboot(ctx,
+                    BootstrapRequest{path, r, k, static_cast<DistanceIndex>(index), jukescantor == 1, replicates});
 }
 
 std::string errorstopof(const std::function<void()>& call) {
@@ -150,14 +162,14 @@ Run runprogram(const std::string& command, const std::string& folder) {
   return r;
 }
 
-std::string OptionRunner::run(Entry entry, int option, const std::vector<std::string>& answers) {
-  std::array<std::string, 11> a{};
+std::string OptionRunner::run(int option, const std::vector<std::string>& answers) {
+  Answers a{};
   for (std::size_t k = 0; k < answers.size(); ++k) a[k + 1] = answers[k];
   CFile report(std::fopen((dir / "report").c_str(), "wb"));
   RunContext ctx{ws, report, settings};
   error.clear();
   try {
-    entry(ctx, a, option);
+    catalogue().find(option)->run(ctx, a);
   } catch (const ErrorStop& e) {
     error = e.what();
   }

@@ -38,6 +38,11 @@ class TempDir {
 // The message of the error stop the call raised; empty when it raised none.
 std::string errorstopof(const std::function<void()>& call);
 
+// The simple and bootstrap computations with their answers as the numbers
+// of a command file (index 1 Jaccard, 2 Dice, 3 Nei & Li; 1 for yes).
+void calcdist(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor, int binary);
+void calcboot(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor, int replicates);
+
 std::string readfile(const std::string& path);
 void writefile(const std::string& path, const std::string& content);
 bool exists(const std::string& path);
@@ -104,16 +109,15 @@ class RecordingWindowSystem : public HeadlessWindowSystem {
   CFile* report_ = nullptr;
 };
 
-// Runs an option's entry (the answers in slots 1 on) in a scratch folder
+// Runs a registered option (the answers in slots 1 on) in a scratch folder
 // with a recording window system: the report lines it wrote, and the
 // message of the error stop it raised in `error` (empty when none).
 struct OptionRunner {
-  using Entry = bool (*)(RunContext&, const std::array<std::string, 11>&, int);
   TempDir dir;
   RecordingWindowSystem ws;
   ComputeSettings settings;
   std::string error;
-  std::string run(Entry entry, int option, const std::vector<std::string>& answers);
+  std::string run(int option, const std::vector<std::string>& answers);
 };
 
 // Result of running a program.

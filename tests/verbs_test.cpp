@@ -188,7 +188,7 @@ TEST(Verbs, UsageErrorsExit64NamingTheOption) {
       {"convert --format nexus t", "--format nexus: expected phylip, phylip-lower or csv"},
       {"pcoa --correction 3 t", "--correction 3: expected none, lingoes or cailliez"},
       {"pcoa --axes 0 t", "--axes 0: expected a whole number of 1 or more"},
-      {"mantel --permutations -1 a b", "--permutations -1: expected a whole number of 0 or more"},
+      {"mantel --permutations -1 a b", "--permutations -1: expected a whole number from 0 to 100000000"},
       {"mantel --method kendall a b", "--method kendall: expected pearson or spearman"},
       {"mantel --seed 1 a", "missing TABLEB"},
       {"mantel a b c", "TABLEA and TABLEB only, not \"c\""},

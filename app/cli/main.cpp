@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 
-#include "aflp/module.h"
 #include "core/interrupt.h"
 #include "core/terminal.h"
 #include "core/windowsystem.h"
@@ -18,6 +17,7 @@
 #include "frame/frame.h"
 #include "frame/startup.h"
 #include "ordination/linalgthreads.h"
+#include "runs/catalogue.h"
 #include "verbs.h"
 
 namespace {
@@ -144,13 +144,9 @@ int runverb(const lorvane::Verb& verb, int argc, const char* const* argv) {
                                    call.seed ? call.seed->c_str() : std::getenv("LORVANE_SEED"),
                                    std::getenv("LORVANE_KERNEL"));
   frame.outputfolder = call.outputdir;
+  frame.keepresults = !call.picture.empty();
   registermodule(frame);
-  if (verb.option == 0) return runcommandfilestatus(frame, call.operand);
-  if (!verbavailable(frame, verb)) {
-    frame.shutdown();
-    std::fprintf(stderr, "lorvane-cli %s: verb not available yet\n", std::string(verb.name).c_str());
-    return kExitUsage;
-  }
+  if (!verb.option) return runcommandfilestatus(frame, call.operand);
   return runverboption(frame, call);
 }
 

@@ -1,93 +1,38 @@
 #include "verbs.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "core/interrupt.h"
 #include "core/messages.h"
-#include "core/textio.h"
 #include "drawing/scatter.h"
 #include "drawing/scene.h"
 #include "frame/startup.h"
+#include "runs/catalogue.h"
 
 namespace lorvane {
 
-namespace {
-
-using K = ValueKind;
-
-// The options every verb takes, listed after its own.
-const std::vector<VerbOption>& commonoptions() {
-  static const std::vector<VerbOption> options{
-      {"--threads", "N", K::Threads, 0, "compute with N threads (default: every processor)"},
-      {"--quiet", "", K::Quiet, 0, "no progress bar, no information messages (errors and warnings stay)"},
-      {"--output-dir", "DIR", K::OutputDir, 0,
-       "write the output files into the folder DIR instead of beside the input (same names)"},
-      {"--help", "", K::Help, 0, "this help"},
-  };
-  return options;
+std::vector<const Parameter*> Verb::operands() const {
+  std::vector<const Parameter*> list;
+  if (!option) return list;
+  for (int k = 1; k <= option->count(); ++k)
+    if (const Parameter* p = option->slot(k); p && p->kind == ParameterKind::Path && p->option.empty())
+      list.push_back(p);
+  return list;
 }
-
-// The answers of the distance computations, shared by the verbs that run them.
-VerbOption indexoption(bool neili) {
-  if (neili)
-    return {"--index", "jaccard|dice|neili", K::Choice, 4, "similarity index; neili: the Nei & Li distance (default jaccard)",
-            false, 1, {"jaccard", "dice", "neili"}};
-  return {"--index", "jaccard|dice", K::Choice, 4, "similarity index (default jaccard)", false, 1, {"jaccard", "dice"}};
-}
-const VerbOption kSites{"--sites", "R", K::Integer, 2, "length of the recognition sites, 1 or more (required)", true, 1};
-const VerbOption kK{"--k", "K", K::Real, 3, "K value, 0 or more (default 1.0)"};
-const VerbOption kReplicates{"--replicates", "N", K::Integer, 6, "number of bootstrap replicates (required)", true, 1};
-const VerbOption kSeed{"--seed", "S", K::Seed, 0,
-                       "seed of the random generator, 0 to 4294967295 (default: LORVANE_SEED, else the clock); "
-                       "the report gives the seed used"};
-const VerbOption kSvg{"--svg", "FILE", K::Picture, 0, "also an SVG picture: the tree beside the heat map of TABLE"};
-const VerbOption kSvgTree{"--svg", "FILE", K::Picture, 0,
-                          "also an SVG picture of the tree with its support (no table file, so no heat map)"};
-const VerbOption kSvgScatter{"--svg", "FILE", K::Picture, 0,
-                             "also an SVG picture: the scatter of the strains on axes 1 and 2"};
-
-}  // namespace
 
 const std::vector<Verb>& verbs() {
-  static const std::vector<Verb> table{
-      {"distance", 1, 6, "BANDFILE", 1, "distance, similarity and shared-band tables of every pair of strains",
-       {indexoption(true), kSites, kK,
-        {"--jc", "", K::Flag, 5, "also the Jukes-Cantor correction of the Dice distance"},
-        {"--binary", "", K::Flag, 6, "binary matrix files instead of text tables"}}},
-      {"bootstrap", 2, 6, "BANDFILE", 1, "distance tables of bootstrap replicates of the bands",
-       {indexoption(false), kSites, kK, kReplicates, kSeed}},
-      {"tree", 3, 4, "TABLE", 1, "tree from a distance table",
-       {{"--method", "nj|upgma", K::Choice, 2, "neighbor-joining or UPGMA (default nj)", false, 1, {"nj", "upgma"}},
-        {"--support", "REPLICATES", K::Path, 3, "file of replicate tables: support of each edge"},
-        {"--consensus", "", K::Flag, 4, "also the consensus of the replicate trees"},
-        kSvg}},
-      {"bootstrap-tree", 4, 7, "BANDFILE", 1, "tree with bootstrap support, straight from the bands",
-       {indexoption(true), kSites, kK, {"--jc", "", K::Flag, 5, "the Jukes-Cantor correction of the Dice distance"},
-        kReplicates, kSeed,
-        {"--method", "nj|upgma", K::Choice, 7, "neighbor-joining or UPGMA (default nj)", false, 1, {"nj", "upgma"}},
-        kSvgTree}},
-      {"convert", 5, 2, "TABLE", 1, "distance table in another format",
-       {{"--format", "phylip|phylip-lower|csv", K::Choice, 2, "PHYLIP square, lower-triangular or CSV (default phylip)",
-         false, 1, {"phylip", "phylip-lower", "csv"}}}},
-      {"pcoa", 6, 3, "TABLE", 1, "principal coordinates of a distance table",
-       {{"--axes", "K", K::Integer, 2, "number of axes, 1 to the number of strains (default 3)"},
-        {"--correction", "none|lingoes|cailliez", K::Choice, 3,
-         "correction of a table that is not Euclidean (default none)", false, 0, {"none", "lingoes", "cailliez"}},
-        kSvgScatter}},
-      {"mantel", 7, 4, "TABLEA", 1, "Mantel test between two distance tables of the same strains",
-       {{"--permutations", "N", K::Integer, 3, "number of permutations, 0 or more (default 999)", false, 0},
-        {"--method", "pearson|spearman", K::Choice, 4, "correlation (default pearson)", false, 1,
-         {"pearson", "spearman"}},
-        kSeed},
-       "TABLEB", 2},
-      {"run", 0, 0, "COMMANDFILE", 0, "the runs of a command file (the batch form)", {}},
-  };
+  static const std::vector<Verb> table = [] {
+    std::vector<Verb> v;
+    for (const OptionDescription& d : catalogue().all()) v.push_back(Verb{d.verb, d.summary, &d});
+    v.push_back(Verb{"run", "the runs of a command file (the batch form)", nullptr});
+    return v;
+  }();
   return table;
 }
 
@@ -98,7 +43,25 @@ const Verb* findverb(int argc, const char* const* argv) {
   return nullptr;
 }
 
+const std::vector<CommonOption>& commonoptions() {
+  using C = CommonOption::Kind;
+  static const std::vector<CommonOption> options{
+      {"--threads", "N", "compute with N threads (default: every processor)", C::Threads,
+       "Compute with\n.I N\nthreads (every verb). Default: every processor."},
+      {"--quiet", "", "no progress bar, no information messages (errors and warnings stay)", C::Quiet,
+       "No progress bar and no information messages (every verb). Errors and\nwarnings are still written."},
+      {"--output-dir", "DIR", "write the output files into the folder DIR instead of beside the input (same names)",
+       C::OutputDir,
+       "Write the output files into the existing folder\n.I DIR\nunder the names they would have beside the input "
+       "(every verb). The\nreport names every path."},
+      {"--help", "", "this help", C::Help, "The verb's options."},
+  };
+  return options;
+}
+
 namespace {
+
+using K = ParameterKind;
 
 // A whole decimal number from `minimum` to `maximum`, digits only.
 std::optional<long long> wholenumber(std::string_view text, long long minimum, long long maximum) {
@@ -129,72 +92,120 @@ std::string joined(const std::vector<std::string_view>& words, const char* last)
   return s;
 }
 
-// The answer of an option's value, or a usage error.
-std::string answerof(const VerbOption& o, const std::string& value, const std::string& startfolder,
+// A path given on the command line, whole; an answer holds at most 255
+// characters, so a longer path (which would be cut to another file's name)
+// is a usage error.
+std::string wholepath(std::string_view name, const std::string& value, const std::string& startfolder,
+                      std::string& error) {
+  std::string path = absolutepath(value, startfolder);
+  if (path.size() > 255) error = std::string(name) + ": the path " + path + " is longer than 255 characters";
+  return path;
+}
+
+// The answer of a parameter's value, or a usage error.
+std::string answerof(const Parameter& p, const std::string& value, const std::string& startfolder,
                      std::string& error) {
-  const std::string name(o.name);
-  switch (o.kind) {
+  const std::string name(p.option);
+  switch (p.kind) {
     case K::Choice:
-      for (std::size_t k = 0; k < o.choices.size(); ++k)
-        if (const std::string answer = std::to_string(o.minimum + static_cast<long long>(k));
-            value == o.choices[k] || value == answer)
+      for (std::size_t k = 0; k < p.choices.size(); ++k)
+        if (const std::string answer = std::to_string(p.minimum + static_cast<long long>(k));
+            value == p.choices[k] || value == answer)
           return answer;
-      error = name + " " + value + ": expected " + joined(o.choices, " or ");
+      error = name + " " + value + ": expected " + joined(p.choices, " or ");
       return {};
     case K::Integer:
-      if (!wholenumber(value, o.minimum, 2147483647))
-        error = name + " " + value + ": expected a whole number of " + std::to_string(o.minimum) + " or more";
+    case K::Count:
+      if (!wholenumber(value, p.minimum, p.maximum))
+        error = name + " " + value + ": expected a whole number " +
+                (p.maximum == INT_MAX ? "of " + std::to_string(p.minimum) + " or more"
+                                      : "from " + std::to_string(p.minimum) + " to " + std::to_string(p.maximum));
       return value;
     case K::Real:
       if (!realofzeroormore(value)) error = name + " " + value + ": expected a number of 0 or more";
       return value;
-    case K::Path: {
-      std::string path = absolutepath(value, startfolder);
-      // An answer holds at most 255 characters: a longer path would be cut
-      // to another file's name.
-      if (path.size() > 255) error = name + ": the path " + path + " is longer than 255 characters";
-      return path;
-    }
+    case K::Flag:
+      return "1";
+    case K::Path:
+      return wholepath(p.option, value, startfolder, error);
     default:
       return {};
   }
 }
 
-// An option and its value (empty for options without one) into the call.
-void takeoption(VerbCall& call, const VerbOption& o, const std::string& value, const std::string& startfolder) {
-  const std::string name(o.name);
-  switch (o.kind) {
-    case K::Flag:
-      call.answers[static_cast<std::size_t>(o.slot)].assign(1, '1');
-      break;
-    case K::Quiet:
-      call.quiet = true;
-      break;
-    case K::Help:
-      call.help = true;
-      break;
+void takeparameter(VerbCall& call, const Parameter& p, const std::string& value, const std::string& startfolder) {
+  switch (p.kind) {
     case K::Seed:
       if (!wholenumber(value, 0, 4294967295LL))
-        call.error = name + " " + value + ": expected a whole number from 0 to 4294967295";
+        call.error = std::string(p.option) + " " + value + ": expected a whole number from 0 to 4294967295";
       call.seed = value;
       break;
-    case K::Threads:
+    case K::Picture:
+      call.picture = wholepath(p.option, value, startfolder, call.error);
+      break;
+    default:
+      call.answers[static_cast<std::size_t>(p.slot)] = answerof(p, value, startfolder, call.error);
+  }
+}
+
+void takecommon(VerbCall& call, const CommonOption& o, const std::string& value, const std::string& startfolder) {
+  const std::string name(o.name);
+  switch (o.kind) {
+    case CommonOption::Kind::Quiet:
+      call.quiet = true;
+      break;
+    case CommonOption::Kind::Help:
+      call.help = true;
+      break;
+    case CommonOption::Kind::Threads:
       if (!wholenumber(value, 1, 1024)) call.error = name + " " + value + ": expected a whole number from 1 to 1024";
       call.threads = value;
       break;
-    case K::OutputDir:
+    case CommonOption::Kind::OutputDir:
       call.outputdir = absolutepath(value, startfolder);
       if (std::error_code ec; !std::filesystem::is_directory(call.outputdir, ec))
         call.error = name + " " + value + ": not a folder";
       break;
-    case K::Picture: {
-      VerbOption path{o.name, o.metavar, K::Path};
-      call.picture = answerof(path, value, startfolder, call.error);
-      break;
+  }
+}
+
+// The parameter or common option named by a token, with whether it takes a value.
+struct Named {
+  const Parameter* parameter = nullptr;
+  const CommonOption* common = nullptr;
+  std::string_view metavar() const { return parameter ? std::string_view(metavartext) : common->metavar; }
+  bool takesvalue() const { return parameter ? parameter->kind != K::Flag : !common->metavar.empty(); }
+  std::string metavartext;
+};
+
+std::optional<Named> findoption(const Verb& verb, std::string_view name) {
+  if (verb.option)
+    for (const Parameter& p : verb.option->parameters)
+      if (!p.option.empty() && p.option == name) return Named{&p, nullptr, p.valuename()};
+  for (const CommonOption& o : commonoptions())
+    if (o.name == name) return Named{nullptr, &o, {}};
+  return std::nullopt;
+}
+
+void takeoperands(VerbCall& call, const Verb& verb, const std::vector<std::string>& operands,
+                  const std::string& startfolder) {
+  std::vector<const Parameter*> wanted = verb.operands();
+  std::string_view first = verb.option ? std::string_view{} : std::string_view("COMMANDFILE");
+  std::vector<std::string_view> names;
+  for (const Parameter* p : wanted) names.push_back(p->metavar);
+  if (names.empty()) names.push_back(first);
+  if (operands.size() < names.size()) {
+    call.error = "missing " + std::string(names[operands.size()]);
+  } else if (operands.size() > names.size()) {
+    call.error = (names.size() == 1 ? "one " + std::string(names[0])
+                                    : std::string(names[0]) + " and " + std::string(names[1])) +
+                 " only, not \"" + operands[names.size()] + "\"";
+  } else {
+    for (std::size_t k = 0; k < names.size(); ++k) {
+      const std::string path = wholepath(names[k], operands[k], startfolder, call.error);
+      if (k == 0) call.operand = path;
+      if (k < wanted.size()) call.answers[static_cast<std::size_t>(wanted[k]->slot)] = path;
     }
-    default:
-      call.answers[static_cast<std::size_t>(o.slot)] = answerof(o, value, startfolder, call.error);
-      break;
   }
 }
 
@@ -204,12 +215,6 @@ VerbCall parseverb(const Verb& verb, int argc, const char* const* argv, const st
   VerbCall call;
   call.verb = &verb;
   const std::string prefix = "lorvane-cli " + std::string(verb.name) + ": ";
-  auto find = [&](std::string_view name) -> const VerbOption* {
-    for (const auto* list : {&verb.options, &commonoptions()})
-      for (const VerbOption& o : *list)
-        if (o.name == name) return &o;
-    return nullptr;
-  };
   std::vector<std::string> operands;
   bool optionsend = false;
   for (int i = 2; i < argc && call.error.empty(); ++i) {
@@ -227,82 +232,79 @@ VerbCall parseverb(const Verb& verb, int argc, const char* const* argv, const st
       value = token.substr(eq + 1);
       token.resize(eq);
     }
-    const VerbOption* o = find(token);
+    const std::optional<Named> o = findoption(verb, token);
     if (!o) {
       call.error = "unknown option " + token;
       break;
     }
-    const bool takesvalue = !o->metavar.empty();
-    if (!takesvalue && value) {
+    if (!o->takesvalue() && value) {
       call.error = token + " takes no value";
       break;
     }
-    if (takesvalue && !value) {
+    if (o->takesvalue() && !value) {
       if (i + 1 >= argc) {
-        call.error = token + " needs a value: " + token + " " + std::string(o->metavar);
+        call.error = token + " needs a value: " + token + " " + std::string(o->metavar());
         break;
       }
       value = argv[++i];
     }
-    takeoption(call, *o, value.value_or(""), startfolder);
+    if (o->parameter)
+      takeparameter(call, *o->parameter, value.value_or(""), startfolder);
+    else
+      takecommon(call, *o->common, value.value_or(""), startfolder);
   }
   if (call.help) {
     call.error.clear();
     return call;
   }
-  if (call.error.empty()) {
-    const std::size_t wanted = verb.operand2.empty() ? 1 : 2;
-    if (operands.size() < wanted) {
-      call.error = "missing " + std::string(operands.empty() ? verb.operand : verb.operand2);
-    } else if (operands.size() > wanted) {
-      call.error = (wanted == 1 ? "one " + std::string(verb.operand)
-                                : std::string(verb.operand) + " and " + std::string(verb.operand2)) +
-                   " only, not \"" + operands[wanted] + "\"";
-    } else {
-      VerbOption operand{verb.operand, verb.operand, K::Path};
-      call.operand = answerof(operand, operands[0], startfolder, call.error);
-      if (verb.operandslot > 0) call.answers[static_cast<std::size_t>(verb.operandslot)] = call.operand;
-      if (wanted == 2) {
-        VerbOption second{verb.operand2, verb.operand2, K::Path};
-        call.answers[static_cast<std::size_t>(verb.operandslot2)] = answerof(second, operands[1], startfolder, call.error);
-      }
-    }
-  }
-  for (const VerbOption& o : verb.options)
-    if (call.error.empty() && o.required && call.answers[static_cast<std::size_t>(o.slot)].empty())
-      call.error = "missing " + std::string(o.name) + " " + std::string(o.metavar);
+  if (call.error.empty()) takeoperands(call, verb, operands, startfolder);
+  if (verb.option)
+    for (const Parameter& p : verb.option->parameters)
+      if (call.error.empty() && p.required && !p.option.empty() && call.answers[static_cast<std::size_t>(p.slot)].empty())
+        call.error = "missing " + std::string(p.option) + " " + p.valuename();
   if (!call.error.empty())
     call.error = prefix + call.error + "\nTry 'lorvane-cli " + std::string(verb.name) + " --help'.\n";
   return call;
 }
 
+namespace {
+
+// "  --name VALUE", padded to the help text's column, then the help text.
+std::string helpline(std::string_view name, std::string_view value, std::string_view help) {
+  std::string left = "  ";
+  left.append(name);
+  if (!value.empty()) left.append(" ").append(value);
+  left.resize(std::max<std::size_t>(left.size() + 2, 30), ' ');
+  return left.append(help).append("\n");
+}
+
+}  // namespace
+
 std::string verbhelp(const Verb& verb) {
   std::string summary(verb.summary);
   summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
-  std::string operands(verb.operand);
-  if (!verb.operand2.empty()) operands.append(" ").append(verb.operand2);
-  std::string text = "Usage: lorvane-cli " + std::string(verb.name) + " [options] " + operands + "\n\n" + summary + ".\n";
-  if (!verb.operand2.empty())
+  const std::vector<const Parameter*> operands = verb.operands();
+  std::string names = operands.empty() ? "COMMANDFILE" : "";
+  for (const Parameter* p : operands) names.append(names.empty() ? "" : " ").append(p->metavar);
+  std::string text = "Usage: lorvane-cli " + std::string(verb.name) + " [options] " + names + "\n\n" + summary + ".\n";
+  if (operands.size() > 1)
     text += "Of a file of several tables, the first is taken; the strains of the two are matched by name.\n";
-  if (verb.option > 0)
-    text += "Runs option " + std::to_string(verb.option) +
+  if (verb.option)
+    text += "Runs option " + std::to_string(verb.option->number) +
             " as a command file would: the same outputs, beside " +
-            (verb.operand2.empty() ? std::string("the input file") : std::string(verb.operand)) + ".\n";
+            (operands.size() > 1 ? std::string(operands[0]->metavar) : std::string("the input file")) + ".\n";
   text += "\nOptions:\n";
-  for (const auto* list : {&verb.options, &commonoptions()})
-    for (const VerbOption& o : *list) {
-      std::string left = "  ";
-      left.append(o.name);
-      if (!o.metavar.empty()) left.append(" ").append(o.metavar);
-      left.resize(std::max<std::size_t>(left.size() + 2, 30), ' ');
-      text.append(left).append(o.help).append("\n");
-    }
-  text += verb.option > 0 ? "\nExit status: 0 done, 1 the run ended with an error, 4 done but the report\n"
-                            "could not be written, 64 usage, 128 + n signal n.\n"
-                          : "\nExit status: 0 worked through, 1 a run ended with an error, 2 a format fault\n"
-                            "stopped the file early, 3 the file cannot be found, opened or is empty,\n"
-                            "4 worked through but the report could not be written, 64 usage,\n"
-                            "128 + n signal n.\n";
+  if (verb.option)
+    for (const Parameter& p : verb.option->parameters)
+      if (!p.option.empty())
+        text += helpline(p.option, p.kind == K::Flag ? std::string() : p.valuename(), p.help);
+  for (const CommonOption& o : commonoptions()) text += helpline(o.name, o.metavar, o.help);
+  text += verb.option ? "\nExit status: 0 done, 1 the run ended with an error, 4 done but the report\n"
+                        "could not be written, 64 usage, 128 + n signal n.\n"
+                      : "\nExit status: 0 worked through, 1 a run ended with an error, 2 a format fault\n"
+                        "stopped the file early, 3 the file cannot be found, opened or is empty,\n"
+                        "4 worked through but the report could not be written, 64 usage,\n"
+                        "128 + n signal n.\n";
   return text;
 }
 
@@ -316,20 +318,15 @@ std::string verblist() {
   return text;
 }
 
-bool verbavailable(const Frame& frame, const Verb& verb) {
-  return verb.option >= 1 && verb.option <= frame.registry.entrycount &&
-         frame.registry.paramcount[static_cast<std::size_t>(verb.option)] == verb.parameters;
-}
-
 int runverboption(Frame& frame, const VerbCall& call) {
-  const int option = call.verb->option;
+  const OptionDescription& option = *call.verb->option;
   // As a command-file block: the report file is refreshed, not shown.
   frame.files.entercommandfilemode();
-  for (int k = 1; k <= call.verb->parameters; ++k)
+  for (int k = 1; k <= option.count(); ++k)
     frame.store.answers[static_cast<std::size_t>(k)] = call.answers[static_cast<std::size_t>(k)];
-  frame.store.currentoption = option;
+  frame.store.currentoption = option.number;
   frame.beginreport();
-  frame.runoption(option);
+  frame.runoption(option.number);
   if (interruptsignal() != 0) {
     frame.shutdown();
     return exitinterrupted(interruptsignal());
@@ -339,30 +336,21 @@ int runverboption(Frame& frame, const VerbCall& call) {
     return kExitRunFailed;
   }
   frame.droptemporaryreport();
-  const int status = call.picture.empty() ? kExitWorkedThrough : writepicture(call, frame.context());
+  const auto result = std::dynamic_pointer_cast<const RunResult>(frame.lastresult());
+  const int status = call.picture.empty() || !result ? kExitWorkedThrough : writepicture(call, *result);
   return status == kExitWorkedThrough && frame.files.reportfailed() ? kExitReportFailed : status;
 }
 
-int writepicture(const VerbCall& call, const RunContext& ctx) {
+int writepicture(const VerbCall& call, const RunResult& result) {
   try {
-    if (call.verb->option == 6) {
-      drawing::writepcoapicture(outputstem(ctx, call.operand) + ".pcoa.csv", call.picture);
+    if (result.ordination) {
+      const drawing::Coordinates c = drawing::coordinatesof(result.ordination->names, result.ordination->pcoa);
+      drawing::writesvg(drawing::scatterscene(c, 1, c.axiscount() >= 2 ? 2 : 0), call.picture);
       return kExitWorkedThrough;
     }
-    std::string text;
-    const std::string treepath = outputstem(ctx, call.operand) + ".nwk";
-    if (!readwhole(treepath, text))
-      throw ErrorStop(filefault("Error: can't open tree file " + treepath + " (writepicture)", treepath, errno));
-    const Tree tree = readnewick(text, treepath);
-    // The tree verb's input is the table beside which the tree is drawn;
-    // a bootstrap tree's tables stay in memory, so its picture is the tree.
-    DistanceTable table;
-    const bool withtable = call.verb->option == 3;
-    if (withtable) {
-      TableReader reader(call.operand);
-      if (!reader.next(table)) throw ErrorStop("Error: " + call.operand + " holds no table (writepicture)");
-    }
-    const drawing::Scene scene = drawing::layout(&tree, withtable ? &table : nullptr);
+    if (!result.tree) return kExitWorkedThrough;
+    // The tree beside the table it was built from, when the run kept one.
+    const drawing::Scene scene = drawing::layout(result.tree.get(), result.table.get());
     if (interruptsignal() != 0) return exitinterrupted(interruptsignal());
     drawing::writesvg(scene, call.picture);
   } catch (const ErrorStop& e) {

@@ -58,7 +58,7 @@ bool headercounts(const std::string& header, int& n, int& m) {
 }
 
 // Read the body of the scratch file back as presence bits (value above 0).
-void lecbits(BitMatrix& bits, int n, int m, const std::string& path) {
+void readpresencebits(BitMatrix& bits, int n, int m, const std::string& path) {
   CFile in = ouvlec(path, 'b');
   const std::size_t rowbytes = static_cast<std::size_t>(m) * 4;
   const std::size_t chunkrows = std::max<std::size_t>(1, (std::size_t{1} << 20) / rowbytes);
@@ -77,11 +77,10 @@ void lecbits(BitMatrix& bits, int n, int m, const std::string& path) {
   }
 }
 
-// The strain lines: names, "Souche" report lines (simple computation) and the
-// band values into the scratch file, written by a second thread a chunk of
-// rows at a time while the next lines are read.
-void readstrains(RunContext& ctx, LineReader& reader, std::string& line, BandData& d, ReadMode mode,
-                 OutputFile& scratch) {
+// The strain lines: names, told to the run as they come, and the band values
+// into the scratch file, written by a second thread a chunk of rows at a
+// time while the next lines are read.
+void readstrains(LineReader& reader, std::string& line, BandData& d, BandEvents& events, OutputFile& scratch) {
   const int n = d.n, m = d.m;
   // Line capacity: m codes, a name, up to 8 further characters and the line end.
   const std::size_t capacity = static_cast<std::size_t>(m) + 20;
@@ -119,7 +118,7 @@ void readstrains(RunContext& ctx, LineReader& reader, std::string& line, BandDat
     std::size_t length = line.size();
     if (length > 0 && line[length - 1] == '\n') --length;
     d.names[i] = ctext(std::string_view(line).substr(0, length < 10 ? length : 10));
-    if (mode == ReadMode::Simple) ctx.report.print("Souche %d : %s\n", i, d.names[i].c_str());
+    events.strain(i, d.names[i]);
     // Codes present on the line, then absent ones for a short line.
     const std::size_t given = length > 10 ? std::min(length - 10, static_cast<std::size_t>(m)) : 0;
     const char* codes = line.data() + 10;
@@ -134,7 +133,7 @@ void readstrains(RunContext& ctx, LineReader& reader, std::string& line, BandDat
 
 }  // namespace
 
-BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
+BandData readbands(const std::string& path, ReadMode mode, BandEvents& events) {
   BandData d;
   // The input is opened first, so that a path that names no file (or a
   // folder) is reported as such and not as a scratch file that cannot be made.
@@ -184,17 +183,16 @@ BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode) {
   }
   d.names = tabcaralloc(n, 11);
 
-  ctx.report.print("Input file: %s\n", path.c_str());
-  ctx.report.print("--- Number of rows: %d, columns: %d\n", n, m);
+  events.counts(n, m);
   if (mode == ReadMode::Bootstrap) openscratch();
 
-  readstrains(ctx, reader, line, d, mode, scratch);
+  readstrains(reader, line, d, events, scratch);
   in.reset();
   int error = 0;
   if (OutputFile::commitset({&scratch}, &error) >= 0)
     errorstop(filefault("Error: can't write scalar (writescal)", scratchpath, error));
   writedims(scratchpath, n, m);
-  lecbits(d.bits, n, m, scratchpath);
+  readpresencebits(d.bits, n, m, scratchpath);
   if (mode == ReadMode::Bootstrap) d.scratch.remove();
   return d;
 }

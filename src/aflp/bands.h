@@ -5,7 +5,6 @@
 #include <string>
 
 #include "aflp/bitmatrix.h"
-#include "core/runcontext.h"
 #include "core/table.h"
 
 namespace lorvane {
@@ -36,15 +35,25 @@ struct BandData {
 };
 
 enum class ReadMode {
-  Simple,     // "Souche" report lines; scratch opened before the input
-  Bootstrap,  // no strain lines in the report; scratch removed at once
+  Simple,     // scratch opened before the header, kept to the end of the run
+  Bootstrap,  // scratch opened after the header, removed once read back
 };
 
 // The value of one band code: its digit, 0 for every other character.
 inline int bandvalue(char code) { return code >= '0' && code <= '9' ? code - '0' : 0; }
 
+// What the reader tells its run as it goes: the counts of the header once
+// the tables for them are made, then each strain's name as it is read.
+class BandEvents {
+ public:
+  virtual ~BandEvents() = default;
+  virtual void counts(int n, int m) = 0;
+  virtual void strain(int i, const std::string& name) = 0;
+};
+
 // Read a band-pattern file (error stop on any fault). The scratch file is
-// read back as the presence of each band, as bits.
-BandData readbands(RunContext& ctx, const std::string& path, ReadMode mode);
+// read back as the presence of each band, as bits. The scratch file is made
+// before the header is read in ReadMode::Simple, after it otherwise.
+BandData readbands(const std::string& path, ReadMode mode, BandEvents& events);
 
 }  // namespace lorvane

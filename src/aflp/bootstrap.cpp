@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "aflp/distance.h"
 #include "aflp/random.h"
 #include "aflp/tablewriters.h"
 #include "aflp/workers.h"
@@ -52,7 +51,8 @@ namespace {
 
 // What every replicate of a run shares.
 struct BootstrapRun {
-  RunContext& ctx;
+  const ComputeContext& cc;
+  PairEvents& events;
   const BandData& d;
   const PairTable& table;
   std::vector<std::pair<Output*, Figure>> files;  // the distance file, then the corrected one
@@ -65,7 +65,7 @@ struct BootstrapRun {
     return w;
   }
   // The warning lines of a replicate (they depend on the bands only).
-  void warn(const PairSource& source) const { PairNotices(ctx, source, nullptr, nullptr).upto(d.n); }
+  void warn(const PairSource& source) const { PairNotices(events, source, nullptr, nullptr).upto(d.n); }
 };
 
 std::vector<PairConsumer*> consumersof(const std::vector<std::unique_ptr<TableWriter>>& writers) {
@@ -76,10 +76,10 @@ std::vector<PairConsumer*> consumersof(const std::vector<std::unique_ptr<TableWr
 
 // Large replicates: one at a time, the rows of each block over the threads.
 void streamed(BootstrapRun& run, ReplicateDraws& draws, ProgressWindow& progress, int repetitions) {
-  PairSource source(run.d.bits, run.ctx.settings, run.threads);
+  PairSource source(run.d.bits, run.cc.settings, run.threads);
   const auto writers = run.writers(TableWriter::Mode::Streamed);
   const std::vector<PairConsumer*> consumers = consumersof(writers);
-  const TableShape shape{RowSpan::Upper, run.threads, run.ctx.settings.rowsperblock(run.d.n)};
+  const TableShape shape{RowSpan::Upper, run.threads, run.cc.settings.rowsperblock(run.d.n)};
   std::vector<int> drawn;
   for (int t = 1; t <= repetitions; ++t) {
     draws.next(drawn);
@@ -106,7 +106,7 @@ void batched(BootstrapRun& run, ReplicateDraws& draws, ProgressWindow& progress,
   std::vector<std::unique_ptr<Slot>> sets[2];
   for (auto& set : sets)
     for (int b = 0; b < batch; ++b) {
-      set.push_back(std::make_unique<Slot>(Slot{{}, PairSource(run.d.bits, run.ctx.settings, 1), {}, {}}));
+      set.push_back(std::make_unique<Slot>(Slot{{}, PairSource(run.d.bits, run.cc.settings, 1), {}, {}}));
       set.back()->writers = run.writers(TableWriter::Mode::Whole);
       set.back()->consumers = consumersof(set.back()->writers);
     }
@@ -141,57 +141,30 @@ void batched(BootstrapRun& run, ReplicateDraws& draws, ProgressWindow& progress,
 
 }  // namespace
 
-void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int index, int /*jukescantor*/,
-              int repetitions) {
-  checkparameters(r, kvalue, "calcboot");
-  const DistanceOptions o = DistanceOptions::bootstrap(r, kvalue, index);
-  const bool jaccard = o.index == DistanceIndex::Jaccard;
-  ctx.report.print("Brisane: Reading input file\n");
-  const BandData d = readbands(ctx, path, ReadMode::Bootstrap);
-  const int w = replicatewidth(d.m, o.k);
-  ctx.report.print("Brisane: Computing bootstraps\n");
-
-  const std::string stem = outputstem(ctx, path);
-  const std::string distancepath = stem + (jaccard ? ".matJ" : ".matD"), correctedpath = stem + ".matDJC";
-  const std::string failure = "Error: can't write output file (calcboot)";
-  OutputSet outputs;
-  Output* corrected = jaccard ? nullptr
-                              : &outputs.add(correctedpath, 'a', failure,
-                                             "Error: can't write output file " + correctedpath + " (calcboot)");
-  Output& distance =
-      outputs.add(distancepath, 'a', failure, "Error: can't write output file " + distancepath + " (calcboot)");
-
-  const PairTable table(o, w, "calcboot");
-  BootstrapRun run{ctx, d, table, {{&distance, Figure::Distance}}, ctx.settings.threadcount()};
-  if (corrected) run.files.push_back({corrected, Figure::Corrected});
-  const std::uint32_t seed = ctx.settings.seedvalue();
-  ReplicateDraws draws(d.m, w, seed);
-  {
-    ProgressWindow progress(ctx.ws, "Computing bootstraps");
-    const int batch = ctx.settings.replicatesperbatch(static_cast<long long>(d.n) * (d.n - 1) / 2);
-    if (batch > 1)
-      batched(run, draws, progress, repetitions, batch);
-    else
-      streamed(run, draws, progress, repetitions);
-  }
-  outputs.commit();
-
-  ctx.report.print(jaccard ? "\nDistance = Jaccard\n" : "\nDistance = Dice\n");
-  ctx.report.print("Output file: %s\n", distancepath.c_str());
-  if (!jaccard) ctx.report.print("Output file for Jukes-Cantor correction: %s\n", correctedpath.c_str());
-  ctx.report.print("Random number seed: %u\n", seed);
+void writereplicates(const ComputeContext& cc, const BandData& d, const ReplicateFiles& files, PairEvents& events) {
+  const DistanceOptions& o = files.options;
+  const PairTable table(o, files.width, "calcboot");
+  BootstrapRun run{cc, events, d, table, {{&files.distance, Figure::Distance}}, cc.settings.threadcount()};
+  if (files.corrected) run.files.push_back({files.corrected, Figure::Corrected});
+  ReplicateDraws draws(d.m, files.width, files.seed);
+  ProgressWindow progress(cc.ws, "Computing bootstraps");
+  const int batch = cc.settings.replicatesperbatch(static_cast<long long>(d.n) * (d.n - 1) / 2);
+  if (batch > 1)
+    batched(run, draws, progress, files.repetitions, batch);
+  else
+    streamed(run, draws, progress, files.repetitions);
 }
 
 namespace {
 
 // The table of one figure for every replicate of a run, and their draws.
 struct ReplicateTables {
-  ReplicateTables(RunContext& ctx, const BandData& d, const DistanceOptions& options, Figure figure,
+  ReplicateTables(const ComputeSettings& settings, const BandData& d, const DistanceOptions& options, Figure figure,
                   int repetitions)
       : width(replicatewidth(d.m, options.k)),
         table(options, figure, width, "bootstraptables",
               static_cast<long long>(d.n) * (d.n - 1) / 2 * std::max(repetitions, 0)),
-        draws(d.m, width, ctx.settings.seedvalue()) {}
+        draws(d.m, width, settings.seedvalue()) {}
   int width;
   FigureTable table;
   ReplicateDraws draws;
@@ -199,16 +172,16 @@ struct ReplicateTables {
 
 }  // namespace
 
-void bootstraptables(RunContext& ctx, const BandData& d, const DistanceOptions& options, Figure figure,
-                     int repetitions, const ReplicateTableFunction& each) {
-  const int threads = ctx.settings.threadcount();
-  PairSource source(d.bits, ctx.settings, threads);
+void bootstraptables(const ComputeSettings& settings, const BandData& d, const DistanceOptions& options,
+                     Figure figure, int repetitions, const ReplicateTableFunction& each) {
+  const int threads = settings.threadcount();
+  PairSource source(d.bits, settings, threads);
   HalfTable t;
-  const TableShape shape{RowSpan::Upper, threads, ctx.settings.rowsperblock(d.n)};
+  const TableShape shape{RowSpan::Upper, threads, settings.rowsperblock(d.n)};
   FigureTable(options, figure, source.ceiling(), "bootstraptables").run(source, shape, t);
   each(0, t);
   if (repetitions <= 0) return;
-  ReplicateTables replicates(ctx, d, options, figure, repetitions);
+  ReplicateTables replicates(settings, d, options, figure, repetitions);
   const FigureTable& table = replicates.table;
   ReplicateDraws& draws = replicates.draws;
   std::vector<int> drawn;
@@ -220,10 +193,10 @@ void bootstraptables(RunContext& ctx, const BandData& d, const DistanceOptions& 
   }
 }
 
-void bootstrapbatches(RunContext& ctx, const BandData& d, const DistanceOptions& options, Figure figure,
-                      int repetitions, int batch, const ReplicateBuildFunction& build,
+void bootstrapbatches(const ComputeSettings& settings, const BandData& d, const DistanceOptions& options,
+                      Figure figure, int repetitions, int batch, const ReplicateBuildFunction& build,
                       const ReplicateTakeFunction& take) {
-  ReplicateTables replicates(ctx, d, options, figure, repetitions);
+  ReplicateTables replicates(settings, d, options, figure, repetitions);
   // Each thread works in its own source and table, which stay in its
   // processor's cache from one replicate to the next, and takes the next
   // replicate of the batch when it is done with one (a thread that the
@@ -232,11 +205,11 @@ void bootstrapbatches(RunContext& ctx, const BandData& d, const DistanceOptions&
     PairSource source;
     HalfTable table;
   };
-  const int threads = std::max(1, ctx.settings.threadcount());
+  const int threads = std::max(1, settings.threadcount());
   batch = std::max(1, std::min(batch, repetitions));
   std::vector<std::unique_ptr<Scratch>> scratch;
   for (int t = 0; t < std::min(threads, batch); ++t)
-    scratch.push_back(std::make_unique<Scratch>(Scratch{PairSource(d.bits, ctx.settings, 1), {}}));
+    scratch.push_back(std::make_unique<Scratch>(Scratch{PairSource(d.bits, settings, 1), {}}));
   std::vector<std::vector<int>> drawn(static_cast<std::size_t>(batch));
   std::vector<std::exception_ptr> errors(static_cast<std::size_t>(batch));
   // Blocks of a few rows keep the counts in the first-level cache.

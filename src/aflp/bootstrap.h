@@ -6,16 +6,28 @@
 
 #include "aflp/bands.h"
 #include "aflp/pairtable.h"
+#include "aflp/tablewriters.h"
 #include "aflp/random.h"
 #include "core/runcontext.h"
 
 namespace lorvane {
 
-// "Bootstrap computation": R replicates of the bands drawn with replacement,
-// each replicate's distance table appended to input + ".matJ" (index 1) or
-// ".matD", with the Jukes-Cantor corrected table in ".matDJC" (index not 1).
-void calcboot(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor,
-              int repetitions);
+// The files of a bootstrap computation: R replicates of the band columns
+// drawn with replacement (`width` columns each, drawn from `seed`), each
+// replicate's distance table appended to `distance` and, for the Dice index,
+// its Jukes-Cantor corrected table to `corrected`.
+struct ReplicateFiles {
+  DistanceOptions options;  // as DistanceOptions::bootstrap makes them
+  int width = 0;            // replicatewidth(bands, K)
+  int repetitions = 0;
+  std::uint32_t seed = 0;
+  Output& distance;
+  Output* corrected = nullptr;
+};
+// The replicate tables as triangle text matrices, computed side by side or
+// one at a time by their size; the pairs' events go to `events`.
+void writereplicates(const ComputeContext& cc, const BandData& bands, const ReplicateFiles& files,
+                     PairEvents& events);
 
 // Takes table k: 0 the reference, 1 .. R the replicates. The table is
 // overwritten by the next one once the function returns; the function may
@@ -26,11 +38,11 @@ using ReplicateTableFunction = std::function<void(int k, HalfTable& table)>;
 // the figure (Figure::Distance, or Figure::Corrected with the Dice index and
 // the correction) over all the bands of `bands`,
 // then the tables of R replicates. Replicate k draws exactly the columns of
-// replicate k of calcboot with the same seed (ctx.settings) and options
+// replicate k of writereplicates with the same seed (settings) and options
 // (DistanceOptions::bootstrap). A pair without a finite value is NaN in its
 // table (HalfTable::firstmissing finds it). No report line, no progress.
-void bootstraptables(RunContext& ctx, const BandData& bands, const DistanceOptions& options, Figure figure,
-                     int repetitions, const ReplicateTableFunction& each);
+void bootstraptables(const ComputeSettings& settings, const BandData& bands, const DistanceOptions& options,
+                     Figure figure, int repetitions, const ReplicateTableFunction& each);
 
 // The replicates (k = 1 .. R) of bootstraptables side by side, `batch` at a
 // time, each whole on one thread: build(k, table, slot) runs on the worker
@@ -40,8 +52,8 @@ void bootstraptables(RunContext& ctx, const BandData& bands, const DistanceOptio
 // replicate is the one reported whatever the threads did. No reference table.
 using ReplicateBuildFunction = std::function<void(int k, HalfTable& table, int slot)>;
 using ReplicateTakeFunction = std::function<void(int k, int slot)>;
-void bootstrapbatches(RunContext& ctx, const BandData& bands, const DistanceOptions& options, Figure figure,
-                      int repetitions, int batch, const ReplicateBuildFunction& build,
+void bootstrapbatches(const ComputeSettings& settings, const BandData& bands, const DistanceOptions& options,
+                      Figure figure, int repetitions, int batch, const ReplicateBuildFunction& build,
                       const ReplicateTakeFunction& take);
 
 // Columns drawn per replicate: m x K truncated (error stop beyond an int).

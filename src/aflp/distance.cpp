@@ -1,16 +1,12 @@
-// "Simple computation": for every pair of strains of a band-pattern file, the
-// Jaccard or Dice similarity weighted by K, the distance from it with the site
-// length r, the Jukes-Cantor correction or the Nei & Li distance, written
-// beside the input as triangle text or binary matrix files.
+// The simple computation: for every pair of strains of a band-pattern file,
+// the Jaccard or Dice similarity weighted by K, the distance from it with the
+// site length r, the Jukes-Cantor correction or the Nei & Li distance, as
+// triangle text or binary matrix files.
 #include "aflp/distance.h"
 
 #include <cmath>
 #include <memory>
-#include <vector>
 
-#include "aflp/bands.h"
-#include "aflp/pairtable.h"
-#include "aflp/tablewriters.h"
 #include "core/messages.h"
 
 namespace lorvane {
@@ -22,17 +18,9 @@ void checkparameters(int r, float k, const char* operation) {
     errorstop(std::string("Error: the K value must be a number of 0 or more (") + operation + ")");
 }
 
-namespace {
-
-struct TableFile {
-  Figure figure;
-  const char* extension;
-};
-
-// The files of a run, in the order they are written and reported.
-std::vector<TableFile> tablefiles(const DistanceOptions& o) {
+std::vector<DistanceFile> distancefiles(const DistanceOptions& o) {
   const bool jaccard = o.index == DistanceIndex::Jaccard;
-  std::vector<TableFile> files;
+  std::vector<DistanceFile> files;
   if (jaccard || o.index == DistanceIndex::Dice) {
     files.push_back({Figure::Distance, jaccard ? ".matJ" : ".matD"});
     files.push_back({Figure::Similarity, jaccard ? ".matJP" : ".matDP"});
@@ -43,56 +31,24 @@ std::vector<TableFile> tablefiles(const DistanceOptions& o) {
   return files;
 }
 
-const char* distanceline(DistanceIndex index) {
-  switch (index) {
-    case DistanceIndex::Jaccard: return "\nDistance = Jaccard\n";
-    case DistanceIndex::Dice: return "\nDistance = Dice\n";
-    case DistanceIndex::NeiLi: return "\nDistance = Dice corrigee Nei & Li (79)\n";
-    case DistanceIndex::Other: break;
-  }
-  return "";
-}
-
-}  // namespace
-
-void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int index, int jukescantor,
-              int package) {
-  checkparameters(r, kvalue, "calcdist");
-  const DistanceOptions o = DistanceOptions::simple(r, kvalue, index, jukescantor, package);
+void writedistances(const ComputeContext& cc, const BandData& d, const DistanceOptions& o, OutputSet& outputs,
+                    PairEvents& events) {
   const bool binary = o.form == OutputForm::Binary;
-  ctx.report.print("Lorvane: Reading input file\n");
-  BandData d = readbands(ctx, path, ReadMode::Simple);  // the scratch file goes with d
-  ctx.report.print("Lorvane: Computing distances\n");
-
-  const int threads = ctx.settings.threadcount();
-  PairSource source(d.bits, ctx.settings, threads);
-  OutputSet outputs;
+  const int threads = cc.settings.threadcount();
+  PairSource source(d.bits, cc.settings, threads);
   std::vector<std::unique_ptr<TableWriter>> writers;
   std::vector<PairConsumer*> consumers;
-  for (const TableFile& f : tablefiles(o)) {
-    const std::string name = outputstem(ctx, path) + f.extension;
-    const std::string failure =
-        binary ? "Error: can't write matrix (ecrmat)" : "Error: can't write output file " + name + " (calcdist)";
-    Output& out = outputs.add(name, binary ? 'b' : 'a', failure, failure);
-    writers.push_back(
-        std::make_unique<TableWriter>(out, f.figure, o.form, d.names, TableWriter::Mode::Streamed));
+  auto out = outputs.begin();
+  for (const DistanceFile& f : distancefiles(o)) {
+    writers.push_back(std::make_unique<TableWriter>(*out++, f.figure, o.form, d.names, TableWriter::Mode::Streamed));
     consumers.push_back(writers.back().get());
   }
   const PairTable table(o, source.ceiling(), "calcdist");
-  {
-    ProgressWindow progress(ctx.ws, "Computing distances");
-    PairNotices notices(ctx, source, o.correction ? &table.formulas() : nullptr, &progress);
-    const TableShape shape{binary ? RowSpan::Whole : RowSpan::Upper, threads, ctx.settings.rowsperblock(d.n)};
-    if (!consumers.empty()) table.run(source, shape, consumers, &notices);
-    notices.upto(d.n);
-  }
-  outputs.commit();
-
-  ctx.report.print("%s", distanceline(o.index));
-  for (const Output& out : outputs) {
-    ctx.report.print("Output file: %s\n", out.path.c_str());
-    ctx.report.print("--- Number of rows: %d, columns: %d\n", d.n, d.n);
-  }
+  ProgressWindow progress(cc.ws, "Computing distances");
+  PairNotices notices(events, source, o.correction ? &table.formulas() : nullptr, &progress);
+  const TableShape shape{binary ? RowSpan::Whole : RowSpan::Upper, threads, cc.settings.rowsperblock(d.n)};
+  if (!consumers.empty()) table.run(source, shape, consumers, &notices);
+  notices.upto(d.n);
 }
 
 }  // namespace lorvane

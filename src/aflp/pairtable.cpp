@@ -20,22 +20,20 @@
 
 namespace lorvane {
 
-DistanceOptions DistanceOptions::simple(int r, float k, int index, int jukescantor, int package) {
+DistanceOptions DistanceOptions::simple(int r, float k, DistanceIndex index, bool jukescantor, bool binary) {
   DistanceOptions o;
-  o.index = index == 1 ? DistanceIndex::Jaccard
-            : index == 2 ? DistanceIndex::Dice
-            : index == 3 ? DistanceIndex::NeiLi
-                         : DistanceIndex::Other;
+  const int code = static_cast<int>(index);
+  o.index = code >= 1 && code <= 3 ? index : DistanceIndex::Other;
   o.k = k;
   o.r = r;
-  o.correction = o.index == DistanceIndex::Dice && jukescantor == 1;
-  o.form = package == 1 ? OutputForm::Binary : OutputForm::Text;
+  o.correction = o.index == DistanceIndex::Dice && jukescantor;
+  o.form = binary ? OutputForm::Binary : OutputForm::Text;
   return o;
 }
 
-DistanceOptions DistanceOptions::bootstrap(int r, float k, int index) {
+DistanceOptions DistanceOptions::bootstrap(int r, float k, DistanceIndex index) {
   DistanceOptions o;
-  o.index = index == 1 ? DistanceIndex::Jaccard : DistanceIndex::Dice;
+  o.index = index == DistanceIndex::Jaccard ? DistanceIndex::Jaccard : DistanceIndex::Dice;
   o.k = k;
   o.r = r;
   o.correction = o.index == DistanceIndex::Dice;
@@ -140,9 +138,9 @@ std::int64_t PairSource::sharedpair(int i, int j) const {
   return sharedcount(bits_, i - 1, j - 1, nplanes_ > 0 ? &planes_ : nullptr, nplanes_);
 }
 
-PairNotices::PairNotices(RunContext& ctx, const PairSource& source, const PairFormulas* corrections,
+PairNotices::PairNotices(PairEvents& events, const PairSource& source, const PairFormulas* corrections,
                          ProgressWindow* progress)
-    : ctx_(ctx),
+    : events_(events),
       source_(source),
       corrections_(corrections),
       progress_(progress),
@@ -170,14 +168,12 @@ void PairNotices::upto(int strain) {
       const int j = std::min(jz, jp);
       if (j > n) break;
       if (j == jz) {
-        ctx_.report.print("nsou1 = %d, nsou2 = %d, b = %d, c = %d\n", i, j, b, source_.bands(j));
+        events_.nobands(i, j, b, source_.bands(j));
         ++z;
       }
       if (j == jp) {
         const PairFigures f = (*corrections_)(source_.sharedpair(i, j), b, source_.bands(j));
-        char message[96];
-        std::snprintf(message, sizeof message, "Erreur : dist[%d][%d] = %5.4f ", i, j, f.distance);
-        infobox(ctx_.ws, message);
+        events_.nocorrection(i, j, f.distance);
         ++p;
       }
     }

@@ -21,7 +21,9 @@
 
 namespace lorvane {
 
-enum class DistanceIndex { Jaccard = 1, Dice = 2, NeiLi = 3, Other = 0 };  // Other: no table
+// The distance index as its answer gives it: 1, 2 or 3; any other value
+// (Other, or a number out of the list) computes no table.
+enum class DistanceIndex : int { Jaccard = 1, Dice = 2, NeiLi = 3, Other = 0 };
 enum class OutputForm { Text, Binary };
 
 // What a run computes and writes.
@@ -32,12 +34,12 @@ struct DistanceOptions {
   bool correction = false;  // the Jukes-Cantor correction of the Dice distance
   OutputForm form = OutputForm::Text;
 
-  // The answers of the simple computation: index 1, 2, 3 or another value;
-  // only the value 1 switches the correction (Dice only) and the binary form on.
-  static DistanceOptions simple(int r, float k, int index, int jukescantor, int package);
-  // The answers of the bootstrap: index 1 Jaccard, any other value Dice
-  // with the correction; text only.
-  static DistanceOptions bootstrap(int r, float k, int index);
+  // The simple computation: the correction for the Dice index only; an
+  // index out of the list computes nothing.
+  static DistanceOptions simple(int r, float k, DistanceIndex index, bool jukescantor, bool binary);
+  // The bootstrap: Jaccard, or for any other index Dice with the
+  // correction; text only.
+  static DistanceOptions bootstrap(int r, float k, DistanceIndex index);
 };
 
 enum class Figure { Distance, Similarity, Shared, Corrected, NeiLi };
@@ -124,14 +126,24 @@ class PairConsumer {
   virtual void endtable() {}
 };
 
-// The report lines and messages of the pair loop, exactly in its order (i
-// ascending, then j < i): the warning line of a pair with a strain without
-// bands, and (simple computation) the message of a pair whose distance has no
-// Jukes-Cantor correction; with a progress window, step i of n before
-// strain i's.
+// What the pair loop tells its run, in the loop's order.
+class PairEvents {
+ public:
+  virtual ~PairEvents() = default;
+  // Pair (i, j), j < i, where strain i or j has no band (bi, bj: their bands).
+  virtual void nobands(int i, int j, int bi, int bj) = 0;
+  // Pair (i, j) of the simple computation whose Dice distance has no
+  // Jukes-Cantor correction.
+  virtual void nocorrection(int i, int j, double distance) = 0;
+};
+
+// The events of the pair loop, exactly in its order (i ascending, then
+// j < i): a pair with a strain without bands, and (simple computation) a
+// pair whose distance has no Jukes-Cantor correction; with a progress
+// window, step i of n before strain i's.
 class PairNotices {
  public:
-  PairNotices(RunContext& ctx, const PairSource& source, const PairFormulas* corrections,
+  PairNotices(PairEvents& events, const PairSource& source, const PairFormulas* corrections,
               ProgressWindow* progress);
   // Pair (j, i), j > i, has no corrected value: its message comes with strain j.
   void flag(int i, int j) { pending_[static_cast<std::size_t>(j)].push_back(i); }
@@ -140,7 +152,7 @@ class PairNotices {
   void upto(int strain);
 
  private:
-  RunContext& ctx_;
+  PairEvents& events_;
   const PairSource& source_;
   const PairFormulas* corrections_;
   ProgressWindow* progress_;

@@ -25,7 +25,6 @@ void OutputSet::commit() {
     const Output& o = outputs_[static_cast<std::size_t>(failed)];
     errorstop(filefault(o.closefailure, o.path, error));
   }
-  for (Output& o : outputs_) filedone(o.path);
 }
 
 BackgroundWriter::~BackgroundWriter() {

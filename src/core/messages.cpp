@@ -29,15 +29,5 @@ void reporterrorstop(WindowSystem& ws, const std::string& text) {
   ws.requestClose();
 }
 
-namespace {
-std::vector<std::string>& completed() {
-  static std::vector<std::string> files;
-  return files;
-}
-}  // namespace
-
-void filedone(const std::string& path) { completed().push_back(path); }
-const std::vector<std::string>& completedfiles() { return completed(); }
-void clearcompletedfiles() { completed().clear(); }
 
 }  // namespace lorvane

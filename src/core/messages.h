@@ -7,7 +7,6 @@
 // file that failed.
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace lorvane {
 
@@ -30,11 +29,5 @@ std::string filefault(const std::string& text, const std::string& path, int erro
 [[noreturn]] void errorstop(const std::string& text);
 // Report a caught error stop: the error box, then the close request.
 void reporterrorstop(WindowSystem& ws, const std::string& text);
-// Called after each output file is complete: the outputs of the run are
-// kept, for the desktop to offer them after the run.
-void filedone(const std::string& path);
-// The outputs completed since the last clearcompletedfiles(), in order.
-const std::vector<std::string>& completedfiles();
-void clearcompletedfiles();
 
 }  // namespace lorvane

@@ -8,15 +8,27 @@
 
 namespace lorvane {
 
-// What a computation needs from the frame: the window system for its boxes
-// and progress window, the open temporary report for its report lines, and
-// the settings of the machine's use.
+// What a computation is given: the window system for its messages and
+// progress window, and the settings of the machine's use. It writes no
+// report: its run does, from what it returns.
+struct ComputeContext {
+  WindowSystem& ws;
+  ComputeSettings settings = {};
+};
+
+// What an option's run needs from the frame: the computation's context, the
+// open temporary report for its report lines, where its outputs go, and
+// whether its caller draws its results (then the tables and trees it holds
+// in memory are kept in what it returns).
 struct RunContext {
   WindowSystem& ws;
   CFile& report;
   ComputeSettings settings = {};
   // Where outputs go: empty for beside the input.
   std::string outputfolder = {};
+  bool keepresults = false;
+
+  ComputeContext compute() const { return ComputeContext{ws, settings}; }
 };
 
 // The name outputs are made from by appending their extension: the whole

@@ -6,13 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "frame/answerstore.h"
+
 namespace lorvane {
 
 struct SplitLayout {
-  // Slots 1 to 10; slot 0 is not used.
-  std::array<std::string, 11> labels{};
-  std::array<std::string, 11> descriptors{};
-  std::array<std::string, 11> captions{};
+  SlotTexts labels{};
+  SlotTexts descriptors{};
+  SlotTexts captions{};
   // Parameters actually found (the count asked for, or fewer when the
   // layout runs out).
   int found = 0;

@@ -103,6 +103,16 @@ std::string eigenvaluepath(const std::string& coordinatespath) {
   return coordinatespath.substr(0, n - kEnd.size()) + ".eig.csv";
 }
 
+Coordinates coordinatesof(const std::vector<std::string>& names, const PcoaResult& pcoa) {
+  Coordinates c;
+  c.names = names;
+  c.axes.assign(static_cast<std::size_t>(pcoa.axes), std::vector<double>(names.size()));
+  for (std::size_t i = 0; i < names.size(); ++i)
+    for (int a = 0; a < pcoa.axes; ++a) c.axes[static_cast<std::size_t>(a)][i] = pcoa.coordinate(i, a);
+  c.shares = pcoa.shares;
+  return c;
+}
+
 Coordinates readcoordinates(const std::string& path) {
   const Rows rows = readrows(path, "coordinates");
   if (rows.empty()) fail(path, 0, "the file is empty");

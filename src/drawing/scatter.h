@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "drawing/scene.h"
+#include "ordination/pcoa.h"
 
 namespace lorvane::drawing {
 
@@ -23,6 +24,9 @@ struct Coordinates {
   // The share of an axis (1-based), NaN when it is not known.
   double share(int axis) const;
 };
+
+// The coordinates of a principal coordinates analysis of the strains `names`.
+Coordinates coordinatesof(const std::vector<std::string>& names, const PcoaResult& pcoa);
 
 // NAME.eig.csv for NAME.pcoa.csv; empty when the path does not end in
 // ".pcoa.csv".

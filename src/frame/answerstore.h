@@ -10,11 +10,15 @@
 
 namespace lorvane {
 
-// Slots 1 to 10; slot 0 exists and is not used.
+// A text per parameter slot: slots 1 to 10; slot 0 exists and is not used.
+using SlotTexts = std::array<std::string, kMaxParameters + 1>;
+// The answers of a run.
+using Answers = SlotTexts;
+
 struct AnswerStore {
-  std::array<std::string, kMaxParameters + 1> answers{};
-  std::array<std::string, kMaxParameters + 1> labels{};
-  std::array<std::string, kMaxParameters + 1> descriptors{};
+  Answers answers{};
+  SlotTexts labels{};
+  SlotTexts descriptors{};
   int currentoption = 0;  // 0 = none
   bool operator==(const AnswerStore&) const = default;
 };

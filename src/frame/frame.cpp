@@ -15,10 +15,11 @@ void Frame::buildoptionsmenu(const std::string& titles, int count) {
 
 void Frame::runoption(int option) {
   lastrunfailed_ = false;
-  clearcompletedfiles();
+  lastresult_.reset();
   if (!registry.handler) return;
   try {
-    registry.handler(*this, option);
+    lastresult_ = registry.handler(*this, option);
+    if (lastresult_) refreshreport();
   } catch (const ErrorStop& e) {
     failrun(e.what());
   } catch (const std::bad_alloc&) {
@@ -31,6 +32,7 @@ void Frame::runoption(int option) {
 
 void Frame::failrun(const std::string& message) {
   lastrunfailed_ = true;
+  lastresult_.reset();
   // A run that the person cancelled ends like any failed run, but with no
   // error box and no close request: the program stays for the next run.
   if (interruptsignal() != kCancelledByUser) reporterrorstop(ws_, message);

@@ -9,6 +9,7 @@
 #include "core/windowsystem.h"
 #include "frame/answerstore.h"
 #include "frame/filedialogrecord.h"
+#include "frame/optiondescription.h"
 #include "frame/registry.h"
 #include "frame/runfiles.h"
 
@@ -30,11 +31,13 @@ class Frame {
 
   // `optionsmenu`; too many entries are an error stop.
   void buildoptionsmenu(const std::string& titles, int count);
-  // Run an option from the answers in the store. An error stop met on the
-  // way, or any other exception (memory), is reported (error box, close
-  // request) and ends the run.
+  // Run an option from the answers in the store, then refresh the report
+  // when it ran. An error stop met on the way, or any other exception
+  // (memory), is reported (error box, close request) and ends the run.
   void runoption(int option);
   bool lastrunfailed() const { return lastrunfailed_; }
+  // What the last run made; null when it failed or did not run.
+  const std::shared_ptr<const RunOutcome>& lastresult() const { return lastresult_; }
 
   // New report names and folders, and a fresh answer store.
   void setupfiles(const std::string& name);
@@ -45,13 +48,14 @@ class Frame {
   void changefolder();
   void shutdown();
   void droptemporaryreport() { files.droptemporary(); }
-  RunContext context() { return RunContext{ws_, files.report(), settings, outputfolder}; }
+  RunContext context() { return RunContext{ws_, files.report(), settings, outputfolder, keepresults}; }
   // How the computations use the machine, handed to every run.
   ComputeSettings settings;
   // Where the runs write their outputs; empty for beside each input.
   std::string outputfolder;
-
-  // What a computation is given.
+  // Whether the runs keep their tables and trees in what they return (for
+  // a picture of them).
+  bool keepresults = false;
 
  private:
   // End a run that met a fault: the error box, the close request and the
@@ -59,6 +63,7 @@ class Frame {
   void failrun(const std::string& message);
   WindowSystem& ws_;
   bool lastrunfailed_ = false;
+  std::shared_ptr<const RunOutcome> lastresult_;
 };
 
 }  // namespace lorvane

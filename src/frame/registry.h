@@ -4,6 +4,7 @@
 // handler that runs its options), and the Options menu made from it.
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,10 @@ struct MenuEntry {
 };
 
 class Frame;
-using OptionHandler = std::function<void(Frame&, int option)>;
+struct RunOutcome;
+// Runs an option from the answers in the store: what the run made, or null
+// when it did not run (a required answer is empty, or no such option).
+using OptionHandler = std::function<std::shared_ptr<const RunOutcome>(Frame&, int option)>;
 
 // Filled by the module's registration and read by everyone else.
 struct ModuleRegistry {

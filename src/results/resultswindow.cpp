@@ -89,6 +89,12 @@ ResultsWindow::~ResultsWindow() {
 }
 
 void ResultsWindow::buildmenus() {
+  buildfilemenu();
+  buildtreemenu();
+  buildviewmenu();
+}
+
+void ResultsWindow::buildfilemenu() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(QStringLiteral("Open &table..."), this, [this] { choose(QStringLiteral("table")); });
   file->addAction(QStringLiteral("Open t&ree..."), this, [this] { choose(QStringLiteral("tree")); });
@@ -125,7 +131,9 @@ void ResultsWindow::buildmenus() {
                            [this](const QString& p, QString& e) { return exporttable(p, true, e); }));
   file->addSeparator();
   file->addAction(QStringLiteral("&Close"), QKeySequence::Close, this, &QWidget::close);
+}
 
+void ResultsWindow::buildtreemenu() {
   QMenu* tree = menuBar()->addMenu(QStringLiteral("&Tree"));
   tree->addAction(QStringLiteral("&Re-root on the chosen edge"), this, [this] {
     if (view_->selectednode() < 0) {
@@ -149,7 +157,9 @@ void ResultsWindow::buildmenus() {
     relayout();
   });
   tree->addAction(QStringLiteral("&Tree as read"), this, [this] { restoretree(); });
+}
 
+void ResultsWindow::buildviewmenu() {
   QMenu* viewmenu = menuBar()->addMenu(QStringLiteral("&View"));
   viewmenu->addAction(QStringLiteral("Zoom &in"), QKeySequence::ZoomIn, this,
                       [this] { view_->zoomby(1.25, QPointF(view_->width() / 2.0, view_->height() / 2.0)); });
@@ -189,14 +199,7 @@ void ResultsWindow::open(const QString& tablepath, const QString& treepath) {
   const drawing::Style style = style_;
   setWindowTitle(QStringLiteral("Results: ") + QFileInfo(tablepath.isEmpty() ? treepath : tablepath).fileName());
   if (tablepath.endsWith(QLatin1String(".pcoa.csv"))) {
-    start(QStringLiteral("Reading"), [tpath](std::atomic<double>& fraction) {
-      auto out = std::make_shared<Loaded>();
-      out->coordinates = drawing::readcoordinates(tpath);
-      fraction = 0.7;
-      out->yaxis = out->coordinates->axiscount() >= 2 ? 2 : 0;
-      out->scene = drawing::scatterscene(*out->coordinates, out->xaxis, out->yaxis);
-      return out;
-    });
+    openscatter([tpath] { return drawing::readcoordinates(tpath); });
     return;
   }
   start(QStringLiteral("Reading"), [=](std::atomic<double>& fraction) mutable {
@@ -205,6 +208,44 @@ void ResultsWindow::open(const QString& tablepath, const QString& treepath) {
     fraction = 0.6;
     if (!npath.empty()) out->tree = readtreefile(npath);
     out->shown = npath.empty() ? std::move(tree) : out->tree;
+    fraction = 0.7;
+    out->scene = drawing::layout(out->shown ? &*out->shown : nullptr, out->table ? &*out->table : nullptr, style);
+    return out;
+  });
+}
+
+void ResultsWindow::openscatter(std::function<drawing::Coordinates()> read) {
+  start(QStringLiteral("Reading"), [read = std::move(read)](std::atomic<double>& fraction) {
+    auto out = std::make_shared<Loaded>();
+    out->coordinates = read();
+    fraction = 0.7;
+    out->yaxis = out->coordinates->axiscount() >= 2 ? 2 : 0;
+    out->scene = drawing::scatterscene(*out->coordinates, out->xaxis, out->yaxis);
+    return out;
+  });
+}
+
+void ResultsWindow::open(const RunResult& result) {
+  auto name = [](const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName(); };
+  if (result.ordination) {
+    setWindowTitle(QStringLiteral("Results: ") + name(result.ordinationfile));
+    openscatter([o = result.ordination] { return drawing::coordinatesof(o->names, o->pcoa); });
+    return;
+  }
+  setWindowTitle(QStringLiteral("Results: ") + name(result.tablefile.empty() ? result.treefile : result.tablefile));
+  const std::string tablepath = result.table ? std::string() : result.tablefile;
+  std::shared_ptr<const DistanceTable> table = result.table;
+  std::shared_ptr<const Tree> tree = result.tree;
+  const drawing::Style style = style_;
+  start(QStringLiteral("Reading"), [=](std::atomic<double>& fraction) {
+    auto out = std::make_shared<Loaded>();
+    if (table)
+      out->table = *table;
+    else if (!tablepath.empty())
+      out->table = readfirsttable(tablepath, fraction);
+    fraction = 0.6;
+    if (tree) out->tree = *tree;
+    out->shown = out->tree;
     fraction = 0.7;
     out->scene = drawing::layout(out->shown ? &*out->shown : nullptr, out->table ? &*out->table : nullptr, style);
     return out;

@@ -15,6 +15,7 @@
 
 #include "drawing/scatter.h"
 #include "drawing/scene.h"
+#include "runs/runresult.h"
 
 class QLabel;
 class QProgressBar;
@@ -35,6 +36,10 @@ class ResultsWindow : public QMainWindow {
   // ending in ".pcoa.csv" is a coordinates file: its scatter (axes 1 and 2)
   // replaces the table and the tree.
   void open(const QString& tablepath, const QString& treepath);
+  // What a run returned: its coordinates, or its table and tree, from memory
+  // where the run kept them and from the file that holds its table where
+  // it did not (a table streamed to its file).
+  void open(const RunResult& result);
   bool busy() const { return busy_; }
 
   ResultsView& view() { return *view_; }
@@ -71,6 +76,11 @@ class ResultsWindow : public QMainWindow {
  private:
   struct Loaded;
   void buildmenus();
+  void buildfilemenu();
+  void buildtreemenu();
+  void buildviewmenu();
+  // Lays out a scatter of `c` on axes 1 and 2 (axis 1 alone for one axis).
+  void openscatter(std::function<drawing::Coordinates()> read);
   // Run `work` on the worker thread; its result is shown on the GUI thread.
   void start(const QString& what, std::function<std::shared_ptr<Loaded>(std::atomic<double>&)> work);
   void finish(int generation, std::shared_ptr<Loaded> result, QString error);

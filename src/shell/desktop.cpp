@@ -5,10 +5,10 @@
 #include <QWindow>
 #include <cstdio>
 
-#include "aflp/module.h"
 #include "core/textio.h"
 #include "dialogs/qt/paramdialog.h"
 #include "frame/cmdfile.h"
+#include "runs/catalogue.h"
 #include "shell/resources.h"
 
 namespace lorvane {
@@ -38,6 +38,8 @@ std::optional<int> Desktop::start(const CommandLine& cl, const std::string& star
   {
     MainWindow::BusyScope busy(w);
     if (!cl.basefolder.empty()) frame_.files.setbasefolder(absolutepath(cl.basefolder, startfolder));
+    // The results window draws what the runs return: tables and trees stay in memory.
+    frame_.keepresults = true;
     registermodule(frame_);
     w.buildoptionsmenu();
 

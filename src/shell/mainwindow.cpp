@@ -151,14 +151,14 @@ void MainWindow::buildcommands() {
     results().activateWindow();
   });
   set(CommandId::LastResults, [this] {
-    const auto [table, tree] = lastresults();
-    if (table.isEmpty() && tree.isEmpty()) {
+    const RunResult* result = lastresult();
+    if (!result || (!result->table && result->tablefile.empty() && !result->tree && !result->ordination)) {
       prompter_.beep();
       return;
     }
     results().show();
     results().raise();
-    results().open(table, tree);
+    results().open(*result);
   });
   set(CommandId::Help, beep);
   set(CommandId::About, [this] { prompter_.about(); });
@@ -169,25 +169,8 @@ ResultsWindow& MainWindow::results() {
   return *results_;
 }
 
-std::pair<QString, QString> MainWindow::lastresults() const {
-  QString table, tree;
-  for (const std::string& file : completedfiles()) {
-    const QString path = QString::fromStdString(file);
-    if (path.endsWith(QLatin1String(".reps.nwk")) || path.endsWith(QLatin1String(".cons.nwk"))) continue;
-    // Eigenvalues are drawn with the coordinates beside them; a Mantel
-    // test's line is no picture.
-    if (path.endsWith(QLatin1String(".eig.csv")) || path.endsWith(QLatin1String(".mantel.csv"))) continue;
-    if (path.endsWith(QLatin1String(".nwk"))) {
-      if (tree.isEmpty()) tree = path;
-    } else if (table.isEmpty()) {
-      table = path;
-    }
-  }
-  // The tree options draw the table they read.
-  const int option = frame_.store.currentoption;
-  if (table.isEmpty() && !tree.isEmpty() && (option == 3 || option == 4))
-    table = QString::fromStdString(frame_.store.answers[1]);
-  return {table, tree};
+const RunResult* MainWindow::lastresult() const {
+  return dynamic_cast<const RunResult*>(frame_.lastresult().get());
 }
 
 void MainWindow::runcommand(int id) {
@@ -230,7 +213,7 @@ std::optional<bool> MainWindow::enabled(CommandId id) const {
     case CommandId::Exit:
       return true;
     case CommandId::LastResults:
-      return !completedfiles().empty();
+      return lastresult() && !lastresult()->outputs.empty();
     case CommandId::Undo:
       return editor_->document()->isUndoAvailable();
     case CommandId::Cut:

@@ -18,6 +18,8 @@ class QAction;
 
 namespace lorvane {
 
+struct RunResult;
+
 class Frame;
 class Prompter;
 class QtWindowSystem;
@@ -59,9 +61,8 @@ class MainWindow : public QMainWindow {
 
   // The results window, made when first asked for.
   ResultsWindow& results();
-  // The table and tree of the last run's outputs (either may be empty): the
-  // tree it wrote, and the table it wrote or, for the tree options, read.
-  std::pair<QString, QString> lastresults() const;
+  // What the last run made; null when it failed or did not run.
+  const RunResult* lastresult() const;
 
   TextDocument& document() { return *document_; }
   DisplaySettings& settings() { return *settings_; }

@@ -45,11 +45,11 @@ struct Harness {
   }
   std::string simple(const std::string& bands, int r, float k, int index, int jc = 0, int package = 0) {
     writefile(input, bands);
-    return run([&](RunContext& ctx) { calcdist(ctx, input, r, k, index, jc, package); });
+    return run([&](RunContext& ctx) { test::calcdist(ctx, input, r, k, index, jc, package); });
   }
   std::string boot(const std::string& bands, int r, float k, int index, int repetitions) {
     writefile(input, bands);
-    return run([&](RunContext& ctx) { calcboot(ctx, input, r, k, index, 0, repetitions); });
+    return run([&](RunContext& ctx) { test::calcboot(ctx, input, r, k, index, 0, repetitions); });
   }
   std::string out(const std::string& extension) { return readfile(input + extension); }
 };
@@ -230,8 +230,9 @@ TEST(BandReader, EveryByteReadsAsItsDigitInBothStores) {
     test::RecordingWindowSystem ws;
     CFile report(std::fopen((dir / "report").c_str(), "wb"));
     RunContext ctx{ws, report};
-    BandData d = readbands(ctx, dir / "bands.txt", ReadMode::Bootstrap);
-    const RealTable presence = values ? readbandvalues(ctx, dir / "bands.txt") : RealTable();
+    SilentBands silent;
+    BandData d = readbands(dir / "bands.txt", ReadMode::Bootstrap, silent);
+    const RealTable presence = values ? readbandvalues(dir / "bands.txt") : RealTable();
     ASSERT_EQ(d.n, 4);
     for (int i = 1; i <= 4; ++i)
       for (int k = 1; k <= 300; ++k) {
@@ -277,7 +278,7 @@ TEST(BandReader, FaultsStopTheRunWithAClearMessageAndNoScratchFile) {
     EXPECT_FALSE(exists(h.input + ".matJ"));
   }
   Harness missing;
-  missing.run([&](RunContext& ctx) { calcdist(ctx, missing.dir / "none.txt", 1, 1.0f, 1, 0, 0); });
+  missing.run([&](RunContext& ctx) { test::calcdist(ctx, missing.dir / "none.txt", 1, 1.0f, 1, 0, 0); });
   EXPECT_EQ(missing.error, "Error: can't open input file " + (missing.dir / "none.txt") +
                                " (readbands): No such file or directory");
   EXPECT_EQ(test::listfolder(missing.dir.path()), (std::vector<std::string>{"report"}));
@@ -321,9 +322,9 @@ TEST(Interrupt, AStopMidRunEndsItAsAnErrorAndLeavesOnlyEarlierFiles) {
     RunContext ctx{ws, report, blocks};
     const std::string error = test::errorstopof([&] {
       if (bootstrap)
-        calcboot(ctx, input, 1, 1.0f, 2, 1, 20);
+        test::calcboot(ctx, input, 1, 1.0f, 2, 1, 20);
       else
-        calcdist(ctx, input, 1, 1.0f, 2, 1, 0);
+        test::calcdist(ctx, input, 1, 1.0f, 2, 1, 0);
     });
     setinterrupt(0);
     EXPECT_EQ(error, "Error: interrupted by signal " + std::to_string(SIGINT)) << bootstrap;
@@ -339,7 +340,7 @@ TEST(Interrupt, AStopMidRunEndsItAsAnErrorAndLeavesOnlyEarlierFiles) {
   CFile report(std::fopen((dir / "report").c_str(), "wb"));
   RunContext ctx{ws, report};
   setinterrupt(SIGHUP);
-  const std::string error = test::errorstopof([&] { calcdist(ctx, dir / "bands.txt", 1, 1.0f, 1, 0, 0); });
+  const std::string error = test::errorstopof([&] { test::calcdist(ctx, dir / "bands.txt", 1, 1.0f, 1, 0, 0); });
   setinterrupt(0);
   EXPECT_EQ(error, "Error: interrupted by signal " + std::to_string(SIGHUP));
   EXPECT_EQ(test::listfolder(dir.path()), (std::vector<std::string>{"bands.txt", "report"}));

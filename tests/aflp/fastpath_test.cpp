@@ -104,7 +104,7 @@ class FastPath : public ::testing::Test {
     SCOPED_TRACE("simple r=" + std::to_string(r) + " K=" + std::to_string(k) + " index=" +
                  std::to_string(index) + " JC=" + std::to_string(jc) + " package=" + std::to_string(package));
     const Outcome expected = run([&](RunContext& ctx) { reference::calcdist(ctx, input_, r, k, index, jc, package); });
-    const Outcome actual = run([&](RunContext& ctx) { calcdist(ctx, input_, r, k, index, jc, package); });
+    const Outcome actual = run([&](RunContext& ctx) { test::calcdist(ctx, input_, r, k, index, jc, package); });
     compare(expected, actual);
   }
 
@@ -113,7 +113,7 @@ class FastPath : public ::testing::Test {
                  std::to_string(index) + " R=" + std::to_string(repetitions));
     const Outcome expected =
         run([&](RunContext& ctx) { reference::calcboot(ctx, input_, r, k, index, 0, repetitions); });
-    const Outcome actual = run([&](RunContext& ctx) { calcboot(ctx, input_, r, k, index, 0, repetitions); });
+    const Outcome actual = run([&](RunContext& ctx) { test::calcboot(ctx, input_, r, k, index, 0, repetitions); });
     compare(expected, actual);
   }
 

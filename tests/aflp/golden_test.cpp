@@ -34,7 +34,7 @@ TEST(GoldenTables, EveryIndexAndFormMatchesTheIndependentFiles) {
     test::RecordingWindowSystem ws;
     CFile report(std::fopen((dir / "report").c_str(), "wb"));
     RunContext ctx{ws, report};
-    ASSERT_EQ(test::errorstopof([&] { calcdist(ctx, dir / "bands.txt", c.r, c.k, c.index, c.jukescantor, c.package); }),
+    ASSERT_EQ(test::errorstopof([&] { test::calcdist(ctx, dir / "bands.txt", c.r, c.k, c.index, c.jukescantor, c.package); }),
               "");
     std::vector<std::string> expected = test::listfolder(golden + "/" + c.name);
     for (const std::string& file : expected)

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "../tables.h"
 #include "../testutil.h"
 #include "aflp/bootstrap.h"
 #include "aflp/distance.h"
@@ -55,19 +56,20 @@ TEST(MemoryTables, BootstrapTablesInMemoryAreTheFilesReplicateForReplicate) {
     ctx.settings.seed = 77;
     ctx.settings.rowblock = 4;  // two blocks of rows
     const std::string extension = index == 1 ? ".matJ" : ".matD";
-    calcboot(ctx, input, 1, 0.8f, index, 0, 4);
+    test::calcboot(ctx, input, 1, 0.8f, index, 0, 4);
     const std::string replicates = test::readfile(input + extension);
     const std::string corrections = index == 1 ? "" : test::readfile(input + ".matDJC");
-    calcdist(ctx, input, 1, 0.8f, index, 0, 0);
-    const BandData d = readbands(ctx, input, ReadMode::Bootstrap);
-    const DistanceOptions o = DistanceOptions::bootstrap(1, 0.8f, index);
+    test::calcdist(ctx, input, 1, 0.8f, index, 0, 0);
+    SilentBands silent;
+    const BandData d = readbands(input, ReadMode::Bootstrap, silent);
+    const DistanceOptions o = DistanceOptions::bootstrap(1, 0.8f, static_cast<DistanceIndex>(index));
     std::string distances, corrected, reference;
     bool missing = false;
-    bootstraptables(ctx, d, o, Figure::Distance, 4, [&](int k, HalfTable& t) {
+    bootstraptables(ctx.settings, d, o, Figure::Distance, 4, [&](int k, HalfTable& t) {
       (k == 0 ? reference : distances) += triangle(t, d.names);
     });
     if (index == 2)
-      bootstraptables(ctx, d, o, Figure::Corrected, 4, [&](int k, HalfTable& t) {
+      bootstraptables(ctx.settings, d, o, Figure::Corrected, 4, [&](int k, HalfTable& t) {
         if (k > 0) corrected += triangle(t, d.names);
         missing |= t.firstmissing() != std::pair{0, 0};
       });
@@ -84,17 +86,16 @@ TEST(MemoryTables, BootstrapTablesInMemoryAreTheFilesReplicateForReplicate) {
 TEST(MemoryTables, FigureTablesHoldEachPairsFigureWithOrWithoutTheMemo) {
   FiveStrains f;
   const std::string& input = f.input;
-  auto& ws = f.ws;
-  CFile& report = f.report;
-  RunContext ctx{ws, report};
-  const BandData d = readbands(ctx, input, ReadMode::Bootstrap);
+  SilentBands silent;
+  const BandData d = readbands(input, ReadMode::Bootstrap, silent);
   const struct {
     int index, correction;
     Figure figure;
   } cases[] = {{1, 0, Figure::Distance}, {2, 1, Figure::Corrected}, {3, 0, Figure::NeiLi}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.index);
-    const DistanceOptions o = DistanceOptions::simple(1, 0.8f, c.index, c.correction, 0);
+    const DistanceOptions o =
+        DistanceOptions::simple(1, 0.8f, static_cast<DistanceIndex>(c.index), c.correction == 1, false);
     PairSource source(d.bits, ComputeSettings{}, 2);
     const PairFormulas formulas(o);
     for (const long long ceiling : {source.ceiling(), -1LL}) {  // -1: no memo

@@ -9,6 +9,7 @@
 #include "aflp/random.h"
 #include "core/datafile.h"
 #include "core/messages.h"
+#include "runs/runsupport.h"
 #include "tables.h"
 
 namespace lorvane::reference {
@@ -58,7 +59,8 @@ void calcdist(RunContext& ctx, const std::string& path, int r, float kvalue, int
   ctx.report.print("Lorvane: Reading input file\n");
   const bool jaccard = index == 1, dice = index == 2, neilitable = index == 3;
   const bool corrected = dice && jukescantor == 1;
-  BandData d = readbands(ctx, path, ReadMode::Simple);
+  ReportedBands bandlines(ctx.report, path, true);
+  BandData d = readbands(path, ReadMode::Simple, bandlines);
   RealTable presence = taballoc(d.n, d.m);
   lecmat(presence, d.scratch.path());  // the band values as the scratch file holds them
   const int n = d.n;
@@ -135,7 +137,8 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
   checkparameters(r, kvalue, "calcboot");
   const double k = kvalue;
   ctx.report.print("Brisane: Reading input file\n");
-  BandData d = readbands(ctx, path, ReadMode::Bootstrap);
+  ReportedBands bandlines(ctx.report, path, false);
+  BandData d = readbands(path, ReadMode::Bootstrap, bandlines);
   const int n = d.n, m = d.m;
   RealTable presence = taballoc(n, m);
   for (int i = 1; i <= n; ++i)

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "aflp/module.h"
+#include "runs/catalogue.h"
 #include "dialogs/qt/paramdialog.h"
 #include "dialogs/qt/valueprompt.h"
 #include "frame/startup.h"
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   HeadlessWindowSystem ws;
   Frame frame(ws, userdatafolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
   registermodule(frame);
-  ParamDialog dialog(nullptr, dialogparts(frame), ws, argc > 2 ? std::atoi(argv[2]) : 1);
+  ParamDialog dialog(nullptr, dialogframe(frame), ws, argc > 2 ? std::atoi(argv[2]) : 1);
   dialog.show();
   const int row = argc > 3 ? std::atoi(argv[3]) : 0;
   ValuePrompt prompt(&dialog, frame.store.labels[static_cast<std::size_t>(row >= 1 && row <= 10 ? row : 0)],

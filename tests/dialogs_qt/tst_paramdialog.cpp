@@ -11,7 +11,7 @@
 #include <map>
 
 #include "../testutil.h"
-#include "aflp/module.h"
+#include "runs/catalogue.h"
 #include "core/datafile.h"
 #include "core/textio.h"
 #include "dialogs/qt/paramdialog.h"
@@ -71,6 +71,7 @@ class ParamDialogTest : public QObject {
       for (int i = 1; i <= kMaxParameters; ++i) s += f.store.answers[static_cast<std::size_t>(i)] + "|";
       runs_.push_back(s);
       ws_.events.emplace_back("run");
+      return std::shared_ptr<const RunOutcome>();
     };
   }
   void addoption(int option, const char* layout, int count) {
@@ -92,7 +93,7 @@ class ParamDialogTest : public QObject {
   void cleanup() { frame_->shutdown(); }
 
   void rowsFollowTheParameterCount() {
-    ParamDialog simple(nullptr, dialogparts(*frame_), ws_, 1);
+    ParamDialog simple(nullptr, dialogframe(*frame_), ws_, 1);
     QCOMPARE(simple.windowTitle(), QString("Simple computation"));
     QVERIFY(control<QPushButton>(&simple, 1)->isDefault());
     for (int k = 1; k <= kDialogRows; ++k) {
@@ -111,7 +112,7 @@ class ParamDialogTest : public QObject {
     QCOMPARE(control<QLabel>(&simple, 1116)->text(), QString("Index : Jaccard(1), Dice(2) or Nei&Li(3) ?"));
     QCOMPARE(frame_->store.descriptors[4], std::string("int,1,3"));
 
-    ParamDialog boot(nullptr, dialogparts(*frame_), ws_, 2);
+    ParamDialog boot(nullptr, dialogframe(*frame_), ws_, 2);
     QCOMPARE(boot.windowTitle(), QString("Bootstrap computation"));
     QCOMPARE(control<QLabel>(&boot, 1126)->text(), QString("Number of bootstrap repetitions : "));
 
@@ -159,7 +160,7 @@ class ParamDialogTest : public QObject {
   }
 
   void setChangesOnlyItsRow() {
-    ParamDialog d(nullptr, dialogparts(*frame_), ws_, 1);
+    ParamDialog d(nullptr, dialogframe(*frame_), ws_, 1);
     for (int k = 1; k <= 6; ++k) d.edit(k)->setText(QString("r%1").arg(k));
     frame_->dialogs.setfilename("/earlier/choice");
     frame_->dialogs.setfolder("/default/folder");
@@ -197,7 +198,7 @@ class ParamDialogTest : public QObject {
 
     // Type words are matched exactly: these Set buttons do nothing.
     addoption(3, kOddTypesLayout, 3);
-    ParamDialog odd(nullptr, dialogparts(*frame_), ws_, 3);
+    ParamDialog odd(nullptr, dialogframe(*frame_), ws_, 3);
     odd.runprompt = [&prompts](ValuePrompt&) { ++prompts; };
     QTest::mouseClick(odd.setbutton(1), Qt::LeftButton);
     QTest::mouseClick(odd.setbutton(2), Qt::LeftButton);
@@ -209,7 +210,7 @@ class ParamDialogTest : public QObject {
 
   void filtersFollowMin() {
     addoption(3, kFilterLayout, 8);
-    ParamDialog d(nullptr, dialogparts(*frame_), ws_, 3);
+    ParamDialog d(nullptr, dialogframe(*frame_), ws_, 3);
     for (int k = 1; k <= 7; ++k) QTest::mouseClick(d.setbutton(k), Qt::LeftButton);
     const std::vector<std::pair<std::string, std::string>> expected{
         {"All files (*.*)", "*.*"},
@@ -240,7 +241,7 @@ class ParamDialogTest : public QObject {
 
   void binaryChooserShowsTrailerCounts() {
     addoption(3, "Matrix\n[bin,,]No extension\n[bin,a,]", 2);
-    ParamDialog d(nullptr, dialogparts(*frame_), ws_, 3);
+    ParamDialog d(nullptr, dialogframe(*frame_), ws_, 3);
     const std::string matrix = workpath("dist.mat");
     writefile(matrix, std::string(3 * 4 * 4, '\0') + dimstrailer(3, 4));
     ws_.answers = {matrix};
@@ -314,7 +315,7 @@ class ParamDialogTest : public QObject {
   }
 
   void interactiveRunWritesWhatACommandFileWrites() {
-    frame_->registry.handler = runlorvane;
+    registermodule(*frame_);
     const std::string input = workpath("bands.txt");
     writefile(input,
               "5 8\nstrain A  11010011\nstrain B  11010010\nstrain C  01110011\nstrain D  10011101\n"

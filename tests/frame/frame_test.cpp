@@ -8,12 +8,16 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <climits>
 #include <functional>
+#include <limits>
+#include <tuple>
 #include <optional>
 
 #include "../testutil.h"
 #include "core/interrupt.h"
-#include "aflp/module.h"
+#include "aflp/pairtable.h"
+#include "runs/catalogue.h"
 #include "frame/cmdfile.h"
 #include "frame/frame.h"
 #include "frame/startup.h"
@@ -70,34 +74,99 @@ TEST(OptionsMenu, SeparatorsUseUpAnOptionNumber) {
   EXPECT_TRUE(rec.closing());
 }
 
-TEST(Answers, ConversionsAndDefaults) {
-  AnswerStore s;
-  s.answers[1] = "bands.txt";
-  s.answers[2] = "6";
-  OptionArguments a = convertanswers(s, 1);
-  EXPECT_TRUE(a.runs);
-  EXPECT_EQ(a.k, 1.0f);
-  EXPECT_EQ(a.index, 1);
-  EXPECT_EQ(a.jukescantor, 0);
-  EXPECT_EQ(a.sixth, 0);
+// Every answer goes through one conversion per kind, as command files
+// always read them: leading numbers, K narrowed to single precision.
+TEST(Answers, EachKindConvertsTheLeadingNumber) {
+  EXPECT_EQ(answerreal("0.3"), 0.3f);
+  EXPECT_EQ(answerreal("abc"), 0.0f);
+  EXPECT_EQ(answerreal("1e300"), std::numeric_limits<float>::infinity());  // refused by the runs, never UB
+  EXPECT_EQ(answerreal("-1e300"), -std::numeric_limits<float>::infinity());
+  EXPECT_EQ(answerinteger("2x"), 2);
+  EXPECT_EQ(answerinteger(" "), 0);  // a blank is not empty: it converts to 0
+  EXPECT_EQ(answerinteger("99999999999"), INT_MAX);
+  EXPECT_TRUE(answerflag(" 1"));
+  EXPECT_FALSE(answerflag("2"));
+  EXPECT_EQ(answerpath(std::string(300, 'p')).size(), 255u);
+}
 
-  s.answers[3] = "0.3";
-  s.answers[4] = "2x";
-  s.answers[5] = " ";
-  EXPECT_EQ(convertanswers(s, 1).k, 0.3f);
-  EXPECT_EQ(convertanswers(s, 1).index, 2);
-  EXPECT_EQ(convertanswers(s, 1).jukescantor, 0);  // a blank is not empty: it converts to 0
-  s.answers[3] = "abc";
-  EXPECT_EQ(convertanswers(s, 1).k, 0.0f);
-  s.answers[3] = "1e300";
-  EXPECT_TRUE(std::isinf(convertanswers(s, 1).k));
+// The typed request of an option: empty answers keep their defaults, a
+// required one keeps the option from running, a count outside its range
+// stops it with its limits named.
+TEST(Answers, RequestsTakeDefaultsRequiredAnswersAndCountLimits) {
+  struct Probe {
+    std::string path;
+    int count = 999;
+    float k = 1.0f;
+    DistanceIndex index = DistanceIndex::Jaccard;
+    bool flag = false;
+    std::optional<int> axes;
+  };
+  std::optional<Probe> seen;
+  const OptionDescription d = describe<Probe>(
+      {.operation = "probe"},
+      {bind(Parameter{.kind = ParameterKind::Path, .slot = 1, .required = true}, &Probe::path),
+       bind(Parameter{.kind = ParameterKind::Count, .slot = 2, .minimum = 0, .maximum = 50, .noun = "the count"},
+            &Probe::count),
+       bind(Parameter{.kind = ParameterKind::Real, .slot = 3}, &Probe::k),
+       bind(Parameter{.kind = ParameterKind::Choice, .slot = 4}, &Probe::index),
+       bind(Parameter{.kind = ParameterKind::Flag, .slot = 5}, &Probe::flag),
+       bind(Parameter{.kind = ParameterKind::Integer, .slot = 6}, &Probe::axes)},
+      std::function<std::shared_ptr<const RunOutcome>(RunContext&, const Probe&)>(
+          [&](RunContext&, const Probe& p) { return seen = p, std::make_shared<RunOutcome>(); }));
+  test::RecordingWindowSystem ws;
+  CFile none;
+  RunContext ctx{ws, none};
+  Answers a{};
+  EXPECT_EQ(d.run(ctx, a), nullptr);
+  a[1] = "in.txt";
+  ASSERT_NE(d.run(ctx, a), nullptr);
+  EXPECT_EQ(seen->count, 999);
+  EXPECT_EQ(seen->k, 1.0f);
+  EXPECT_FALSE(seen->axes);
+  a = {"", "in.txt", "7", "0.3", "4", "1", "2"};
+  d.run(ctx, a);
+  EXPECT_EQ(std::tie(seen->count, seen->k, seen->flag, *seen->axes), std::tuple(7, 0.3f, true, 2));
+  EXPECT_EQ(static_cast<int>(seen->index), 4);  // passed on: the run decides what an index out of the list does
+  for (const auto& [answer, message] : {std::pair{"-1", "Error: the count must not be negative (probe)"},
+                                        std::pair{"51", "Error: the count must be at most 50 (probe)"}}) {
+    a[2] = answer;
+    EXPECT_EQ(test::errorstopof([&] { d.run(ctx, a); }), message);
+  }
+}
 
-  EXPECT_FALSE(convertanswers(s, 2).runs);  // the bootstrap needs its repetitions
-  s.answers[6] = "100";
-  EXPECT_EQ(convertanswers(s, 2).sixth, 100);
-  EXPECT_FALSE(convertanswers(s, 3).runs);
-  s.answers[2] = "";
-  EXPECT_FALSE(convertanswers(s, 1).runs);
+// The parameter layouts the dialogs and command files have always known,
+// made from the descriptions.
+TEST(Answers, RegisteredLayoutsAreTheOptionsOwn) {
+  const char* const layouts[] = {
+      "Input file\n[text,,]Length of recognition sites : \n[int,0,]K value (default = 1.0) ? \n[int,0,1]"
+      "Index : Jaccard(1), Dice(2) or Nei&Li(3) ?\n[int,1,3]Jukes-Cantor correction (yes = 1, default = no) ? "
+      "\n[int,0,1]VELK outputs (yes = 1, default = no) ? \n[int,0,1]",
+      "Input file\n[text,,]Length of recognition sites : \n[int,0,]K value (default = 1.0) ? \n[int,0,1]"
+      "Index : Jaccard (1) or Dice (2) ?\n[int,1,2]Jukes-Cantor correction (yes = 1, default = no) ? "
+      "\n[int,0,1]Number of bootstrap repetitions : \n[int,0,]",
+      "Distance table\n[text,,]Method : neighbor-joining (1) or UPGMA (2) ?\n[int,1,2]"
+      "Replicate tables (default = none)\n[text,,]Consensus tree (yes = 1, default = no) ? \n[int,0,1]",
+      "Input file\n[text,,]Length of recognition sites : \n[int,0,]K value (default = 1.0) ? \n[int,0,1]"
+      "Index : Jaccard(1), Dice(2) or Nei&Li(3) ?\n[int,1,3]Jukes-Cantor correction (yes = 1, default = no) ? "
+      "\n[int,0,1]Number of bootstrap repetitions : \n[int,0,]Method : neighbor-joining (1) or UPGMA (2) ?\n[int,1,2]",
+      "Distance table\n[text,,]Format : PHYLIP square (1), PHYLIP lower-triangular (2) or CSV (3) ?\n[int,1,3]",
+      "Distance table\n[text,,]Number of axes (default = 3) ? \n[int,1,]"
+      "Correction : none (0), Lingoes (1) or Cailliez (2) ?\n[int,0,2]",
+      "Distance table A (of a file of several tables, the first)\n[text,,]"
+      "Distance table B (of a file of several tables, the first)\n[text,,]"
+      "Number of permutations (default = 999) : \n[int,0,]Correlation : Pearson (1) or Spearman (2) ?\n[int,1,2]",
+  };
+  test::RecordingWindowSystem ws;
+  Frame f(ws, "");
+  registermodule(f);
+  EXPECT_EQ(f.registry.titles,
+            "Simple computation\nBootstrap computation\nTree from a distance table\nBootstrap tree\n"
+            "Convert a distance table\nPrincipal coordinates\nMantel test\n");
+  const int counts[] = {6, 6, 4, 7, 2, 3, 4};
+  for (int option = 1; option <= 7; ++option) {
+    EXPECT_EQ(f.registry.layout[static_cast<std::size_t>(option)], layouts[option - 1]) << option;
+    EXPECT_EQ(f.registry.paramcount[static_cast<std::size_t>(option)], counts[option - 1]) << option;
+  }
 }
 
 // A frame with the module registered, in a scratch folder.
@@ -253,17 +322,17 @@ TEST(RunFiles, TheReportHoldsTheTemporaryReportWhateverHappensToItsName) {
   }
 }
 
-// Which parts of the frame an operation may write: the others must come out
+// Which pieces of the frame an operation may write: the others must come out
 // as they went in.
-TEST(FrameParts, EachOperationWritesOnlyItsOwnParts) {
-  struct Parts {
+TEST(FrameState, EachOperationWritesOnlyWhatItOwns) {
+  struct State {
     std::vector<MenuEntry> menu;
     std::array<std::string, kMaxOptions + 1> layout;
     AnswerStore store;
     FileDialogRecord dialogs;
     std::string reportpath, basefolder;
     bool commandfilemode, helpmessages;
-    explicit Parts(const Frame& f)
+    explicit State(const Frame& f)
         : menu(f.registry.optionsmenu), layout(f.registry.layout), store(f.store), dialogs(f.dialogs),
           reportpath(f.files.reportpath()), basefolder(f.files.basefolder()),
           commandfilemode(f.files.commandfilemode()), helpmessages(f.files.helpmessages()) {}
@@ -292,9 +361,9 @@ TEST(FrameParts, EachOperationWritesOnlyItsOwnParts) {
     Registered r;
     r.frame.store.answers[1] = "kept";
     r.frame.dialogs.setfilename("/earlier/choice");
-    const Parts before(r.frame);
+    const State before(r.frame);
     c.operation(r);
-    const Parts after(r.frame);
+    const State after(r.frame);
     EXPECT_EQ(after.menu, before.menu) << c.name;
     EXPECT_EQ(after.layout, before.layout) << c.name;
     EXPECT_TRUE(c.store || after.store == before.store) << c.name;

@@ -15,7 +15,7 @@
 #include "../testutil.h"
 #include "aflp/bootstrap.h"
 #include "aflp/distance.h"
-#include "aflp/treeoptions.h"
+#include "runs/treeruns.h"
 #include "core/interrupt.h"
 #include "core/messages.h"
 #include "tables/distancetable.h"
@@ -294,7 +294,7 @@ TEST(Support, ConsensusTakesMajoritySplitsThenCompatibleOnesByFrequency) {
 // Options 3 to 5 through the option runner's entry.
 struct Options : test::OptionRunner {
   std::string run(int option, const std::vector<std::string>& answers) {
-    return OptionRunner::run(runtreeoption, option, answers);
+    return OptionRunner::run(option, answers);
   }
 };
 
@@ -409,10 +409,10 @@ TEST(TreeOptions, BootstrapTreeIsTheTreeOfTheTablesOfOptionsOneAndTwo) {
     // Option 2 first, its file moved aside: options 1 and 2 share some names.
     const std::string reps = c.replicate ? input + c.replicate + ".reps" : "";
     if (c.replicate) {
-      calcboot(ctx, input, 4, 1.0f, std::stoi(c.index), 0, 6);
+      test::calcboot(ctx, input, 4, 1.0f, std::stoi(c.index), 0, 6);
       std::rename((input + c.replicate).c_str(), reps.c_str());
     }
-    calcdist(ctx, input, 4, 1.0f, std::stoi(c.index), std::stoi(c.jc), 0);
+    test::calcdist(ctx, input, 4, 1.0f, std::stoi(c.index), std::stoi(c.jc), 0);
     none.close();
     o.run(3, {input + c.simple, "", reps});
     ASSERT_EQ(o.error, "");
@@ -439,7 +439,7 @@ TEST(TreeOptions, BootstrapTreeIsTheTreeOfTheTablesOfOptionsOneAndTwo) {
       const auto replicates = readtables(reps);
       theirs.insert(theirs.end(), replicates.begin(), replicates.end());
     }
-    BootstrapRequest request{input, 4, 1.0f, std::stoi(c.index), std::stoi(c.jc), 6};
+    const BootTreeRequest request{input, 4, 1.0f, static_cast<DistanceIndex>(std::stoi(c.index)), c.jc[0] == '1', 6};
     CFile quiet(std::fopen((o.dir / "r2").c_str(), "wb"));
     RunContext again{o.ws, quiet, o.settings};
     boottables(again, request, [&](int k, DistanceTable& t) {

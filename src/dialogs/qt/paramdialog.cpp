@@ -32,9 +32,9 @@ class WaitCursor {
 
 }  // namespace
 
-ParamDialog::ParamDialog(QWidget* owner, ParamDialogParts parts, WindowSystem& ws, int option)
+ParamDialog::ParamDialog(QWidget* owner, ParamDialogFrame frame, WindowSystem& ws, int option)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      parts_(parts),
+      frame_(frame),
       ws_(ws),
       option_(option) {
   setObjectName(QString::number(kParamDialogId));
@@ -66,12 +66,12 @@ ParamDialog::ParamDialog(QWidget* owner, ParamDialogParts parts, WindowSystem& w
 void ParamDialog::fillrows() {
   const bool known = option_ >= 1 && option_ <= kMaxOptions;
   const auto slot = static_cast<std::size_t>(known ? option_ : 0);
-  rows_ = known ? std::clamp(parts_.registry.paramcount[slot], 0, kDialogRows) : 0;
-  const SplitLayout split = known ? splitlayout(parts_.registry.layout[slot], rows_) : SplitLayout{};
+  rows_ = known ? std::clamp(frame_.registry.paramcount[slot], 0, kDialogRows) : 0;
+  const SplitLayout split = known ? splitlayout(frame_.registry.layout[slot], rows_) : SplitLayout{};
   for (int i = 1; i <= rows_; ++i) {
     const auto at = static_cast<std::size_t>(i);
-    parts_.store.labels[at] = split.labels[at];
-    parts_.store.descriptors[at] = split.descriptors[at];
+    frame_.store.labels[at] = split.labels[at];
+    frame_.store.descriptors[at] = split.descriptors[at];
     captions_[at]->setText(qtext(split.captions[at]));
     // The caption may be cut by its width; the whole label is at hand here.
     captions_[at]->setToolTip(qtext(split.labels[at]).trimmed());
@@ -85,7 +85,7 @@ void ParamDialog::fillrows() {
       w->hide();
     }
   }
-  if (known && slot < parts_.registry.optionsmenu.size()) setWindowTitle(qtext(parts_.registry.title(option_)));
+  if (known && slot < frame_.registry.optionsmenu.size()) setWindowTitle(qtext(frame_.registry.title(option_)));
 }
 
 void ParamDialog::buildrows() {
@@ -123,16 +123,16 @@ void ParamDialog::buildrows() {
 }
 
 void ParamDialog::storeanswers() {
-  for (int i = 1; i <= rows_; ++i) parts_.store.answers[static_cast<std::size_t>(i)] = answertext(edit(i)->text());
+  for (int i = 1; i <= rows_; ++i) frame_.store.answers[static_cast<std::size_t>(i)] = answertext(edit(i)->text());
 }
 
 void ParamDialog::setpressed(int row) {
   if (row < 1 || row > rows_) return;
   const auto at = static_cast<std::size_t>(row);
-  current_ = splitdescriptor(parts_.store.descriptors[at]);
+  current_ = splitdescriptor(frame_.store.descriptors[at]);
   const SetAction action = setaction(current_.type);
   if (action == SetAction::OpenBinary || action == SetAction::OpenText || action == SetAction::Save) {
-    if (parts_.files.helpmessages()) infobox(ws_, parts_.store.labels[at]);
+    if (frame_.files.helpmessages()) infobox(ws_, frame_.store.labels[at]);
   }
   switch (action) {
     case SetAction::OpenBinary:
@@ -153,8 +153,8 @@ void ParamDialog::setpressed(int row) {
 }
 
 std::optional<std::string> ParamDialog::openfile(const std::string& type) {
-  parts_.record.setfilter(filtertext(type, current_.min));
-  return parts_.record.show(ws_, parts_.record.request(FileDialogRequest::Kind::Open));
+  frame_.record.setfilter(filtertext(type, current_.min));
+  return frame_.record.show(ws_, frame_.record.request(FileDialogRequest::Kind::Open));
 }
 
 void ParamDialog::choosebinfile(int row) {
@@ -180,15 +180,15 @@ void ParamDialog::choosetextfile(int row) {
 }
 
 void ParamDialog::choosenewfile(int row) {
-  parts_.record.setfilename(ws_.documentPath());
-  const auto chosen = parts_.record.show(ws_, parts_.record.request(FileDialogRequest::Kind::Save));
+  frame_.record.setfilename(ws_.documentPath());
+  const auto chosen = frame_.record.show(ws_, frame_.record.request(FileDialogRequest::Kind::Save));
   if (chosen && edit(row)) edit(row)->setText(qtext(*chosen));
   toforeground();
 }
 
 void ParamDialog::promptvalue(int row) {
   if (row < 1 || row > kDialogRows) return;
-  ValuePrompt prompt(this, parts_.store.labels[static_cast<std::size_t>(row)], edit(row));
+  ValuePrompt prompt(this, frame_.store.labels[static_cast<std::size_t>(row)], edit(row));
   if (runprompt)
     runprompt(prompt);
   else
@@ -206,7 +206,7 @@ void paramdialog(QWidget* owner, Frame& frame, int commandid) {
   if (option < 1 || option > kMaxOptions) return;
   frame.store.currentoption = option;
   {
-    ParamDialog dialog(owner, dialogparts(frame), frame.ws(), option);
+    ParamDialog dialog(owner, dialogframe(frame), frame.ws(), option);
     if (dialog.exec() != QDialog::Accepted) return;
   }
   frame.beginreport();

@@ -29,23 +29,23 @@ void paramdialog(QWidget* owner, Frame& frame, int commandid);
 // registers an option n; otherwise nothing.
 void openpresetoption(QWidget* owner, Frame& frame, int option);
 
-// The parts of the frame the dialog works with: the registry (the option's
+// What the dialog works with of the frame: the registry (the option's
 // parameter count, layout and title), the answer store (labels and
 // descriptors on opening, answers on Ok), the shared file dialog record, and
 // the run files' help-messages flag.
-struct ParamDialogParts {
+struct ParamDialogFrame {
   const ModuleRegistry& registry;
   AnswerStore& store;
   FileDialogRecord& record;
   const RunFiles& files;
 };
-inline ParamDialogParts dialogparts(Frame& frame) { return {frame.registry, frame.store, frame.dialogs, frame.files}; }
+inline ParamDialogFrame dialogframe(Frame& frame) { return {frame.registry, frame.store, frame.dialogs, frame.files}; }
 
 class ParamDialog : public QDialog {
   Q_OBJECT
 
  public:
-  ParamDialog(QWidget* owner, ParamDialogParts parts, WindowSystem& ws, int option);
+  ParamDialog(QWidget* owner, ParamDialogFrame frame, WindowSystem& ws, int option);
 
   int rowcount() const { return rows_; }
   QLineEdit* edit(int row) const { return at(edits_, row); }
@@ -79,7 +79,7 @@ class ParamDialog : public QDialog {
   std::optional<std::string> openfile(const std::string& type);
   void toforeground();
 
-  ParamDialogParts parts_;
+  ParamDialogFrame frame_;
   WindowSystem& ws_;
   int option_;
   int rows_ = 0;

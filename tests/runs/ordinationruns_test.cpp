@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "../testutil.h"
-#include "aflp/ordinationoptions.h"
+#include "runs/tableruns.h"
 #include "core/interrupt.h"
 #include "tables/distancetable.h"
 
@@ -20,7 +20,7 @@ using test::writefile;
 
 struct Options : test::OptionRunner {
   std::string run(int option, const std::vector<std::string>& answers) {
-    return OptionRunner::run(runordinationoption, option, answers);
+    return OptionRunner::run(option, answers);
   }
 };
 

@@ -1,0 +1,75 @@
+#pragma once
+// The tree of a reference table, then the trees of its replicates: the
+// support of the reference's edges, the consensus, and one Newick line per
+// replicate, written as one set of files. Shared by the tree options.
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "aflp/pairtable.h"
+#include "core/runcontext.h"
+#include "core/textio.h"
+#include "runs/runresult.h"
+#include "trees/tree.h"
+
+namespace lorvane {
+
+// How a tree is built from a table: 2 UPGMA, any other value neighbor-joining.
+enum class TreeMethod : int { NeighborJoining = 1, Upgma = 2 };
+
+class TreeRun {
+ public:
+  // Opens STEM.nwk, with `replicates` STEM.reps.nwk and with `consensus` too STEM.cons.nwk.
+  TreeRun(RunContext& ctx, const std::string& stem, TreeMethod method, bool replicates, bool consensus,
+          const char* operation);
+
+  // The reference table's tree (kept in the result when the caller draws
+  // it, with the table when `keeptable`).
+  void reference(DistanceTable&& t, bool keeptable);
+  // Replicate k; total is the count expected (an estimate while reading).
+  // Replicates are built a batch at a time, one per thread.
+  void replicate(DistanceTable&& t, int k, int total);
+
+  // Replicates whose tables are made on the worker threads too: `slots`
+  // trees under way at once, made(table, slot) there, taken(k, ...) in order.
+  const std::vector<std::string>& names() const { return names_; }
+  void beginslots(int slots) { slots_.resize(static_cast<std::size_t>(slots)); }
+  void made(HalfTable& table, int slot) { make(names_, &table.lower, slots_[static_cast<std::size_t>(slot)]); }
+  void taken(int k, int total, int slot) { take(slots_[static_cast<std::size_t>(slot)], k, total); }
+
+  // Labels the support, writes and commits the files, reports them.
+  std::shared_ptr<RunResult> finish();
+
+ private:
+  // A replicate's tree, its splits and its Newick line, made on a worker thread.
+  struct Made {
+    Tree tree;
+    std::vector<Split> edges;
+    std::string line;
+  };
+  Tree build(DistanceTable&& t, const TreeSettings& s) const;
+  void make(std::vector<std::string> names, LowerHalf* lower, Made& made) const;
+  void take(Made& made, int k, int total);
+  void flush();
+
+  RunContext& ctx_;
+  bool upgma_;
+  const char* operation_;
+  ProgressWindow progress_;
+  TreeSettings settings_;
+  OutputFile tree_, reps_, cons_;
+  std::vector<std::string> names_;
+  Tree reference_;
+  std::shared_ptr<const DistanceTable> table_;
+  std::optional<SupportCounter> support_;
+  Consensus consensus_;
+  std::vector<DistanceTable> batch_;
+  std::vector<LowerHalf> spare_;
+  std::vector<std::pair<int, int>> steps_;
+  std::vector<Made> slots_;
+  int count_ = 0;
+};
+
+}  // namespace lorvane
