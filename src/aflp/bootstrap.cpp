@@ -13,8 +13,8 @@
 #include "aflp/distance.h"
 #include "aflp/random.h"
 #include "aflp/tablewriters.h"
-#include "aflp/workers.h"
 #include "core/messages.h"
+#include "core/threadpool.h"
 
 namespace lorvane {
 

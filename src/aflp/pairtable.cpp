@@ -13,10 +13,10 @@
 #include <new>
 
 #include "aflp/formulas.h"
-#include "aflp/workers.h"
 #include "core/fixedformat.h"
 #include "core/interrupt.h"
 #include "core/messages.h"
+#include "core/threadpool.h"
 
 namespace lorvane {
 
@@ -394,7 +394,7 @@ void FigureTable::run(PairSource& source, const TableShape& shape, HalfTable& t)
   const int n = source.strains(), block = std::max(shape.rowblock, 1);
   t.n = n;
   try {
-    t.lower.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(std::max(n - 1, 0)) / 2);
+    t.lower.resize(Triangle::cells(n));
   } catch (const std::bad_alloc&) {
     errorstop(std::string("Error: insufficient memory (") + operation_ + ")");
   }

@@ -17,6 +17,7 @@
 #include "aflp/bitmatrix.h"
 #include "aflp/paircount.h"
 #include "core/lowerhalf.h"
+#include "core/triangle.h"
 #include "core/runcontext.h"
 
 namespace lorvane {
@@ -181,15 +182,12 @@ class PairTable {
 };
 
 // A full symmetric table in memory, double precision, kept as its lower
-// half: pair (i, j), i > j, 1-based, at lower[(i - 1) * (i - 2) / 2 + (j - 1)];
-// 0 on the diagonal; NaN for a pair whose figure has no finite value.
+// half (core/triangle.h): pair (i, j), 1-based, at cell (i - 1, j - 1); 0 on
+// the diagonal; NaN for a pair whose figure has no finite value.
 struct HalfTable {
   int n = 0;
   LowerHalf lower;
-  static std::size_t at(int i, int j) {
-    if (i < j) std::swap(i, j);
-    return static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(i - 2) / 2 + static_cast<std::size_t>(j - 1);
-  }
+  static std::size_t at(int i, int j) { return Triangle::at(i - 1, j - 1); }
   double value(int i, int j) const { return i == j ? 0.0 : lower[at(i, j)]; }
   // The first pair (i, j), i > j, in the pair loop's order without a finite
   // value; {0, 0} when every pair has one.

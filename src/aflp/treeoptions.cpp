@@ -9,10 +9,10 @@
 #include "aflp/bootstrap.h"
 #include "aflp/distance.h"
 #include "aflp/paircount.h"
-#include "aflp/workers.h"
 #include "core/convert.h"
 #include "core/messages.h"
 #include "core/textio.h"
+#include "core/threadpool.h"
 #include "trees/tree.h"
 
 namespace lorvane {

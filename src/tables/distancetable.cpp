@@ -252,7 +252,7 @@ void TableReader::readbinary(DistanceTable& t) {
   t.single = true;
   t.names.resize(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) t.names[static_cast<std::size_t>(i)] = std::to_string(i + 1);
-  t.lower.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(n > 0 ? n - 1 : 0) / 2);
+  t.lower.resize(Triangle::cells(n));
   std::vector<unsigned char> row(static_cast<std::size_t>(n) * 4);
   for (int i = 0; i < n; ++i) {
     if (std::fread(row.data(), 1, row.size(), lines_->file) != row.size()) fail(0, "the binary matrix ends early");
@@ -425,9 +425,9 @@ bool TableReader::nextblock(DistanceTable& t) {
   // zeroed first; the PHYLIP forms keep the zeros (the square one reads
   // cells back for its symmetry check).
   if (form.format == TableFormat::Triangle)
-    t.lower.resize(un * (un - 1) / 2);
+    t.lower.resize(Triangle::cells(un));
   else
-    t.lower.assign(un * (un - 1) / 2, 0.0);
+    t.lower.assign(Triangle::cells(un), 0.0);
   constexpr std::size_t kBlock = 32;
   std::vector<double> block(form.format == TableFormat::Triangle ? std::min(un, kBlock) * un : 0);
   Row row;
@@ -459,7 +459,7 @@ bool TableReader::nextblock(DistanceTable& t) {
         const std::size_t top = ui - ui % kBlock;
         for (std::size_t j = top + 1; j < un; ++j)
           for (std::size_t r = top; r < std::min(j, ui + 1); ++r)
-            t.lower[j * (j - 1) / 2 + r] = block[(r % kBlock) * un + j];
+            t.lower[Triangle::below(j, r)] = block[(r % kBlock) * un + j];
       }
       continue;
     }
@@ -530,7 +530,7 @@ bool TableReader::nextdelimited(DistanceTable& t) {
   const int n = t.size();
   if (n < 1) fail(headline, "a header without names");
   const std::size_t un = static_cast<std::size_t>(n);
-  t.lower.assign(un * (un - 1) / 2, 0.0);
+  t.lower.assign(Triangle::cells(un), 0.0);
   mirrored_ = true;
   for (int i = 0; i < n; ++i) {
     if (!lines_->get(line, number) || tokens(line).empty())
