@@ -62,13 +62,10 @@ class Joiner : public SlotTable {
     std::vector<double> sum(static_cast<std::size_t>(slots()), 0.0);
     for (int i = 1; i < slots(); ++i) {
       const double* cells = row(i);
+      double own = 0;
+      for (int j = 0; j < i; ++j) own += cells[j];
+      sum[static_cast<std::size_t>(i)] = own;
       for (int j = 0; j < i; ++j) sum[static_cast<std::size_t>(j)] += cells[j];
-    }
-    for (int i = 1; i < slots(); ++i) {
-      const double* cells = row(i);
-      double s = sum[static_cast<std::size_t>(i)];
-      for (int j = 0; j < i; ++j) s += cells[j];
-      sum[static_cast<std::size_t>(i)] = s;
     }
     return sum;
   }
