@@ -36,14 +36,14 @@ void CFile::bytes(const void* data, std::size_t size) {
   if (std::fwrite(data, 1, size, f_.get()) != size) fail();
 }
 
-void CFile::gather(iovec* parts, std::size_t count) {
+void CFile::gather(iovec* pieces, std::size_t count) {
   if (!f_ || count == 0) return;
   // A little goes through the stream's buffer, as bytes() would: small
   // files then reach the disk at their close, one after the other.
   std::size_t total = 0;
-  for (std::size_t k = 0; k < count; ++k) total += parts[k].iov_len;
+  for (std::size_t k = 0; k < count; ++k) total += pieces[k].iov_len;
   if (total < kGatherDirect) {
-    for (std::size_t k = 0; k < count; ++k) bytes(parts[k].iov_base, parts[k].iov_len);
+    for (std::size_t k = 0; k < count; ++k) bytes(pieces[k].iov_base, pieces[k].iov_len);
     return;
   }
   if (std::fflush(f_.get()) != 0) {
@@ -52,24 +52,24 @@ void CFile::gather(iovec* parts, std::size_t count) {
   }
   const int fd = ::fileno(f_.get());
   std::size_t at = 0;
-  while (at < count && parts[at].iov_len == 0) ++at;
+  while (at < count && pieces[at].iov_len == 0) ++at;
   while (at < count) {
     const int batch = static_cast<int>(std::min<std::size_t>(count - at, IOV_MAX));
-    const ssize_t written = ::writev(fd, parts + at, batch);
+    const ssize_t written = ::writev(fd, pieces + at, batch);
     if (written <= 0) {
       if (written < 0 && errno == EINTR) continue;
       if (written == 0) errno = EIO;
       fail();
       return;
     }
-    // Skip what went out, then start again inside a part written in part.
+    // Skip what went out, then start again inside a piece half written.
     auto left = static_cast<std::size_t>(written);
-    while (at < count && left >= parts[at].iov_len) left -= parts[at++].iov_len;
+    while (at < count && left >= pieces[at].iov_len) left -= pieces[at++].iov_len;
     if (left > 0) {
-      parts[at].iov_base = static_cast<char*>(parts[at].iov_base) + left;
-      parts[at].iov_len -= left;
+      pieces[at].iov_base = static_cast<char*>(pieces[at].iov_base) + left;
+      pieces[at].iov_len -= left;
     }
-    while (at < count && parts[at].iov_len == 0) ++at;
+    while (at < count && pieces[at].iov_len == 0) ++at;
   }
 }
 

@@ -31,11 +31,11 @@ class CFile {
   // Formatted text, as the formatted print gives it, then as text().
   void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void bytes(const void* data, std::size_t size);
-  // The parts in order, after everything written before, in as few system
+  // The pieces in order, after everything written before, in as few system
   // writes as it takes (large outputs, written without another copy). The
-  // parts are used up: their bases and lengths are changed. Less than
+  // pieces are used up: their bases and lengths are changed. Less than
   // kGatherDirect bytes in all go through the stream's buffer instead.
-  void gather(iovec* parts, std::size_t count);
+  void gather(iovec* pieces, std::size_t count);
   static constexpr std::size_t kGatherDirect = std::size_t{1} << 16;
   bool failed() const { return failed_; }
   // The system's reason for the first failed write or close (errno), 0 when
