@@ -68,15 +68,15 @@ PairFigures PairFormulas::operator()(std::int64_t shared, int b, int c) const {
   PairFigures f{};
   const int a = shared == 0 ? 1 : static_cast<int>(shared);
   f.shared = a;
-  switch (o_.index) {
+  switch (options_.index) {
     case DistanceIndex::Jaccard:
-      f.similarity = jaccardform(a, b, c, o_.k);
-      f.distance = kept(f, Figure::Distance, sitedistance(f.similarity, o_.r));
+      f.similarity = jaccardform(a, b, c, options_.k);
+      f.distance = kept(f, Figure::Distance, sitedistance(f.similarity, options_.r));
       break;
     case DistanceIndex::Dice:
-      f.similarity = diceform(a, b, c, o_.k);
-      f.distance = kept(f, Figure::Distance, sitedistance(f.similarity, o_.r));
-      if (!o_.correction) break;
+      f.similarity = diceform(a, b, c, options_.k);
+      f.distance = kept(f, Figure::Distance, sitedistance(f.similarity, options_.r));
+      if (!options_.correction) break;
       if (f.distance < 0.75) {
         f.corrected = kept(f, Figure::Corrected, jukescantorcorrection(f.distance));
       } else {
@@ -86,8 +86,8 @@ PairFigures PairFormulas::operator()(std::int64_t shared, int b, int c) const {
       }
       break;
     case DistanceIndex::NeiLi:
-      f.similarity = diceform(a, b, c, o_.k);
-      f.neili = neili(f.similarity, o_.r);
+      f.similarity = diceform(a, b, c, options_.k);
+      f.neili = neili(f.similarity, options_.r);
       if (f.neili == kNoValue) f.missing |= bit(Figure::NeiLi);
       break;
     case DistanceIndex::Other:

@@ -69,12 +69,12 @@ struct PairFigures {
 // b and c of the two strains give the figures of the index.
 class PairFormulas {
  public:
-  explicit PairFormulas(const DistanceOptions& options) : o_(options) {}
+  explicit PairFormulas(const DistanceOptions& options) : options_(options) {}
   PairFigures operator()(std::int64_t shared, int b, int c) const;
-  const DistanceOptions& options() const { return o_; }
+  const DistanceOptions& options() const { return options_; }
 
  private:
-  DistanceOptions o_;
+  DistanceOptions options_;
 };
 
 enum class RowSpan { Upper, Whole };  // pairs j > i, or every j with the diagonal
@@ -185,7 +185,7 @@ class PairTable {
 // half (core/triangle.h): pair (i, j), 1-based, at cell (i - 1, j - 1); 0 on
 // the diagonal; NaN for a pair whose figure has no finite value.
 struct HalfTable {
-  int n = 0;
+  int n = 0;  // strains
   LowerHalf lower;
   static std::size_t at(int i, int j) { return Triangle::at(i - 1, j - 1); }
   double value(int i, int j) const { return i == j ? 0.0 : lower[at(i, j)]; }

@@ -32,12 +32,12 @@ void CFile::fail() {
 }
 
 void CFile::bytes(const void* data, std::size_t size) {
-  if (!f_ || size == 0) return;
-  if (std::fwrite(data, 1, size, f_.get()) != size) fail();
+  if (!file_ || size == 0) return;
+  if (std::fwrite(data, 1, size, file_.get()) != size) fail();
 }
 
 void CFile::gather(iovec* pieces, std::size_t count) {
-  if (!f_ || count == 0) return;
+  if (!file_ || count == 0) return;
   // A little goes through the stream's buffer, as bytes() would: small
   // files then reach the disk at their close, one after the other.
   std::size_t total = 0;
@@ -46,11 +46,11 @@ void CFile::gather(iovec* pieces, std::size_t count) {
     for (std::size_t k = 0; k < count; ++k) bytes(pieces[k].iov_base, pieces[k].iov_len);
     return;
   }
-  if (std::fflush(f_.get()) != 0) {
+  if (std::fflush(file_.get()) != 0) {
     fail();
     return;
   }
-  const int fd = ::fileno(f_.get());
+  const int fd = ::fileno(file_.get());
   std::size_t at = 0;
   while (at < count && pieces[at].iov_len == 0) ++at;
   while (at < count) {
@@ -107,8 +107,8 @@ void CFile::print(const char* format, ...) {
 }
 
 bool CFile::close() {
-  if (!f_) return !failed_;
-  std::FILE* f = f_.release();
+  if (!file_) return !failed_;
+  std::FILE* f = file_.release();
   errno = 0;
   const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
   if (!flushed) fail();
@@ -373,7 +373,7 @@ void OutputFile::discard() noexcept {
 
 int LineReader::get() {
   if (pos_ == end_) {
-    end_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+    end_ = std::fread(buf_.data(), 1, buf_.size(), file_);
     pos_ = 0;
     if (end_ == 0) return EOF;
   }
@@ -391,7 +391,7 @@ bool LineReader::read(std::string& line, std::size_t capacity) {
   if (capacity < 2) return false;
   while (line.size() + 1 < capacity) {
     if (pos_ == end_) {
-      end_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+      end_ = std::fread(buf_.data(), 1, buf_.size(), file_);
       pos_ = 0;
       if (end_ == 0) break;
     }

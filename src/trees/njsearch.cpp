@@ -54,9 +54,9 @@ LORVANE_VECTOR_CLONES double leastq(const double* d, const double* s, int n, dou
 
 // ---- WholeScan
 
-WholeScan::WholeScan(NJClusters clusters) : c_(clusters) {
-  bound_.assign(static_cast<std::size_t>(c_.table.slots()), -kInfinity);  // not known before the first scan
-  for (double v : c_.table.cells()) largest_ = std::max(largest_, v);
+WholeScan::WholeScan(NJClusters clusters) : clusters_(clusters) {
+  bound_.assign(static_cast<std::size_t>(clusters_.table.slots()), -kInfinity);  // not known before the first scan
+  for (double v : clusters_.table.cells()) largest_ = std::max(largest_, v);
 }
 
 // Each open row's least Q, then the pairs of the least of them, from the
@@ -64,10 +64,10 @@ WholeScan::WholeScan(NJClusters clusters) : c_(clusters) {
 // (carried over from the last join) is above the least found so far is
 // skipped; the row of least bound goes first.
 NJPair WholeScan::find() {
-  const SlotTable& t = c_.table;
+  const SlotTable& t = clusters_.table;
   const int slots = t.slots();
   const double c = t.live() - 2;
-  const double* s = c_.sum.data();
+  const double* s = clusters_.sum.data();
   rowq_.resize(static_cast<std::size_t>(slots));
   int start = -1;
   for (int i = 1; i < slots; ++i)
@@ -99,7 +99,7 @@ NJPair WholeScan::find() {
     if (rowq_[static_cast<std::size_t>(i)] != least || !t.open(i)) continue;
     const double* row = t.row(i);
     for (int j = 0; j < i; ++j)
-      if (c * row[j] - (s[i] + s[j]) == least) best.consider(i, j, least, c_.rank);
+      if (c * row[j] - (s[i] + s[j]) == least) best.consider(i, j, least, clusters_.rank);
   }
   return best;
 }
@@ -110,11 +110,11 @@ NJPair WholeScan::find() {
 // bounded by its own Q'. The margin covers the rounding of the values and of
 // the bounds.
 void WholeScan::joined(int /*i*/, int j) {
-  const SlotTable& t = c_.table;
+  const SlotTable& t = clusters_.table;
   const double c = t.live() - 2;
   const std::size_t n = static_cast<std::size_t>(t.slots());
   double rise = -kInfinity, big = 0;
-  const double* sum = c_.sum.data();
+  const double* sum = clusters_.sum.data();
   const double* before = before_.data();
   for (std::size_t k = 0; k < n; ++k) {
     big = std::max(big, std::abs(sum[k]));
@@ -146,8 +146,8 @@ void WholeScan::joined(int /*i*/, int j) {
 // list rebuilt.
 
 ListSearch::ListSearch(NJClusters clusters, const TreeSettings& settings)
-    : c_(clusters), settings_(settings), width_(std::clamp(clusters.table.slots() / 8, 8, 48)) {
-  const auto n = static_cast<std::size_t>(c_.table.slots());
+    : clusters_(clusters), settings_(settings), width_(std::clamp(clusters.table.slots() / 8, 8, 48)) {
+  const auto n = static_cast<std::size_t>(clusters_.table.slots());
   listsize_.assign(n, 0);
   version_.assign(n, 0);
   head_.assign(n, kInfinity);
@@ -157,7 +157,7 @@ ListSearch::ListSearch(NJClusters clusters, const TreeSettings& settings)
 }
 
 void ListSearch::compacted() {
-  for (int i = 1; i < c_.table.slots(); ++i) rebuildlist(i);
+  for (int i = 1; i < clusters_.table.slots(); ++i) rebuildlist(i);
 }
 
 void ListSearch::joined(int i, int j) {
@@ -168,7 +168,7 @@ void ListSearch::joined(int i, int j) {
 // The width_ least open cells of row i, in one pass: a cell below the
 // list's last goes in, and rest_ is the least cell left out.
 void ListSearch::rebuildlist(int i) {
-  const double* row = c_.table.row(i);
+  const double* row = clusters_.table.row(i);
   Entry* entries = list(i);
   int size = 0;
   double rest = kInfinity;
@@ -178,7 +178,7 @@ void ListSearch::rebuildlist(int i) {
       rest = std::min(rest, d);
       continue;
     }
-    if (!c_.table.open(j)) continue;
+    if (!clusters_.table.open(j)) continue;
     if (size == width_) rest = std::min(rest, entries[--size].d);
     int at = size++;
     while (at > 0 && entries[at - 1].d > d) {
@@ -218,8 +218,8 @@ void ListSearch::insert(int k, double d, int j) {
 // The pairs (i, j), j < i, that may come before the best so far. `most` is
 // the largest S of the open slots before i: Q(i, j) >= c d(i, j) - (S(i) + most).
 void ListSearch::scanrow(int i, double c, double most, NJPair& best) {
-  const double* row = c_.table.row(i);
-  const double* s = c_.sum.data();
+  const double* row = clusters_.table.row(i);
+  const double* s = clusters_.sum.data();
   const int* version = version_.data();
   const double si = s[i], offset = si + most;
   Entry* entries = list(i);
@@ -231,7 +231,7 @@ void ListSearch::scanrow(int i, double c, double most, NJPair& best) {
     const Entry x = entries[e];
     if (x.version != version[x.j]) continue;
     if (c * x.d - offset > best.q) break;
-    best.consider(i, x.j, c * x.d - (si + s[x.j]), c_.rank);
+    best.consider(i, x.j, c * x.d - (si + s[x.j]), clusters_.rank);
     entries[kept++] = x;
   }
   const bool stopped = e < size;
@@ -245,15 +245,15 @@ void ListSearch::scanrow(int i, double c, double most, NJPair& best) {
   const double least = leastq(row, s, i, c, si);
   if (least <= best.q)
     for (int j = 0; j < i; ++j)
-      if (c * row[j] - (si + s[j]) == least) best.consider(i, j, least, c_.rank);
+      if (c * row[j] - (si + s[j]) == least) best.consider(i, j, least, clusters_.rank);
   rebuildlist(i);
 }
 
 NJPair ListSearch::find() {
-  const SlotTable& t = c_.table;
+  const SlotTable& t = clusters_.table;
   const int slots = t.slots();
   const double c = t.live() - 2;
-  const double* s = c_.sum.data();
+  const double* s = clusters_.sum.data();
   most_.resize(static_cast<std::size_t>(slots));
   double most = -kInfinity, bound = kInfinity;
   int start = -1;
@@ -272,7 +272,7 @@ NJPair ListSearch::find() {
   for (int i = 1; i < slots; ++i) {
     if (!t.open(i) || listsize_[static_cast<std::size_t>(i)] == 0) continue;
     const Entry& x = list(i)[0];
-    if (x.version == version_[static_cast<std::size_t>(x.j)]) best.consider(i, x.j, c * x.d - (s[i] + s[x.j]), c_.rank);
+    if (x.version == version_[static_cast<std::size_t>(x.j)]) best.consider(i, x.j, c * x.d - (s[i] + s[x.j]), clusters_.rank);
   }
   // The other rows, spread over the threads.
   const int threads = slots >= settings_.threadrows ? std::max(settings_.threads, 1) : 1;

@@ -31,7 +31,7 @@ struct NJClusters {
 
 // The best pair met so far.
 struct NJPair {
-  double q = kInfinity;
+  double q = kInfinity;             // its Q
   long long first = 0, second = 0;  // the pair's ranks, lower first
   int i = -1, j = -1;               // its slots, i > j
   bool before(double oq, long long of, long long os) const {
@@ -53,16 +53,16 @@ class WholeScan {
  public:
   explicit WholeScan(NJClusters clusters);
   NJPair find();
-  void beforejoin(int /*j*/) { before_ = c_.sum; }
+  void beforejoin(int /*j*/) { before_ = clusters_.sum; }
   void changed(int /*k*/, double d, int /*j*/) { largest_ = std::max(largest_, d); }
   void joined(int i, int j);
   // The table is scanned whole, closed cells too: it is kept nearly compact.
-  bool wantscompact() const { return c_.table.slots() - c_.table.live() >= std::max(4, c_.table.slots() / 8); }
+  bool wantscompact() const { return clusters_.table.slots() - clusters_.table.live() >= std::max(4, clusters_.table.slots() / 8); }
   void moved(int to, int from) { bound_[static_cast<std::size_t>(to)] = bound_[static_cast<std::size_t>(from)]; }
   void compacted() {}
 
  private:
-  NJClusters c_;
+  NJClusters clusters_;
   // Each row's least Q in this step (+infinity when skipped), a lower bound
   // of it, the sums before the join, the largest distance.
   std::vector<double> rowq_, bound_, before_;
@@ -82,7 +82,7 @@ class ListSearch {
     if (k > j && d < rest_[static_cast<std::size_t>(k)]) insert(k, d, j);
   }
   void joined(int i, int j);
-  bool wantscompact() const { return c_.table.slots() >= 256 && c_.table.live() * 2 <= c_.table.slots(); }
+  bool wantscompact() const { return clusters_.table.slots() >= 256 && clusters_.table.live() * 2 <= clusters_.table.slots(); }
   void moved(int to, int from) { version_[static_cast<std::size_t>(to)] = version_[static_cast<std::size_t>(from)]; }
   void compacted();
 
@@ -98,7 +98,7 @@ class ListSearch {
   void insert(int k, double d, int j);
   void scanrow(int i, double c, double most, NJPair& best);
 
-  NJClusters c_;
+  NJClusters clusters_;
   const TreeSettings& settings_;
   const int width_;  // entries per list: fewer for small tables, where rows are short
   std::vector<Entry> list_;

@@ -3,7 +3,7 @@
 namespace lorvane {
 
 SlotTable::SlotTable(std::vector<std::string>&& names, LowerHalf&& lower, const TreeSettings& settings)
-    : settings_(settings), d_(std::move(lower)) {
+    : settings_(settings), distances_(std::move(lower)) {
   slots_ = static_cast<int>(names.size());
   live_ = slots_;
   tree_.names = std::move(names);
@@ -39,7 +39,7 @@ void SlotTable::replace(int slot, int node, int other) {
 
 void SlotTable::close(int slot) {
   open_[static_cast<std::size_t>(slot)] = 0;
-  for (int k = slot + 1; k < slots_; ++k) d_[Triangle::below(k, slot)] = kInfinity;
+  for (int k = slot + 1; k < slots_; ++k) distances_[Triangle::below(k, slot)] = kInfinity;
   --live_;
 }
 

@@ -30,13 +30,13 @@ class SlotTable {
   int live() const { return live_; }  // open slots
   bool open(int slot) const { return open_[static_cast<std::size_t>(slot)] != 0; }
   const char* openflags() const { return open_.data(); }
-  const double* row(int i) const { return &d_[Triangle::row(i)]; }
-  double* row(int i) { return &d_[Triangle::row(i)]; }
-  double cell(int i, int j) const { return d_[Triangle::at(i, j)]; }
-  double& cell(int i, int j) { return d_[Triangle::at(i, j)]; }
-  const LowerHalf& cells() const { return d_; }
+  const double* row(int i) const { return &distances_[Triangle::row(i)]; }
+  double* row(int i) { return &distances_[Triangle::row(i)]; }
+  double cell(int i, int j) const { return distances_[Triangle::at(i, j)]; }
+  double& cell(int i, int j) { return distances_[Triangle::at(i, j)]; }
+  const LowerHalf& cells() const { return distances_; }
   // The table's storage, for the caller's next table.
-  LowerHalf release() { return std::move(d_); }
+  LowerHalf release() { return std::move(distances_); }
 
  protected:
   // A node over two clusters' nodes, with the lengths of their edges.
@@ -61,7 +61,7 @@ class SlotTable {
   // The kept slots in runs of neighbours: (first slot, first new slot).
   std::vector<std::pair<int, int>> keptruns(const std::vector<int>& kept) const;
 
-  LowerHalf d_;
+  LowerHalf distances_;
   std::vector<char> open_;  // 0 once the slot's cluster is joined into another
   int slots_ = 0, live_ = 0;
 };
@@ -77,14 +77,14 @@ void SlotTable::compact(Move perslot) {
     // Row `to` holds the kept columns before it; it never lies after row `from`.
     for (std::size_t r = 0; r < runs.size() && runs[r].second < to; ++r) {
       const int end = r + 1 < runs.size() ? std::min(runs[r + 1].second, to) : to;
-      const double* source = &d_[Triangle::below(from, runs[r].first)];
-      std::copy(source, source + (end - runs[r].second), &d_[Triangle::below(to, runs[r].second)]);
+      const double* source = &distances_[Triangle::below(from, runs[r].first)];
+      std::copy(source, source + (end - runs[r].second), &distances_[Triangle::below(to, runs[r].second)]);
     }
     node_[static_cast<std::size_t>(to)] = node_[static_cast<std::size_t>(from)];
     perslot(to, from);
   }
   slots_ = static_cast<int>(kept.size());
-  d_.resize(Triangle::cells(slots_));
+  distances_.resize(Triangle::cells(slots_));
   node_.resize(static_cast<std::size_t>(slots_));
   open_.assign(static_cast<std::size_t>(slots_), 1);
 }
