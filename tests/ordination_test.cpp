@@ -2,13 +2,19 @@
 // (tests/data/ordination/golden.R: cmdscale, ape pcoa, vegan mantel).
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "core/interrupt.h"
 #include "core/messages.h"
 #include "ordination/mantel.h"
 #include "ordination/pcoa.h"
@@ -257,6 +263,29 @@ TEST(Mantel, SameResultOnOneThreadOrTwoAndFixedBySeed) {
   EXPECT_EQ(steps.back(), 999);
   watched.progress = [](int, int) { throw ErrorStop("stop"); };
   EXPECT_EQ(test::errorstopof([&] { mantel(bands.ref(), plane.ref(), watched); }), "stop");
+}
+
+// A hundred million permutations asked for: nothing of them is kept (the
+// memory stays as it was), and a stop asked for ends the test at once.
+TEST(Mantel, AStopEndsAnyNumberOfPermutationsAndNothingGrowsWithThem) {
+  const Table bands = readtable("bands9.txt"), plane = readtable("plane9.txt");
+  auto peak = [] {
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return use.ru_maxrss;  // kilobytes
+  };
+  const long before = peak();
+  const auto start = std::chrono::steady_clock::now();
+  std::thread asker([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    setinterrupt(SIGINT);
+  });
+  const std::string stop = test::errorstopof([&] { mantel(bands.ref(), plane.ref(), {100'000'000, Correlation::pearson, 1, 2}); });
+  asker.join();
+  setinterrupt(0);
+  EXPECT_EQ(stop, "Error: interrupted by signal " + std::to_string(SIGINT));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(peak() - before, 64 * 1024);
 }
 
 TEST(Mantel, RefusesTablesItCannotCompare) {

@@ -12,8 +12,8 @@
 
 #include "aflp/random.h"
 #include "aflp/tablewriters.h"
-#include "aflp/workers.h"
 #include "core/messages.h"
+#include "core/threadpool.h"
 
 namespace lorvane {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "aflp/kernels/kernels.h"
-#include "aflp/workers.h"
+#include "core/threadpool.h"
 
 namespace lorvane {
 

@@ -13,10 +13,10 @@
 #include <new>
 
 #include "aflp/formulas.h"
-#include "aflp/workers.h"
 #include "core/fixedformat.h"
 #include "core/interrupt.h"
 #include "core/messages.h"
+#include "core/threadpool.h"
 
 namespace lorvane {
 
@@ -66,15 +66,15 @@ PairFigures PairFormulas::operator()(std::int64_t shared, int b, int c) const {
   PairFigures f{};
   const int a = shared == 0 ? 1 : static_cast<int>(shared);
   f.shared = a;
-  switch (o_.index) {
+  switch (options_.index) {
     case DistanceIndex::Jaccard:
-      f.similarity = jaccardform(a, b, c, o_.k);
-      f.distance = kept(f, Figure::Distance, sitedistance(f.similarity, o_.r));
+      f.similarity = jaccardform(a, b, c, options_.k);
+      f.distance = kept(f, Figure::Distance, sitedistance(f.similarity, options_.r));
       break;
     case DistanceIndex::Dice:
-      f.similarity = diceform(a, b, c, o_.k);
-      f.distance = kept(f, Figure::Distance, sitedistance(f.similarity, o_.r));
-      if (!o_.correction) break;
+      f.similarity = diceform(a, b, c, options_.k);
+      f.distance = kept(f, Figure::Distance, sitedistance(f.similarity, options_.r));
+      if (!options_.correction) break;
       if (f.distance < 0.75) {
         f.corrected = kept(f, Figure::Corrected, jukescantorcorrection(f.distance));
       } else {
@@ -84,8 +84,8 @@ PairFigures PairFormulas::operator()(std::int64_t shared, int b, int c) const {
       }
       break;
     case DistanceIndex::NeiLi:
-      f.similarity = diceform(a, b, c, o_.k);
-      f.neili = neili(f.similarity, o_.r);
+      f.similarity = diceform(a, b, c, options_.k);
+      f.neili = neili(f.similarity, options_.r);
       if (f.neili == kNoValue) f.missing |= bit(Figure::NeiLi);
       break;
     case DistanceIndex::Other:
@@ -390,7 +390,7 @@ void FigureTable::run(PairSource& source, const TableShape& shape, HalfTable& t)
   const int n = source.strains(), block = std::max(shape.rowblock, 1);
   t.n = n;
   try {
-    t.lower.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(std::max(n - 1, 0)) / 2);
+    t.lower.resize(Triangle::cells(n));
   } catch (const std::bad_alloc&) {
     errorstop(std::string("Error: insufficient memory (") + operation_ + ")");
   }

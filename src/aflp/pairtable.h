@@ -17,6 +17,7 @@
 #include "aflp/bitmatrix.h"
 #include "aflp/paircount.h"
 #include "core/lowerhalf.h"
+#include "core/triangle.h"
 #include "core/runcontext.h"
 
 namespace lorvane {
@@ -70,12 +71,12 @@ struct PairFigures {
 // b and c of the two strains give the figures of the index.
 class PairFormulas {
  public:
-  explicit PairFormulas(const DistanceOptions& options) : o_(options) {}
+  explicit PairFormulas(const DistanceOptions& options) : options_(options) {}
   PairFigures operator()(std::int64_t shared, int b, int c) const;
-  const DistanceOptions& options() const { return o_; }
+  const DistanceOptions& options() const { return options_; }
 
  private:
-  DistanceOptions o_;
+  DistanceOptions options_;
 };
 
 enum class RowSpan { Upper, Whole };  // pairs j > i, or every j with the diagonal
@@ -193,15 +194,12 @@ class PairTable {
 };
 
 // A full symmetric table in memory, double precision, kept as its lower
-// half: pair (i, j), i > j, 1-based, at lower[(i - 1) * (i - 2) / 2 + (j - 1)];
-// 0 on the diagonal; NaN for a pair whose figure has no finite value.
+// half (core/triangle.h): pair (i, j), 1-based, at cell (i - 1, j - 1); 0 on
+// the diagonal; NaN for a pair whose figure has no finite value.
 struct HalfTable {
-  int n = 0;
+  int n = 0;  // strains
   LowerHalf lower;
-  static std::size_t at(int i, int j) {
-    if (i < j) std::swap(i, j);
-    return static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(i - 2) / 2 + static_cast<std::size_t>(j - 1);
-  }
+  static std::size_t at(int i, int j) { return Triangle::at(i - 1, j - 1); }
   double value(int i, int j) const { return i == j ? 0.0 : lower[at(i, j)]; }
   // The first pair (i, j), i > j, in the pair loop's order without a finite
   // value; {0, 0} when every pair has one.

@@ -6,8 +6,8 @@ namespace lorvane {
 
 std::string TerminalWindowSystem::barline(const std::string& title, int step, int total, double seconds,
                                           int width) {
-  const double part = total > 0 ? std::min(1.0, std::max(0.0, static_cast<double>(step) / total)) : 0.0;
-  const int filled = static_cast<int>(part * width);
+  const double done = total > 0 ? std::min(1.0, std::max(0.0, static_cast<double>(step) / total)) : 0.0;
+  const int filled = static_cast<int>(done * width);
   std::string line = title + " [";
   line.append(static_cast<std::size_t>(filled), '#');
   line.append(static_cast<std::size_t>(width - filled), '.');

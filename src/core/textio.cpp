@@ -32,44 +32,44 @@ void CFile::fail() {
 }
 
 void CFile::bytes(const void* data, std::size_t size) {
-  if (!f_ || size == 0) return;
-  if (std::fwrite(data, 1, size, f_.get()) != size) fail();
+  if (!file_ || size == 0) return;
+  if (std::fwrite(data, 1, size, file_.get()) != size) fail();
 }
 
-void CFile::gather(iovec* parts, std::size_t count) {
-  if (!f_ || count == 0) return;
+void CFile::gather(iovec* pieces, std::size_t count) {
+  if (!file_ || count == 0) return;
   // A little goes through the stream's buffer, as bytes() would: small
   // files then reach the disk at their close, one after the other.
   std::size_t total = 0;
-  for (std::size_t k = 0; k < count; ++k) total += parts[k].iov_len;
+  for (std::size_t k = 0; k < count; ++k) total += pieces[k].iov_len;
   if (total < kGatherDirect) {
-    for (std::size_t k = 0; k < count; ++k) bytes(parts[k].iov_base, parts[k].iov_len);
+    for (std::size_t k = 0; k < count; ++k) bytes(pieces[k].iov_base, pieces[k].iov_len);
     return;
   }
-  if (std::fflush(f_.get()) != 0) {
+  if (std::fflush(file_.get()) != 0) {
     fail();
     return;
   }
-  const int fd = ::fileno(f_.get());
+  const int fd = ::fileno(file_.get());
   std::size_t at = 0;
-  while (at < count && parts[at].iov_len == 0) ++at;
+  while (at < count && pieces[at].iov_len == 0) ++at;
   while (at < count) {
     const int batch = static_cast<int>(std::min<std::size_t>(count - at, IOV_MAX));
-    const ssize_t written = ::writev(fd, parts + at, batch);
+    const ssize_t written = ::writev(fd, pieces + at, batch);
     if (written <= 0) {
       if (written < 0 && errno == EINTR) continue;
       if (written == 0) errno = EIO;
       fail();
       return;
     }
-    // Skip what went out, then start again inside a part written in part.
+    // Skip what went out, then start again inside a piece half written.
     auto left = static_cast<std::size_t>(written);
-    while (at < count && left >= parts[at].iov_len) left -= parts[at++].iov_len;
+    while (at < count && left >= pieces[at].iov_len) left -= pieces[at++].iov_len;
     if (left > 0) {
-      parts[at].iov_base = static_cast<char*>(parts[at].iov_base) + left;
-      parts[at].iov_len -= left;
+      pieces[at].iov_base = static_cast<char*>(pieces[at].iov_base) + left;
+      pieces[at].iov_len -= left;
     }
-    while (at < count && parts[at].iov_len == 0) ++at;
+    while (at < count && pieces[at].iov_len == 0) ++at;
   }
 }
 
@@ -107,8 +107,8 @@ void CFile::print(const char* format, ...) {
 }
 
 bool CFile::close() {
-  if (!f_) return !failed_;
-  std::FILE* f = f_.release();
+  if (!file_) return !failed_;
+  std::FILE* f = file_.release();
   errno = 0;
   const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
   if (!flushed) fail();
@@ -259,6 +259,56 @@ class FolderLocks {
  private:
   std::vector<int> fds_;
 };
+
+// Each earlier file among `paths` gets a second name to be put back from
+// (aside[k]): a hard link (linked[k] set), so that its own name never goes
+// missing (a run killed here leaves it whole), or, where no link can be
+// made, the file moved there. Stops at the first failure: returns its
+// index, its errno in *error; -1 when every earlier file has its second name.
+int setaside(const std::vector<std::string>& paths, const std::vector<std::string>& folders,
+             std::vector<std::string>& aside, std::vector<char>& linked, int* error) {
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    struct stat st {};
+    if (::lstat(paths[k].c_str(), &st) != 0) continue;
+    std::string name;
+    const int fd = maketemp(folders[k], name);
+    if (fd < 0) {
+      *error = errno;
+      return static_cast<int>(k);
+    }
+    ::close(fd);
+    ::unlink(name.c_str());  // a name of this process: free for the link
+    if (::link(paths[k].c_str(), name.c_str()) == 0) {
+      linked[k] = 1;
+    } else if (::rename(paths[k].c_str(), name.c_str()) != 0) {
+      *error = errno;
+      removetemp(name);
+      return static_cast<int>(k);
+    }
+    aside[k] = std::move(name);
+  }
+  return -1;
+}
+
+// After the first `placed` new files moved in: the second names go, or,
+// when the set failed, the earlier files come back under their names.
+void settle(const std::vector<std::string>& paths, std::vector<std::string>& aside, const std::vector<char>& linked,
+            int placed, bool failed) {
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    const bool isplaced = static_cast<int>(k) < placed;
+    if (!failed || (!isplaced && linked[k])) {
+      // The new file, or the earlier one still under its name, holds it.
+      if (!aside[k].empty()) removetemp(aside[k]);
+    } else if (!aside[k].empty()) {
+      // Back as it was; when that fails, the second name holds the only
+      // copy of the earlier file and stays.
+      ::rename(aside[k].c_str(), paths[k].c_str());
+      forgettemporary(aside[k]);
+    } else if (isplaced) {
+      ::unlink(paths[k].c_str());  // no earlier file
+    }
+  }
+}
 }  // namespace
 
 int OutputFile::commitset(const std::vector<OutputFile*>& outputs, int* error) {
@@ -288,35 +338,16 @@ int OutputFile::commitset(const std::vector<OutputFile*>& outputs, int* error) {
     if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) fail(k, EISDIR);
     else if (::access(folders[static_cast<std::size_t>(k)].c_str(), W_OK) != 0) fail(k, errno);
   }
-  // Each earlier file gets a second name to be put back from: a hard link,
-  // so that its own name never goes missing (a run killed here leaves it
-  // whole), or, where no link can be made, the file moved there. Then the
-  // new ones move in, each rename replacing its file at once.
-  std::vector<std::string> aside(outputs.size());
+  std::vector<std::string> paths, aside(outputs.size());
+  for (const OutputFile* o : outputs) paths.push_back(o->path_);
   std::vector<char> linked(outputs.size(), 0);
-  int moved = 0, placed = 0;
-  for (; count > 1 && moved < count && failed < 0; ++moved) {
-    const auto k = static_cast<std::size_t>(moved);
-    const std::string& path = outputs[k]->path_;
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) continue;
-    std::string name;
-    const int fd = maketemp(folders[k], name);
-    if (fd < 0) {
-      fail(moved, errno);
-      break;
-    }
-    ::close(fd);
-    ::unlink(name.c_str());  // a name of this process: free for the link
-    if (::link(path.c_str(), name.c_str()) == 0) {
-      linked[k] = 1;
-    } else if (::rename(path.c_str(), name.c_str()) != 0) {
-      fail(moved, errno);
-      removetemp(name);
-      break;
-    }
-    aside[k] = std::move(name);
+  if (count > 1 && failed < 0) {
+    int e = 0;
+    const int k = setaside(paths, folders, aside, linked, &e);
+    if (k >= 0) fail(k, e);
   }
+  // The new ones move in, each rename replacing its file at once.
+  int placed = 0;
   for (; placed < count && failed < 0; ++placed) {
     OutputFile& o = *outputs[static_cast<std::size_t>(placed)];
     if (::rename(o.temp_.c_str(), o.path_.c_str()) != 0) {
@@ -326,21 +357,7 @@ int OutputFile::commitset(const std::vector<OutputFile*>& outputs, int* error) {
     forgettemporary(o.temp_);
     o.temp_.clear();
   }
-  for (std::size_t k = 0; k < outputs.size(); ++k) {
-    const std::string& path = outputs[k]->path_;
-    const bool isplaced = static_cast<int>(k) < placed;
-    if (failed < 0 || (!isplaced && linked[k])) {
-      // The new file, or the earlier one still under its name, holds it.
-      if (!aside[k].empty()) removetemp(aside[k]);
-    } else if (!aside[k].empty()) {
-      // Back as it was; when that fails, the second name holds the only
-      // copy of the earlier file and stays.
-      ::rename(aside[k].c_str(), path.c_str());
-      forgettemporary(aside[k]);
-    } else if (isplaced) {
-      ::unlink(path.c_str());  // no earlier file
-    }
-  }
+  settle(paths, aside, linked, placed, failed >= 0);
   if (failed >= 0)
     for (OutputFile* o : outputs) o->discard();
   if (error) *error = reason;
@@ -356,7 +373,7 @@ void OutputFile::discard() noexcept {
 
 int LineReader::get() {
   if (pos_ == end_) {
-    end_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+    end_ = std::fread(buf_.data(), 1, buf_.size(), file_);
     pos_ = 0;
     if (end_ == 0) return EOF;
   }
@@ -374,7 +391,7 @@ bool LineReader::read(std::string& line, std::size_t capacity) {
   if (capacity < 2) return false;
   while (line.size() + 1 < capacity) {
     if (pos_ == end_) {
-      end_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+      end_ = std::fread(buf_.data(), 1, buf_.size(), file_);
       pos_ = 0;
       if (end_ == 0) break;
     }

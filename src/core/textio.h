@@ -22,20 +22,20 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 class CFile {
  public:
   CFile() = default;
-  explicit CFile(std::FILE* f) : f_(f) {}
-  explicit operator bool() const { return f_ != nullptr; }
-  std::FILE* get() const { return f_.get(); }
+  explicit CFile(std::FILE* f) : file_(f) {}
+  explicit operator bool() const { return file_ != nullptr; }
+  std::FILE* get() const { return file_.get(); }
 
   // Text: every "\n" is written as CR LF.
   void text(std::string_view s);
   // Formatted text, as the formatted print gives it, then as text().
   void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void bytes(const void* data, std::size_t size);
-  // The parts in order, after everything written before, in as few system
+  // The pieces in order, after everything written before, in as few system
   // writes as it takes (large outputs, written without another copy). The
-  // parts are used up: their bases and lengths are changed. Less than
+  // pieces are used up: their bases and lengths are changed. Less than
   // kGatherDirect bytes in all go through the stream's buffer instead.
-  void gather(iovec* parts, std::size_t count);
+  void gather(iovec* pieces, std::size_t count);
   static constexpr std::size_t kGatherDirect = std::size_t{1} << 16;
   bool failed() const { return failed_; }
   // The system's reason for the first failed write or close (errno), 0 when
@@ -47,7 +47,7 @@ class CFile {
 
  private:
   void fail();
-  FilePtr f_;
+  FilePtr file_;
   bool failed_ = false;
   int error_ = 0;
 };
@@ -101,7 +101,7 @@ std::string folderof(const std::string& path);
 // Reads lines in text mode: CR LF is one line end ("\n").
 class LineReader {
  public:
-  explicit LineReader(std::FILE* f) : f_(f) {}
+  explicit LineReader(std::FILE* f) : file_(f) {}
   // As the standard line read into a buffer of `capacity` characters: at
   // most capacity - 1 characters, up to and including a newline. False at
   // the end of the file when nothing was read.
@@ -110,7 +110,7 @@ class LineReader {
  private:
   int get();
   int peek();
-  std::FILE* f_;
+  std::FILE* file_;
   std::vector<char> buf_ = std::vector<char>(1 << 16);
   std::size_t pos_ = 0, end_ = 0;
 };

@@ -197,25 +197,16 @@ std::pair<long long, long long> ticks(const Range& r, double step) {
   return {static_cast<long long>(first), static_cast<long long>(last)};
 }
 
-}  // namespace
+// The ranges of the two axes: padded, then the shorter widened to half the
+// longer; one point (or all at one place) gets a range about itself.
+struct Ranges {
+  Range x, y;
+  double longer;  // the longer span
+};
 
-Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyle& style) {
-  const int n = c.size();
-  if (n == 0) errorstop("Error: no strain to draw (scatterscene)");
-  auto valid = [&c](int axis) {
-    return axis >= 1 && axis <= c.axiscount() && static_cast<int>(c.axes[static_cast<std::size_t>(axis - 1)].size()) >= c.size();
-  };
-  if (!valid(xaxis) || (yaxis != 0 && !valid(yaxis)))
-    errorstop("Error: the coordinates hold " + std::to_string(c.axiscount()) + " axes, not axes " +
-              std::to_string(xaxis) + " and " + std::to_string(yaxis) + " (scatterscene)");
-  const std::vector<double>& xs = c.axes[static_cast<std::size_t>(xaxis - 1)];
-  const std::vector<double> zeros(static_cast<std::size_t>(n), 0.0);
-  const std::vector<double>& ys = yaxis ? c.axes[static_cast<std::size_t>(yaxis - 1)] : zeros;
-
-  // The ranges: padded, then the shorter widened to half the longer; one
-  // point (or all at one place) gets a range about itself.
+Ranges ranges(const std::vector<double>& xs, const std::vector<double>& ys, std::size_t n) {
   Range x{xs[0], xs[0]}, y{ys[0], ys[0]};
-  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+  for (std::size_t i = 0; i < n; ++i) {
     if (!std::isfinite(xs[i]) || !std::isfinite(ys[i])) errorstop("Error: a coordinate is not a number (scatterscene)");
     x.lo = std::min(x.lo, xs[i]), x.hi = std::max(x.hi, xs[i]);
     y.lo = std::min(y.lo, ys[i]), y.hi = std::max(y.hi, ys[i]);
@@ -233,6 +224,46 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
   longer += 2 * pad;
   x.widen(longer / 2);
   y.widen(longer / 2);
+  return {x, y, longer};
+}
+
+// A circle at each point of the scene's geometry, then, when there are few
+// enough, the names to the right of their points; the picture widens for
+// the longest.
+void markers(Scene& s, const std::vector<std::string>& names, const ScatterStyle& style) {
+  const std::vector<Point>& points = s.geometry.points;
+  auto& items = s.items;
+  items.emplace_back(Begin{"points"});
+  for (std::size_t i = 0; i < points.size(); ++i)
+    items.emplace_back(Circle{points[i], style.radius, kFill, kStroke, 0.75, static_cast<int>(i)});
+  items.emplace_back(End{});
+  if (static_cast<int>(points.size()) > style.maxlabels) return;
+  const double size = style.fontsize * 0.9;
+  items.emplace_back(Begin{"names"});
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const Point p = points[i];
+    items.emplace_back(Text{p.x + style.radius + 2, p.y + size * 0.35, names[i], size});
+    s.width = std::max(s.width, p.x + style.radius + 2 + textwidth(names[i], size) + kMargin);
+  }
+  items.emplace_back(End{});
+}
+
+}  // namespace
+
+Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyle& style) {
+  const int n = c.size();
+  if (n == 0) errorstop("Error: no strain to draw (scatterscene)");
+  auto valid = [&c](int axis) {
+    return axis >= 1 && axis <= c.axiscount() && static_cast<int>(c.axes[static_cast<std::size_t>(axis - 1)].size()) >= c.size();
+  };
+  if (!valid(xaxis) || (yaxis != 0 && !valid(yaxis)))
+    errorstop("Error: the coordinates hold " + std::to_string(c.axiscount()) + " axes, not axes " +
+              std::to_string(xaxis) + " and " + std::to_string(yaxis) + " (scatterscene)");
+  const std::vector<double>& xs = c.axes[static_cast<std::size_t>(xaxis - 1)];
+  const std::vector<double> zeros(static_cast<std::size_t>(n), 0.0);
+  const std::vector<double>& ys = yaxis ? c.axes[static_cast<std::size_t>(yaxis - 1)] : zeros;
+
+  auto [x, y, longer] = ranges(xs, ys, static_cast<std::size_t>(n));
   const double scale = style.side / longer;  // points a unit, on both axes
 
   const double ticksize = style.fontsize * 0.9;
@@ -282,27 +313,11 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
     items.emplace_back(std::move(t));
   }
 
-  items.emplace_back(Begin{"points"});
   g.points.reserve(static_cast<std::size_t>(n));
-  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-    g.points.push_back({px(xs[i]), py(ys[i])});
-    items.emplace_back(Circle{g.points.back(), style.radius, kFill, kStroke, 0.75, static_cast<int>(i)});
-  }
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) g.points.push_back({px(xs[i]), py(ys[i])});
+  s.width = std::max(right, g.framex + textwidth(axistitle(c, xaxis), style.fontsize)) + kMargin;
+  markers(s, c.names, style);
   items.emplace_back(End{});
-  // Names to the right of their points; the picture widens for the longest.
-  double width = std::max(right, g.framex + textwidth(axistitle(c, xaxis), style.fontsize)) + kMargin;
-  if (n <= style.maxlabels) {
-    const double size = style.fontsize * 0.9;
-    items.emplace_back(Begin{"names"});
-    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-      const Point p = g.points[i];
-      items.emplace_back(Text{p.x + style.radius + 2, p.y + size * 0.35, c.names[i], size});
-      width = std::max(width, p.x + style.radius + 2 + textwidth(c.names[i], size) + kMargin);
-    }
-    items.emplace_back(End{});
-  }
-  items.emplace_back(End{});
-  s.width = width;
   s.height = xtitle + style.fontsize * 0.4 + kMargin;
   return s;
 }

@@ -86,7 +86,7 @@ struct End {};
 
 using Item = std::variant<Line, Rect, Image, Text, Begin, End, Circle>;
 
-// Where the parts were put, for hit tests and highlights on screen.
+// Where the items were put, for hit tests and highlights on screen.
 struct Geometry {
   // Leaf indices of the tree (or table rows without a tree) from top to
   // bottom, and the y of the middle of each row.

@@ -91,9 +91,9 @@ std::string escaped(const std::string& text) {
 
 struct Writer {
   std::string out;
-  template <class... Parts>
-  void put(const Parts&... parts) {
-    (out.append(parts), ...);
+  template <class... Texts>
+  void put(const Texts&... texts) {
+    (out.append(texts), ...);
   }
   void operator()(const Line& l) {
     if (l.points.size() < 2) return;

@@ -7,18 +7,20 @@
 #include <numeric>
 #include <random>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "core/interrupt.h"
 #include "core/messages.h"
+#include "core/threadpool.h"
+#include "core/triangle.h"
 
 namespace lorvane {
 namespace {
 
-// The upper triangle of an n x n table, row after row: row i holds the
-// n - 1 - i values of columns i + 1 .. n - 1.
-using Triangle = std::vector<double>;
+// The values of the pairs (i, j), i < j, of an n x n table, row after row:
+// row i holds the n - 1 - i values of columns i + 1 .. n - 1.
+using Pairs = std::vector<double>;
 
 // Position of each of table A's strains in table B.
 std::vector<std::size_t> matchnames(const TableRef& a, const TableRef& b) {
@@ -42,10 +44,10 @@ std::vector<std::size_t> matchnames(const TableRef& a, const TableRef& b) {
   return order;
 }
 
-// The upper triangle of table t, its strains taken in the order `order`.
-Triangle triangle(std::span<const double> t, std::size_t n, const std::vector<std::size_t>& order) {
-  Triangle out;
-  out.reserve(n * (n - 1) / 2);
+// The pairs of table t, its strains taken in the order `order`.
+Pairs pairs(std::span<const double> t, std::size_t n, const std::vector<std::size_t>& order) {
+  Pairs out;
+  out.reserve(Triangle::cells(n));
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = i + 1; j < n; ++j) {
       const std::size_t p = std::min(order[i], order[j]), q = std::max(order[i], order[j]);
@@ -54,17 +56,17 @@ Triangle triangle(std::span<const double> t, std::size_t n, const std::vector<st
   return out;
 }
 
-void checkvaried(const Triangle& t, const std::string& table) {
+void checkvaried(const Pairs& t, const std::string& table) {
   if (std::adjacent_find(t.begin(), t.end(), std::not_equal_to<>()) == t.end())
     throw ErrorStop("Every distance in table " + table + " is the same: the correlation is undefined");
 }
 
 // Ranks 1..m, tied values taking the mean of their ranks.
-void torank(Triangle& t) {
+void torank(Pairs& t) {
   std::vector<std::size_t> index(t.size());
   std::iota(index.begin(), index.end(), std::size_t{0});
   std::stable_sort(index.begin(), index.end(), [&t](std::size_t p, std::size_t q) { return t[p] < t[q]; });
-  Triangle rank(t.size());
+  Pairs rank(t.size());
   for (std::size_t first = 0; first < index.size();) {
     std::size_t last = first + 1;
     while (last < index.size() && t[index[last]] == t[index[first]]) ++last;
@@ -76,7 +78,7 @@ void torank(Triangle& t) {
 }
 
 // Subtracts the mean; returns the sum of squares.
-double centre(Triangle& t) {
+double centre(Pairs& t) {
   double sum = 0;
   for (double v : t) sum += v;
   const double mean = sum / static_cast<double>(t.size());
@@ -88,8 +90,8 @@ double centre(Triangle& t) {
   return squares;
 }
 
-// The full symmetric n x n table of a triangle, zeros on the diagonal.
-std::vector<double> square(const Triangle& t, std::size_t n) {
+// The full symmetric n x n table of the pairs, zeros on the diagonal.
+std::vector<double> square(const Pairs& t, std::size_t n) {
   std::vector<double> out(n * n, 0.0);
   std::size_t k = 0;
   for (std::size_t i = 0; i < n; ++i)
@@ -103,13 +105,15 @@ std::vector<double> square(const Triangle& t, std::size_t n) {
 constexpr std::size_t kBatch = 4;
 
 // sums[g] = the sum over i < j of y(i,j) x(orders[g][i], orders[g][j]), for
-// g < kBatch: y a triangle, x square. Each sum is added up in the same order
-// whatever the other orders of the batch are.
-void permutedsums(const std::vector<double>& x, const Triangle& y, const std::uint32_t* const* orders,
+// g < kBatch: y the pairs, x square. Each sum is added up in the same order
+// whatever the other orders of the batch are. A stop asked for (interrupt.h)
+// is an error stop from here, within 64 rows.
+void permutedsums(const std::vector<double>& x, const Pairs& y, const std::uint32_t* const* orders,
                   std::size_t n, double* sums) {
   double total[kBatch] = {};
   const double* yrow = y.data();
   for (std::size_t i = 0; i + 1 < n; ++i) {
+    if (i % 64 == 63) checkinterrupt();
     const std::size_t length = n - 1 - i;
     const double* x0 = x.data() + static_cast<std::size_t>(orders[0][i]) * n;
     const double* x1 = x.data() + static_cast<std::size_t>(orders[1][i]) * n;
@@ -147,6 +151,95 @@ void permutedsums(const std::vector<double>& x, const Triangle& y, const std::ui
   std::copy(total, total + kBatch, sums);
 }
 
+// The two tables as the permutations read them, and the observed r.
+struct Observed {
+  std::size_t strains = 0;
+  std::vector<double> xsquare;  // table A, centred (ranked first for Spearman), square
+  Pairs y;                      // table B in A's order, centred likewise
+  double norm = 0;              // the square root of the product of their sums of squares
+  double r = 0;
+};
+
+Observed observe(const TableRef& a, const TableRef& b, const std::vector<std::size_t>& order, Correlation method) {
+  const std::size_t n = a.size();
+  std::vector<std::size_t> identity(n);
+  std::iota(identity.begin(), identity.end(), std::size_t{0});
+  Pairs x = pairs(a.values, n, identity);
+  Observed o;
+  o.strains = n;
+  o.y = pairs(b.values, n, order);
+  checkvaried(x, "A");
+  checkvaried(o.y, "B");
+  if (method == Correlation::spearman) {
+    torank(x);
+    torank(o.y);
+  }
+  o.norm = std::sqrt(centre(x) * centre(o.y));
+  o.xsquare = square(x, n);
+  // The observed sum, added up as a permutation's would be.
+  std::vector<std::uint32_t> same(n);
+  std::iota(same.begin(), same.end(), std::uint32_t{0});
+  const std::uint32_t* identity4[kBatch] = {same.data(), same.data(), same.data(), same.data()};
+  double sums[kBatch];
+  permutedsums(o.xsquare, o.y, identity4, n, sums);
+  o.r = sums[0] / o.norm;
+  return o;
+}
+
+// The permutations whose r is at least the observed one. Batch b holds
+// permutations 4b + 1 .. 4b + 4; the threads take the next batch as they
+// come free. Each r is added up whole by one thread in one order, so the
+// count does not depend on the number of threads; nothing is kept of a
+// permutation but whether it counts. A last, short batch repeats its last
+// permutation, not counted again. A stop asked for (interrupt.h) ends the
+// test within a batch, and a progress call that throws ends it too.
+int countaslarge(const Observed& o, const MantelOptions& options) {
+  const std::size_t n = o.strains;
+  const auto count = static_cast<std::size_t>(options.permutations);
+  const std::size_t batches = (count + kBatch - 1) / kBatch;
+  const auto threads = std::min(static_cast<std::size_t>(std::max(options.threads, 1)), std::max<std::size_t>(batches, 1));
+  const double bar = o.r - std::sqrt(DBL_EPSILON);
+  std::atomic<std::size_t> next{0}, finished{0};
+  std::atomic<long long> aslarge{0};
+  std::atomic<bool> stop{false};
+  // The progress goes from the calling thread, by blocks of 8 batches per thread.
+  const std::size_t block = 8 * threads;
+  std::size_t reported = 0;
+  auto progress = [&] {
+    const std::size_t done = finished.load();
+    if (!options.progress || done < reported + block) return;
+    reported = done;
+    options.progress(static_cast<int>(std::min(done * kBatch, count)), options.permutations);
+  };
+  eachthread(static_cast<int>(threads), [&](int thread) {
+    std::vector<std::uint32_t> permutations(kBatch * n);
+    const std::uint32_t* orders[kBatch];
+    double sums[kBatch];
+    long long mine = 0;
+    try {
+      for (std::size_t batch; !stop.load(std::memory_order_relaxed) && (batch = next.fetch_add(1)) < batches;) {
+        for (std::size_t g = 0; g < kBatch; ++g) {
+          const std::size_t q = std::min(batch * kBatch + g, count - 1);
+          orders[g] = permutations.data() + g * n;
+          mantelpermutation(options.seed, static_cast<std::uint32_t>(q + 1), permutations.data() + g * n, n);
+        }
+        checkinterrupt();
+        permutedsums(o.xsquare, o.y, orders, n, sums);
+        for (std::size_t g = 0; g < kBatch && batch * kBatch + g < count; ++g)
+          if (sums[g] / o.norm >= bar) ++mine;
+        finished.fetch_add(1);
+        if (thread == 0) progress();
+      }
+    } catch (...) {
+      stop = true;
+      throw;
+    }
+    aslarge += mine;
+  });
+  if (options.progress && batches > 0) options.progress(options.permutations, options.permutations);
+  return static_cast<int>(aslarge.load());
+}
+
 }  // namespace
 
 void mantelpermutation(std::uint32_t seed, std::uint32_t q, std::uint32_t* order, std::size_t n) {
@@ -170,85 +263,14 @@ MantelResult mantel(const TableRef& a, const TableRef& b, const MantelOptions& o
   if (n < 3) throw ErrorStop("The Mantel test needs at least 3 strains; the tables hold " + std::to_string(n));
   if (options.permutations < 0) throw ErrorStop("The number of permutations must not be negative");
 
-  std::vector<std::size_t> identity(n);
-  std::iota(identity.begin(), identity.end(), std::size_t{0});
-  Triangle x = triangle(a.values, n, identity);
-  Triangle y = triangle(b.values, n, order);
-  checkvaried(x, "A");
-  checkvaried(y, "B");
-  if (options.method == Correlation::spearman) {
-    torank(x);
-    torank(y);
-  }
-  const double norm = std::sqrt(centre(x) * centre(y));
-  const std::vector<double> xsquare = square(x, n);
-  x.clear();
-  x.shrink_to_fit();
-
-  // The observed sum, added up as a permutation's would be.
-  std::vector<std::uint32_t> same(n);
-  std::iota(same.begin(), same.end(), std::uint32_t{0});
-  const std::uint32_t* identity4[kBatch] = {same.data(), same.data(), same.data(), same.data()};
-  double observed[kBatch];
-  permutedsums(xsquare, y, identity4, n, observed);
+  const Observed observed = observe(a, b, order, options.method);
   MantelResult result;
   result.strains = n;
   result.seed = options.seed;
   result.permutations = options.permutations;
-  result.r = observed[0] / norm;
-
-  // Batch b holds permutations 4b + 1 .. 4b + 4; the threads take the next
-  // batch as they come free. Each r is added up whole by one thread in one
-  // order, so the counts do not depend on the number of threads. A last,
-  // short batch repeats its last permutation.
-  const auto count = static_cast<std::size_t>(options.permutations);
-  const std::size_t batches = (count + kBatch - 1) / kBatch;
-  std::vector<double> sums(batches * kBatch);
-  const auto threads = std::min(static_cast<std::size_t>(std::max(options.threads, 1)), std::max<std::size_t>(batches, 1));
-  std::atomic<std::size_t> next{0}, finished{0};
-  std::atomic<bool> stop{false};
-  // Runs batches until none is left; `after` is called after each one.
-  auto work = [&](auto after) {
-    std::vector<std::uint32_t> permutations(kBatch * n);
-    const std::uint32_t* orders[kBatch];
-    for (std::size_t batch; !stop.load(std::memory_order_relaxed) && (batch = next.fetch_add(1)) < batches;) {
-      for (std::size_t g = 0; g < kBatch; ++g) {
-        const std::size_t q = std::min(batch * kBatch + g, count - 1);
-        orders[g] = permutations.data() + g * n;
-        mantelpermutation(options.seed, static_cast<std::uint32_t>(q + 1), permutations.data() + g * n, n);
-      }
-      permutedsums(xsquare, y, orders, n, sums.data() + batch * kBatch);
-      finished.fetch_add(1);
-      after();
-    }
-  };
-  std::vector<std::thread> helpers;
-  for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work, [] {});
-  // The progress goes from this thread, by blocks of 8 batches per thread.
-  // When it throws, the helpers stop after their batch and are joined first.
-  const std::size_t block = 8 * threads;
-  std::size_t reported = 0;
-  auto progress = [&] {
-    const std::size_t done = finished.load();
-    if (!options.progress || done < reported + block) return;
-    reported = done;
-    options.progress(static_cast<int>(std::min(done * kBatch, count)), options.permutations);
-  };
-  try {
-    work(progress);
-  } catch (...) {
-    stop = true;
-    for (std::thread& t : helpers) t.join();
-    throw;
-  }
-  for (std::thread& t : helpers) t.join();
-  if (options.progress && batches > 0) options.progress(options.permutations, options.permutations);
-  sums.resize(count);
-
-  const double bar = result.r - std::sqrt(DBL_EPSILON);
-  for (double s : sums)
-    if (s / norm >= bar) ++result.aslarge;
-  if (count > 0) result.p = (1.0 + result.aslarge) / (1.0 + static_cast<double>(count));
+  result.r = observed.r;
+  result.aslarge = countaslarge(observed, options);
+  if (options.permutations > 0) result.p = (1.0 + result.aslarge) / (1.0 + options.permutations);
   return result;
 }
 

@@ -66,7 +66,7 @@ bool nonebelow(Eigen::Ref<Eigen::MatrixXd> b, double t);
 // How many eigenvalues of the symmetric b lie below -t (t >= 0), from the
 // inertia of b + tI (Sylvester's law), without the eigenvalues themselves.
 int countbelow(Eigen::Ref<const Eigen::MatrixXd> b, double t);
-// The largest real part of the eigenvalues of the 2n x 2n matrix
+// The largest of the real components of the eigenvalues of the 2n x 2n matrix
 // [0, 2 delta1; -I, -4 delta2], applied without being formed.
 double largestrealeigen(Eigen::Ref<const Eigen::MatrixXd> delta1, Eigen::Ref<const Eigen::MatrixXd> delta2);
 

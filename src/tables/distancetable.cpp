@@ -11,8 +11,18 @@
 #include <utility>
 
 #include "core/messages.h"
+#include "tables/textfields.h"
 
 namespace lorvane {
+
+using tablefields::allnumbers;
+using tablefields::blank;
+using tablefields::kNoValue;
+using tablefields::quoted;
+using tablefields::tokens;
+using tablefields::tonumber;
+using tablefields::trimmed;
+using tablefields::trimright;
 
 const char* formatname(TableFormat f) {
   switch (f) {
@@ -25,87 +35,6 @@ const char* formatname(TableFormat f) {
   }
   return "";
 }
-
-namespace {
-
-// The value a table holds where a pair has none.
-constexpr double kNoValue = 999.0;
-
-bool blank(char c) { return c == ' ' || c == '\t'; }
-
-std::string trimright(std::string_view s) {
-  std::size_t e = s.size();
-  while (e > 0 && (blank(s[e - 1]) || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
-  return std::string(s.substr(0, e));
-}
-
-std::vector<std::string_view> tokens(std::string_view s) {
-  std::vector<std::string_view> out;
-  std::size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && blank(s[i])) ++i;
-    const std::size_t start = i;
-    while (i < s.size() && !blank(s[i])) ++i;
-    if (i > start) out.push_back(s.substr(start, i - start));
-  }
-  return out;
-}
-
-// A whole field as a finite real: "-0.000", "1e-3", "+2" are numbers; "nan",
-// "inf" and anything with other characters are not.
-// Plain decimals of at most 15 digits ("0.123", "-0.000", "12"): the
-// digits as an integer, divided by a power of ten. Both are exact, so the
-// quotient is the correctly rounded value, as the full conversion gives it.
-bool plaindecimal(std::string_view s, double& v) {
-  static constexpr double kTen[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  std::size_t k = 0;
-  const bool minus = !s.empty() && s[0] == '-';
-  if (minus) ++k;
-  std::uint64_t m = 0;
-  int digits = 0, decimals = -1;
-  for (; k < s.size(); ++k) {
-    const char c = s[k];
-    if (c >= '0' && c <= '9') {
-      m = m * 10 + static_cast<std::uint64_t>(c - '0');
-      ++digits;
-      if (decimals >= 0) ++decimals;
-    } else if (c == '.' && decimals < 0) {
-      decimals = 0;
-    } else {
-      return false;
-    }
-  }
-  if (digits == 0 || digits > 15 || decimals == 0) return false;
-  v = static_cast<double>(m) / kTen[decimals < 0 ? 0 : decimals];
-  if (minus) v = -v;
-  return true;
-}
-
-bool tonumber(std::string_view s, double& v) {
-  if (plaindecimal(s, v)) return true;
-  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
-  if (s.empty()) return false;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  return ec == std::errc() && end == s.data() + s.size() && std::isfinite(v);
-}
-
-std::string quoted(std::string_view s) {
-  std::string q;
-  q.reserve(s.size() + 2);
-  q += '"';
-  q.append(s);
-  q += '"';
-  return q;
-}
-
-bool allnumbers(const std::vector<std::string_view>& t) {
-  double v;
-  for (auto s : t)
-    if (!tonumber(s, v)) return false;
-  return true;
-}
-
-}  // namespace
 
 // Lines of the file with their numbers, CR LF or LF ends removed; lines
 // handed back are read again first.
@@ -252,7 +181,7 @@ void TableReader::readbinary(DistanceTable& t) {
   t.single = true;
   t.names.resize(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) t.names[static_cast<std::size_t>(i)] = std::to_string(i + 1);
-  t.lower.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(n > 0 ? n - 1 : 0) / 2);
+  t.lower.resize(Triangle::cells(n));
   std::vector<unsigned char> row(static_cast<std::size_t>(n) * 4);
   for (int i = 0; i < n; ++i) {
     if (std::fread(row.data(), 1, row.size(), lines_->file) != row.size()) fail(0, "the binary matrix ends early");
@@ -425,9 +354,9 @@ bool TableReader::nextblock(DistanceTable& t) {
   // zeroed first; the PHYLIP forms keep the zeros (the square one reads
   // cells back for its symmetry check).
   if (form.format == TableFormat::Triangle)
-    t.lower.resize(un * (un - 1) / 2);
+    t.lower.resize(Triangle::cells(un));
   else
-    t.lower.assign(un * (un - 1) / 2, 0.0);
+    t.lower.assign(Triangle::cells(un), 0.0);
   constexpr std::size_t kBlock = 32;
   std::vector<double> block(form.format == TableFormat::Triangle ? std::min(un, kBlock) * un : 0);
   Row row;
@@ -459,7 +388,7 @@ bool TableReader::nextblock(DistanceTable& t) {
         const std::size_t top = ui - ui % kBlock;
         for (std::size_t j = top + 1; j < un; ++j)
           for (std::size_t r = top; r < std::min(j, ui + 1); ++r)
-            t.lower[j * (j - 1) / 2 + r] = block[(r % kBlock) * un + j];
+            t.lower[Triangle::below(j, r)] = block[(r % kBlock) * un + j];
       }
       continue;
     }
@@ -469,43 +398,6 @@ bool TableReader::nextblock(DistanceTable& t) {
   checknames(t, countline);
   return true;
 }
-
-std::vector<std::string> csvfields(const std::string& line, char delimiter) {
-  std::vector<std::string> out(1);
-  bool quoted = false;
-  for (std::size_t k = 0; k < line.size(); ++k) {
-    const char c = line[k];
-    if (quoted) {
-      if (c == '"' && k + 1 < line.size() && line[k + 1] == '"') {
-        out.back() += '"';
-        ++k;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        out.back() += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == delimiter) {
-      out.emplace_back();
-    } else {
-      out.back() += c;
-    }
-  }
-  return out;
-}
-
-bool readnumber(std::string_view s, double& v) { return tonumber(s, v); }
-
-namespace {
-
-std::string trimmed(const std::string& s) {
-  std::size_t b = 0;
-  while (b < s.size() && blank(s[b])) ++b;
-  return trimright(std::string_view(s).substr(b));
-}
-
-}  // namespace
 
 bool TableReader::nextdelimited(DistanceTable& t) {
   std::string line;
@@ -530,7 +422,7 @@ bool TableReader::nextdelimited(DistanceTable& t) {
   const int n = t.size();
   if (n < 1) fail(headline, "a header without names");
   const std::size_t un = static_cast<std::size_t>(n);
-  t.lower.assign(un * (un - 1) / 2, 0.0);
+  t.lower.assign(Triangle::cells(un), 0.0);
   mirrored_ = true;
   for (int i = 0; i < n; ++i) {
     if (!lines_->get(line, number) || tokens(line).empty())
@@ -561,66 +453,5 @@ std::vector<DistanceTable> readtables(const std::string& path) {
   return all;
 }
 
-std::string shortestnumber(double v, bool single) {
-  char text[64];
-  const auto r = single ? std::to_chars(text, text + sizeof text, static_cast<float>(v))
-                        : std::to_chars(text, text + sizeof text, v);
-  return std::string(text, r.ptr);
-}
-
-namespace {
-
-std::string phylip(const DistanceTable& t, bool square) {
-  const int n = t.size();
-  std::string out = std::to_string(n) + "\n";
-  for (int i = 0; i < n; ++i) {
-    std::string name = trimright(t.names[static_cast<std::size_t>(i)]);
-    if (name.size() <= 10)
-      name.resize(10, ' ');
-    else
-      name += ' ';
-    out += name;
-    const int last = square ? n : i;
-    for (int j = 0; j < last; ++j) {
-      if (j > 0) out += ' ';
-      out += shortestnumber(t(i, j), t.single);
-    }
-    out += '\n';
-  }
-  return out;
-}
-
-}  // namespace
-
-std::string csvfield(const std::string& s) {
-  const bool quote = s.find_first_of(",\"\t\r\n") != std::string::npos ||
-                     (!s.empty() && (blank(s.front()) || blank(s.back())));
-  if (!quote) return s;
-  std::string q = "\"";
-  for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return q + "\"";
-}
-
-std::string phylipsquare(const DistanceTable& t) { return phylip(t, true); }
-std::string phyliplower(const DistanceTable& t) { return phylip(t, false); }
-
-std::string csvtable(const DistanceTable& t) {
-  const int n = t.size();
-  std::string out;
-  for (int i = 0; i < n; ++i) {
-    out += ',';
-    out += csvfield(t.names[static_cast<std::size_t>(i)]);
-  }
-  out += '\n';
-  for (int i = 0; i < n; ++i) {
-    out += csvfield(t.names[static_cast<std::size_t>(i)]);
-    for (int j = 0; j < n; ++j) {
-      out += ',';
-      out += shortestnumber(t(i, j), t.single);
-    }
-    out += '\n';
-  }
-  return out;
-}
 
 }  // namespace lorvane

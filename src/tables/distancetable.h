@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "core/lowerhalf.h"
+#include "core/triangle.h"
 
 namespace lorvane {
 
 // A symmetric table with a zero diagonal: the strain names (trailing blanks
-// trimmed) and the lower half, row by row: value (i, j), j < i, at
-// i (i - 1) / 2 + j (0-based).
+// trimmed) and the lower half without the diagonal (core/triangle.h), 0-based.
 struct DistanceTable {
   std::vector<std::string> names;
   LowerHalf lower;
@@ -27,10 +27,7 @@ struct DistanceTable {
   bool single = false;
 
   int size() const { return static_cast<int>(names.size()); }
-  static std::size_t at(int i, int j) {
-    if (i < j) std::swap(i, j);
-    return static_cast<std::size_t>(i) * static_cast<std::size_t>(i - 1) / 2 + static_cast<std::size_t>(j);
-  }
+  static std::size_t at(int i, int j) { return Triangle::at(i, j); }
   double operator()(int i, int j) const { return i == j ? 0.0 : lower[at(i, j)]; }
 };
 

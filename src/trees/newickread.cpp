@@ -13,11 +13,11 @@ namespace {
 
 class NewickParser {
  public:
-  NewickParser(const std::string& text, const std::string& where) : s_(text), where_(where) {}
+  NewickParser(const std::string& text, const std::string& where) : text_(text), where_(where) {}
 
   Tree parse() {
     skip();
-    if (pos_ >= s_.size()) fail("no tree");
+    if (pos_ >= text_.size()) fail("no tree");
     // Nodes are made in reading order; leaves are renumbered first at the end.
     std::vector<int> stack;
     std::vector<bool> leaf;
@@ -27,8 +27,8 @@ class NewickParser {
     int current = root;
     while (true) {
       skip();
-      if (pos_ >= s_.size()) fail("the tree does not end in ';'");
-      const char c = s_[pos_];
+      if (pos_ >= text_.size()) fail("the tree does not end in ';'");
+      const char c = text_[pos_];
       if (expectnode && c == '(') {
         ++pos_;
         const int child = make(current, leaf);
@@ -90,11 +90,11 @@ class NewickParser {
   }
 
   void skip() {
-    while (pos_ < s_.size()) {
-      if (std::isspace(static_cast<unsigned char>(s_[pos_]))) {
+    while (pos_ < text_.size()) {
+      if (std::isspace(static_cast<unsigned char>(text_[pos_]))) {
         ++pos_;
-      } else if (s_[pos_] == '[') {
-        const auto end = s_.find(']', pos_);
+      } else if (text_[pos_] == '[') {
+        const auto end = text_.find(']', pos_);
         if (end == std::string::npos) fail("a comment '[' does not end");
         pos_ = end + 1;
       } else {
@@ -106,12 +106,12 @@ class NewickParser {
   std::string name() {
     skip();
     std::string out;
-    if (pos_ < s_.size() && s_[pos_] == '\'') {
+    if (pos_ < text_.size() && text_[pos_] == '\'') {
       ++pos_;
       while (true) {
-        if (pos_ >= s_.size()) fail("a quoted name does not end");
-        if (s_[pos_] == '\'') {
-          if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '\'') {
+        if (pos_ >= text_.size()) fail("a quoted name does not end");
+        if (text_[pos_] == '\'') {
+          if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '\'') {
             out += '\'';
             pos_ += 2;
             continue;
@@ -119,21 +119,21 @@ class NewickParser {
           ++pos_;
           break;
         }
-        out += s_[pos_++];
+        out += text_[pos_++];
       }
       return out;
     }
-    while (pos_ < s_.size() && std::string_view(" \t\r\n:;()[],'").find(s_[pos_]) == std::string_view::npos)
-      out += s_[pos_++];
+    while (pos_ < text_.size() && std::string_view(" \t\r\n:;()[],'").find(text_[pos_]) == std::string_view::npos)
+      out += text_[pos_++];
     return out;
   }
 
   void length(int v) {
     skip();
-    if (pos_ >= s_.size() || s_[pos_] != ':') return;
+    if (pos_ >= text_.size() || text_[pos_] != ':') return;
     ++pos_;
     skip();
-    const char* begin = s_.c_str() + pos_;
+    const char* begin = text_.c_str() + pos_;
     char* end = nullptr;
     const double x = std::strtod(begin, &end);
     if (end == begin || !std::isfinite(x)) fail("a length is not a number");
@@ -169,7 +169,7 @@ class NewickParser {
     throw ErrorStop("Error: " + where_ + ": " + what + " at character " + std::to_string(pos_ + 1) + " (readnewick)");
   }
 
-  const std::string& s_;
+  const std::string& text_;
   const std::string& where_;
   std::size_t pos_ = 0;
   std::vector<Tree::Node> nodes_;

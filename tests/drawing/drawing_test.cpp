@@ -247,7 +247,7 @@ TEST(Svg, FiveThousandStrainsBecomeOneImage) {
   const Tree tree = balanced(n);
   DistanceTable table;
   table.names = tree.names;
-  table.lower.resize(static_cast<std::size_t>(n) * (n - 1) / 2);
+  table.lower.resize(Triangle::cells(n));
   std::mt19937 random(7);
   std::uniform_real_distribution<double> u(0, 1);
   for (double& v : table.lower) v = u(random);

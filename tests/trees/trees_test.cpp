@@ -122,7 +122,7 @@ Tree build(DistanceTable t, bool nj, const TreeSettings& s = {}) {
 }
 
 TEST(GoldenTrees, SplitsLengthsAndSupportAsApeAndPhangornGiveThem) {
-  for (const char* name : {"ties", "zero", "negative", "integers", "strains50"}) {
+  for (const char* name : {"ties", "zero", "negative", "integers", "strains50", "twins"}) {
     const std::string path = kData + name + ".matD";
     const DistanceTable table = readtables(path).at(0);
     std::vector<DistanceTable> reps;
@@ -144,6 +144,17 @@ TEST(GoldenTrees, SplitsLengthsAndSupportAsApeAndPhangornGiveThem) {
   EXPECT_NE(text.find("x_y:"), std::string::npos);
   EXPECT_NE(text.find("'a,b(c):[d];':"), std::string::npos);
   EXPECT_EQ(readfile(kData + "quoted-labels.txt"), "'A B'\nNA\nx_y\n'a,b(c):[d];'\n");
+}
+
+// Two strains with the same distances to every other (T2 and T7, far
+// apart in the table) join with edges of 0, as ape writes them, not -x and
+// +x: their sums are equal exactly, in the whole scan and the pruned search.
+TEST(NeighborJoining, IdenticalStrainsJoinWithEdgesOfZero) {
+  const DistanceTable table = readtables(kData + "twins.matD").at(0);
+  TreeSettings pruned;
+  pruned.scanrows = 0;
+  for (const TreeSettings& s : {TreeSettings{}, pruned})
+    EXPECT_NE(newick(build(table, true, s)).find("(T2:0,T7:0)"), std::string::npos) << s.scanrows;
 }
 
 // The classic implementation, step by step: the clusters in a list, each

@@ -1,5 +1,6 @@
-#include "aflp/workers.h"
+#include "core/threadpool.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
@@ -9,6 +10,9 @@
 
 namespace lorvane {
 namespace {
+
+// True on a thread while it runs a call of the pool's current loop.
+thread_local bool inloop = false;
 
 class Pool {
  public:
@@ -21,41 +25,40 @@ class Pool {
     for (std::thread& t : threads_) t.join();
   }
 
-  void run(int count, int threads, const std::function<void(int)>& body) {
+  // task(0) here, task(1) .. task(team - 1) on the helpers.
+  void run(int team, const std::function<void(int)>& task) {
     std::lock_guard<std::mutex> one(running_);  // one loop at a time
-    const int helpers = threads - 1;
+    const int helpers = team - 1;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       while (static_cast<int>(threads_.size()) < helpers) {
         const int id = static_cast<int>(threads_.size());
         threads_.emplace_back([this, id] { work(id); });
       }
-      body_ = &body;
-      count_ = count;
-      next_.store(0);
+      task_ = &task;
       helpers_ = helpers;
       active_ = helpers;
       error_ = nullptr;
       ++generation_;
     }
     wake_.notify_all();
-    share();
+    call(0);
     std::unique_lock<std::mutex> lock(mutex_);
     done_.wait(lock, [this] { return active_ == 0; });
-    body_ = nullptr;
+    task_ = nullptr;
     if (error_) std::rethrow_exception(error_);
   }
 
  private:
-  void share() {
-    for (int i = next_.fetch_add(1); i < count_; i = next_.fetch_add(1)) {
-      try {
-        (*body_)(i);
-      } catch (...) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!error_) error_ = std::current_exception();
-      }
+  void call(int t) {
+    inloop = true;
+    try {
+      (*task_)(t);
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!error_) error_ = std::current_exception();
     }
+    inloop = false;
   }
 
   void work(int id) {
@@ -66,7 +69,7 @@ class Pool {
       if (stop_) return;
       seen = generation_;
       lock.unlock();
-      share();
+      call(id + 1);
       lock.lock();
       if (--active_ == 0) done_.notify_one();
     }
@@ -75,23 +78,46 @@ class Pool {
   std::mutex running_, mutex_;
   std::condition_variable wake_, done_;
   std::vector<std::thread> threads_;
-  const std::function<void(int)>* body_ = nullptr;
-  int count_ = 0, helpers_ = 0, active_ = 0;
-  std::atomic<int> next_{0};
+  const std::function<void(int)>* task_ = nullptr;
+  int helpers_ = 0, active_ = 0;
   unsigned generation_ = 0;
   bool stop_ = false;
   std::exception_ptr error_;
 };
 
+Pool& pool() {
+  static Pool shared;
+  return shared;
+}
+
 }  // namespace
 
 void parallelfor(int count, int threads, const std::function<void(int)>& body) {
-  if (threads <= 1 || count <= 1) {
+  if (threads > count) threads = count;
+  if (threads <= 1 || inloop) {
     for (int i = 0; i < count; ++i) body(i);
     return;
   }
-  static Pool pool;
-  pool.run(count, threads > count ? count : threads, body);
+  std::atomic<int> next{0};
+  std::atomic<bool> failed{false};
+  pool().run(threads, [&](int) {
+    for (int i = next.fetch_add(1); i < count && !failed.load(std::memory_order_relaxed); i = next.fetch_add(1)) {
+      try {
+        body(i);
+      } catch (...) {
+        failed = true;
+        throw;
+      }
+    }
+  });
+}
+
+void eachthread(int threads, const std::function<void(int)>& body) {
+  if (threads <= 1 || inloop) {
+    for (int t = 0; t < std::max(threads, 1); ++t) body(t);
+    return;
+  }
+  pool().run(threads, body);
 }
 
 }  // namespace lorvane

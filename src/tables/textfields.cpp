@@ -1,0 +1,77 @@
+#include "tables/textfields.h"
+
+#include "tables/distancetable.h"
+
+namespace lorvane {
+namespace tablefields {
+
+std::string trimright(std::string_view s) {
+  std::size_t e = s.size();
+  while (e > 0 && (blank(s[e - 1]) || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
+  return std::string(s.substr(0, e));
+}
+
+std::string trimmed(const std::string& s) {
+  std::size_t b = 0;
+  while (b < s.size() && blank(s[b])) ++b;
+  return trimright(std::string_view(s).substr(b));
+}
+
+std::vector<std::string_view> tokens(std::string_view s) {
+  std::vector<std::string_view> out;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && blank(s[i])) ++i;
+    const std::size_t start = i;
+    while (i < s.size() && !blank(s[i])) ++i;
+    if (i > start) out.push_back(s.substr(start, i - start));
+  }
+  return out;
+}
+
+std::string quoted(std::string_view s) {
+  std::string q;
+  q.reserve(s.size() + 2);
+  q += '"';
+  q.append(s);
+  q += '"';
+  return q;
+}
+
+bool allnumbers(const std::vector<std::string_view>& t) {
+  double v;
+  for (auto s : t)
+    if (!tonumber(s, v)) return false;
+  return true;
+}
+
+}  // namespace tablefields
+
+std::vector<std::string> csvfields(const std::string& line, char delimiter) {
+  std::vector<std::string> out(1);
+  bool quoted = false;
+  for (std::size_t k = 0; k < line.size(); ++k) {
+    const char c = line[k];
+    if (quoted) {
+      if (c == '"' && k + 1 < line.size() && line[k + 1] == '"') {
+        out.back() += '"';
+        ++k;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        out.back() += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == delimiter) {
+      out.emplace_back();
+    } else {
+      out.back() += c;
+    }
+  }
+  return out;
+}
+
+bool readnumber(std::string_view s, double& v) { return tablefields::tonumber(s, v); }
+
+}  // namespace lorvane
