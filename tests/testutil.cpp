@@ -15,6 +15,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "aflp/bootstrap.h"
+#include "aflp/distance.h"
 #include "core/messages.h"
 #include "core/textio.h"
 #include "frame/frame.h"
@@ -148,6 +150,13 @@ Run runprogram(const std::string& command, const std::string& folder) {
   ::unlink(out.c_str());
   ::unlink(err.c_str());
   return r;
+}
+
+void compute(RunContext& ctx, const std::string& path, const Computation& c) {
+  if (c.option == 2)
+    calcboot(ctx, path, c.r, c.k, c.index, c.jukescantor, c.last);
+  else
+    calcdist(ctx, path, c.r, c.k, c.index, c.jukescantor, c.last);
 }
 
 std::string OptionRunner::run(Entry entry, int option, const std::vector<std::string>& answers) {

@@ -104,6 +104,17 @@ class RecordingWindowSystem : public HeadlessWindowSystem {
   CFile* report_ = nullptr;
 };
 
+// The answers of the simple computation (option 1) or the bootstrap (option
+// 2) in the option's order; `last` is the package outputs of option 1 or the
+// repetitions of option 2. Tests run both computations through `compute`.
+struct Computation {
+  int option = 1;
+  int r = 1;
+  float k = 1.0f;
+  int index = 1, jukescantor = 0, last = 0;
+};
+void compute(RunContext& ctx, const std::string& path, const Computation& c);
+
 // Runs an option's entry (the answers in slots 1 on) in a scratch folder
 // with a recording window system: the report lines it wrote, and the
 // message of the error stop it raised in `error` (empty when none).

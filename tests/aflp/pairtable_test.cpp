@@ -55,10 +55,10 @@ TEST(MemoryTables, BootstrapTablesInMemoryAreTheFilesReplicateForReplicate) {
     ctx.settings.seed = 77;
     ctx.settings.rowblock = 4;  // two blocks of rows
     const std::string extension = index == 1 ? ".matJ" : ".matD";
-    calcboot(ctx, input, 1, 0.8f, index, 0, 4);
+    test::compute(ctx, input, {2, 1, 0.8f, index, 0, 4});
     const std::string replicates = test::readfile(input + extension);
     const std::string corrections = index == 1 ? "" : test::readfile(input + ".matDJC");
-    calcdist(ctx, input, 1, 0.8f, index, 0, 0);
+    test::compute(ctx, input, {1, 1, 0.8f, index, 0, 0});
     const BandData d = readbands(ctx, input, ReadMode::Bootstrap);
     const DistanceOptions o = DistanceOptions::bootstrap(1, 0.8f, index);
     std::string distances, corrected, reference;
