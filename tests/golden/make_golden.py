@@ -150,8 +150,9 @@ def drawwide(v1, v2, m):
 
 
 def patternbands(seed, strains, m):
-    """Band strings made from a generator of their own: (name, density, or
-    the name of a strain to copy with that share of its codes flipped)."""
+    """Band strings from a generator of their own, per strain (name,
+    density, like): bands present at that density or, with `like` the name
+    of an earlier strain, that strain's codes with that share flipped."""
     state = seed
     made = {}
     for name, density, like in strains:
@@ -226,8 +227,8 @@ def firstseed(bands, r, k, index, count, shift):
     return seed
 
 
-# name: (input, seed (None: the first whose corrections show a shift of
-# 1e-7 up, or -1e-7 down), r, K answer, index, repetitions)
+# name: (input, seed, r, K answer, index, repetitions); a seed written as a
+# shift of the correction (1e-7 up, -1e-7 down) is the first that shows it.
 BOOTCASES = {
     "boot-jaccard": ("boot-bands.txt", 2026, 3, 0.7, 1, 3),
     "boot-dice-jc": ("boot-bands.txt", +1e-7, 2, 0.5, 2, 4),
