@@ -18,6 +18,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "aflp/bootstrap.h"
+#include "aflp/distance.h"
 #include "core/messages.h"
 #include "core/textio.h"
 #include "frame/frame.h"
@@ -70,15 +72,6 @@ void RecordingWindowSystem::log(const std::string& what) {
   if (!report_) return;
   std::fflush(report_->get());
   timeline.push_back(what + " @" + std::to_string(std::ftell(report_->get())));
-}
-
-void calcdist(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor, int binary) {
-  lorvane::calcdist(ctx, DistanceRequest{path, r, k, static_cast<DistanceIndex>(index), jukescantor == 1, binary == 1});
-}
-
-void calcboot(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor, int replicates) {
-  lorvane::calcboot(ctx,
-                    BootstrapRequest{path, r, k, static_cast<DistanceIndex>(index), jukescantor == 1, replicates});
 }
 
 std::string errorstopof(const std::function<void()>& call) {
@@ -160,6 +153,14 @@ Run runprogram(const std::string& command, const std::string& folder) {
   ::unlink(out.c_str());
   ::unlink(err.c_str());
   return r;
+}
+
+void compute(RunContext& ctx, const std::string& path, const Computation& c) {
+  const auto index = static_cast<DistanceIndex>(c.index);
+  if (c.option == 2)
+    calcboot(ctx, BootstrapRequest{path, c.r, c.k, index, c.jukescantor == 1, c.last});
+  else
+    calcdist(ctx, DistanceRequest{path, c.r, c.k, index, c.jukescantor == 1, c.last == 1});
 }
 
 std::string OptionRunner::run(int option, const std::vector<std::string>& answers) {

@@ -38,10 +38,6 @@ class TempDir {
 // The message of the error stop the call raised; empty when it raised none.
 std::string errorstopof(const std::function<void()>& call);
 
-// The simple and bootstrap computations with their answers as the numbers
-// of a command file (index 1 Jaccard, 2 Dice, 3 Nei & Li; 1 for yes).
-void calcdist(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor, int binary);
-void calcboot(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor, int replicates);
 
 std::string readfile(const std::string& path);
 void writefile(const std::string& path, const std::string& content);
@@ -108,6 +104,17 @@ class RecordingWindowSystem : public HeadlessWindowSystem {
   void log(const std::string& what);
   CFile* report_ = nullptr;
 };
+
+// The answers of the simple computation (option 1) or the bootstrap (option
+// 2) in the option's order; `last` is the package outputs of option 1 or the
+// repetitions of option 2. Tests run both computations through `compute`.
+struct Computation {
+  int option = 1;
+  int r = 1;
+  float k = 1.0f;
+  int index = 1, jukescantor = 0, last = 0;
+};
+void compute(RunContext& ctx, const std::string& path, const Computation& c);
 
 // Runs a registered option (the answers in slots 1 on) in a scratch folder
 // with a recording window system: the report lines it wrote, and the

@@ -1,6 +1,6 @@
 #include "runs/treerun.h"
 
-#include "aflp/workers.h"
+#include "core/threadpool.h"
 #include "core/messages.h"
 #include "runs/runsupport.h"
 

@@ -56,10 +56,10 @@ TEST(MemoryTables, BootstrapTablesInMemoryAreTheFilesReplicateForReplicate) {
     ctx.settings.seed = 77;
     ctx.settings.rowblock = 4;  // two blocks of rows
     const std::string extension = index == 1 ? ".matJ" : ".matD";
-    test::calcboot(ctx, input, 1, 0.8f, index, 0, 4);
+    test::compute(ctx, input, {2, 1, 0.8f, index, 0, 4});
     const std::string replicates = test::readfile(input + extension);
     const std::string corrections = index == 1 ? "" : test::readfile(input + ".matDJC");
-    test::calcdist(ctx, input, 1, 0.8f, index, 0, 0);
+    test::compute(ctx, input, {1, 1, 0.8f, index, 0, 0});
     SilentBands silent;
     const BandData d = readbands(input, ReadMode::Bootstrap, silent);
     const DistanceOptions o = DistanceOptions::bootstrap(1, 0.8f, static_cast<DistanceIndex>(index));

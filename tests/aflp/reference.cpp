@@ -159,14 +159,7 @@ void calcboot(RunContext& ctx, const std::string& path, int r, float kvalue, int
     for (int t = 1; t <= repetitions; ++t) {
       progress.step(t, repetitions);
       for (int col = 1; col <= w; ++col) {
-        int q;
-        if (m <= 32768) {
-          q = drawcolumn(rng.next(), m);
-        } else {  // two values: 30 random bits
-          const long long v1 = rng.next();
-          const long long v = v1 * 32768 + rng.next();
-          q = 1 + static_cast<int>(v * m / 1073741824LL);
-        }
+        const int q = drawcolumn(rng.next(), m);
         for (int i = 1; i <= n; ++i) replicate(i, col) = presence(i, q);
       }
       for (int i = 1; i <= n; ++i) {

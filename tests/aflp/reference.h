@@ -10,6 +10,8 @@ namespace lorvane::reference {
 
 void calcdist(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor,
               int package);
+// Files of at most 32,768 bands: wider ones draw from two values, which the
+// golden files check.
 void calcboot(RunContext& ctx, const std::string& path, int r, float k, int index, int jukescantor,
               int repetitions);
 

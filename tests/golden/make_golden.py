@@ -1,13 +1,16 @@
 #!/usr/bin/python3
-"""Golden output files of the simple computation, worked out here on their own.
+"""Golden files of the simple and bootstrap computations, worked out here on
+their own from the description of the computations, not from the program's
+code.
 
-    tests/golden/make_golden.py     (writes bands.txt and one folder per case)
+    tests/golden/make_golden.py     (writes the band files, one folder per
+                                     case, cases.txt and formulas.txt)
 
-The formulas follow the description of the distance computation, not the
-program's code: for strains i > j, b and c their bands, a the shared ones
+The formulas: for strains i > j, b and c their bands, a the shared ones
 (taken as 1 when there are none), K in single precision:
   Jaccard  S = a / (K c + K b + (1 - 2K) a)
   Dice     S = a / ((K/2) c + (K/2) b + (1 - K) a)
+  (a denominator of 0 or below gives S = 0)
   distance 1 - S^(1/r)
   Jukes-Cantor  -0.75 ln(1 - (4/3) d) for d < 0.75, else 999
   Nei & Li      G = S^(1/4), then 12 times G = ((3 - 2G) S)^(1/4); -(2/r) ln G
@@ -17,6 +20,19 @@ below the diagonal, (shared bands: the diagonal count) and "%5.3f " or
 Binary files: the whole square as little-endian float32 (0 on the diagonal,
 the band count for the shared bands), then CR LF, rows and columns as six
 digits, each followed by CR LF.
+
+The bootstrap: the generator's state starts at the seed; each value is
+state = state * 214013 + 2531011 (mod 2^32), then bits 16 to 30 of it.
+w = m K columns per replicate (truncated), each drawn with replacement:
+column 1 + int(v c m), c the single-precision value nearest 1/32767; for
+more than 32,768 bands from two values, v = v1 32768 + v2 and the column
+1 + floor(v m / 2^30). The counts are taken over the drawn columns; each
+replicate appends its distance table (and with Dice its corrected one) as
+a text table.
+
+cases.txt names each case's band file and answers, which the test runs.
+formulas.txt holds single values of the same pieces for the unit checks:
+generator values, column draws and the two corrections.
 """
 import math
 import os
@@ -46,6 +62,22 @@ def f32(v):
     return struct.unpack("<f", struct.pack("<f", v))[0]
 
 
+def similarity(jaccard, a, b, c, k):
+    den = k * c + k * b + (1 - 2 * k) * a if jaccard else (k / 2) * c + (k / 2) * b + (1 - k) * a
+    return a / den if den > 0 else 0.0
+
+
+def jukescantor(d):
+    return -0.75 * math.log(1 - (4.0 / 3.0) * d) if d < 0.75 else 999.0
+
+
+def neili(s, r):
+    g = math.sqrt(math.sqrt(s))
+    for _ in range(12):
+        g = math.sqrt(math.sqrt((3 - 2 * g) * s))
+    return -(2.0 / r) * math.log(g)
+
+
 def figures(r, k, index, jc):
     """The tables {extension: n x n list} of one case."""
     present = [[c in "123456789" for c in codes] for _, codes in BANDS]
@@ -61,22 +93,16 @@ def figures(r, k, index, jc):
         for j in range(i):
             b, c = count[i], count[j]
             a = sum(x and y for x, y in zip(present[i], present[j])) or 1
-            if jaccard:
-                s = a / (k * c + k * b + (1 - 2 * k) * a)
-            else:
-                s = a / ((k / 2) * c + (k / 2) * b + (1 - k) * a)
+            s = similarity(jaccard, a, b, c, k)
             values = {}
             if index in (1, 2):
                 d = 1 - s ** (1.0 / r)
                 stem = ".matJ" if jaccard else ".matD"
                 values = {stem: d, stem + "P": s, ".nxy": float(a)}
                 if index == 2 and jc == 1:
-                    values[".matDJC"] = -0.75 * math.log(1 - (4.0 / 3.0) * d) if d < 0.75 else 999.0
+                    values[".matDJC"] = jukescantor(d)
             else:
-                g = math.sqrt(math.sqrt(s))
-                for _ in range(12):
-                    g = math.sqrt(math.sqrt((3 - 2 * g) * s))
-                values = {".matNL": -(2.0 / r) * math.log(g)}
+                values = {".matNL": neili(s, r)}
             for ext, v in values.items():
                 table(ext)[i][j] = table(ext)[j][i] = v
     if ".nxy" in tables:
@@ -85,13 +111,13 @@ def figures(r, k, index, jc):
     return tables
 
 
-def text(t, ext):
+def text(t, ext, names):
     n = len(t)
     lines = [f"{n}\r\n"]
     for i in range(n):
         counts = ext == ".nxy"
         fields = "".join(("%5.0f " if counts else "%5.3f ") % f32(t[i][j]) for j in range(i if counts else i + 1, n))
-        lines.append(BANDS[i][0] + "      " * i + fields + "\r\n")
+        lines.append(names[i] + "      " * i + fields + "\r\n")
     return "".join(lines).encode()
 
 
@@ -101,18 +127,185 @@ def binary(t):
     return body + f"\r\n{n:06d}\r\n{n:06d}\r\n".encode()
 
 
+# The bootstrap.
+
+class Generator:
+    def __init__(self, seed):
+        self.state = seed
+
+    def next(self):
+        self.state = (self.state * 214013 + 2531011) % 2**32
+        return (self.state >> 16) & 0x7FFF
+
+
+C = f32(1.0 / 32767)
+
+
+def draw(v, m):
+    return 1 + int(v * C * m)
+
+
+def drawwide(v1, v2, m):
+    return 1 + (v1 * 32768 + v2) * m // 2**30
+
+
+def patternbands(seed, strains, m):
+    """Band strings from a generator of their own, per strain (name,
+    density, like): bands present at that density or, with `like` the name
+    of an earlier strain, that strain's codes with that share flipped."""
+    state = seed
+    made = {}
+    for name, density, like in strains:
+        codes = []
+        for q in range(m):
+            state = (state * 6364136223846793005 + 1442695040888963407) % 2**64
+            u = (state >> 11) / 2**53
+            if like:
+                flip = u < density
+                codes.append("01"[(made[like][q] == "1") != flip])
+            else:
+                codes.append("1" if u < density else "0")
+        made[name] = "".join(codes)
+    return [(name.ljust(10), made[name]) for name, _, _ in strains]
+
+
+# Six strains of 1,085 bands (5 x 7 x 31: v m is a multiple of 32,767 for
+# every v that is a multiple of 151, where the constant's single precision
+# decides the column), one of them nearly without bands, whose Dice
+# distances reach 0.75; three strains of just over 32,768 bands, drawn from
+# two values.
+NARROW = patternbands(1, [("A", 0.5, None), ("B near A", 0.1, "A"), ("C", 0.4, None), ("D", 0.3, None),
+                          ("E", 0.5, None), ("F sparse", 0.01, None)], 1085)
+WIDE = patternbands(2, [("Wa", 0.5, None), ("Wb", 0.15, "Wa"), ("Wc", 0.3, None)], 32800)
+INPUTS = {"boot-bands.txt": NARROW, "wide-bands.txt": WIDE}
+
+
+def replicates(bands, seed, r, k, index, count):
+    """Per replicate the pair values {(i, j): (distance, corrected)}."""
+    present = [[c in "123456789" for c in codes] for _, codes in bands]
+    n, m = len(bands), len(bands[0][1])
+    w = int(m * k)
+    rng = Generator(seed)
+    out = []
+    for _ in range(count):
+        drawn = [0] * m
+        for _ in range(w):
+            if m <= 32768:
+                q = draw(rng.next(), m)
+            else:
+                v1 = rng.next()
+                q = drawwide(v1, rng.next(), m)
+            drawn[q - 1] += 1
+        values = {}
+        for i in range(n):
+            for j in range(i):
+                a = sum(t for t, x, y in zip(drawn, present[i], present[j]) if x and y) or 1
+                b = sum(t for t, x in zip(drawn, present[i]) if x)
+                c = sum(t for t, y in zip(drawn, present[j]) if y)
+                d = 1 - similarity(index == 1, a, b, c, k) ** (1.0 / r)
+                values[(i, j)] = (d, jukescantor(d))
+        out.append(values)
+    return out
+
+
+def shows(v, shift):
+    """Whether a shift of the value changes its text, well away from the
+    last bits of the arithmetic."""
+    field = "%5.3f" % f32(v)
+    steady = all("%5.3f" % f32(v + e) == field for e in (-1e-10, 1e-10))
+    return steady and "%5.3f" % f32(v + shift) != field
+
+
+def firstseed(bands, r, k, index, count, shift):
+    """The first seed from 1 whose replicates hold a corrected value that a
+    shift of its Jukes-Cantor correction changes in the text: such a value
+    lies so close to a rounding boundary that the file shows the fault."""
+    seed = 1
+    while not any(shows(c, shift) for reps in replicates(bands, seed, r, k, index, count)
+                  for _, c in reps.values() if c != 999.0):
+        seed += 1
+    return seed
+
+
+# name: (input, seed, r, K answer, index, repetitions); a seed written as a
+# shift of the correction (1e-7 up, -1e-7 down) is the first that shows it.
+BOOTCASES = {
+    "boot-jaccard": ("boot-bands.txt", 2026, 3, 0.7, 1, 3),
+    "boot-dice-jc": ("boot-bands.txt", +1e-7, 2, 0.5, 2, 4),
+    "boot-dice-k": ("boot-bands.txt", -1e-7, 1, 1.5, 2, 4),
+    "boot-wide": ("wide-bands.txt", 7, 1, 0.1, 2, 3),
+}
+
+
+def bootfiles(bands, seed, r, k, index, count):
+    """The contents {extension: bytes} of one bootstrap run."""
+    n = len(bands)
+    names = [name for name, _ in bands]
+    files = {}
+    for values in replicates(bands, seed, r, k, index, count):
+        for ext, which in ((".matJ" if index == 1 else ".matD", 0), (".matDJC", 1)):
+            if which and index == 1:
+                continue
+            t = [[0.0] * n for _ in range(n)]
+            for (i, j), v in values.items():
+                t[i][j] = t[j][i] = v[which]
+            files[ext] = files.get(ext, b"") + text(t, ext, names)
+    return files
+
+
+def formulas():
+    lines = []
+    for seed, count in ((1, 5), (2**32 - 1, 3), (2026, 3)):
+        g = Generator(seed)
+        lines.append("generator %d %s" % (seed, " ".join(str(g.next()) for _ in range(count))))
+    for v, m in ((0, 1), (32767, 1), (32767, 41), (32767, 32768), (32767, 32767), (1, 32767), (151, 1085),
+                 (302, 1085), (16384, 1000), (32767, 100000)):
+        lines.append("draw %d %d %d" % (v, m, draw(v, m)))
+    for v1, v2, m in ((0, 0, 32769), (32767, 32767, 40000), (1, 0, 999999), (0, 1, 999999), (12345, 6789, 32800),
+                      (16384, 0, 32800)):
+        lines.append("drawwide %d %d %d %d" % (v1, v2, m, drawwide(v1, v2, m)))
+    for d in (0.1, 0.5, 0.7499):
+        lines.append("jukescantor %r %r" % (d, jukescantor(d)))
+    for s, r in ((0.3, 1), (0.8, 3), (0.05, 2)):
+        lines.append("neili %r %d %r" % (s, r, neili(s, r)))
+    return "".join(line + "\n" for line in lines)
+
+
+def writebands(path, bands):
+    with open(path, "wb") as f:
+        f.write(f"{len(bands)} {len(bands[0][1])}\r\n".encode())
+        for name, codes in bands:
+            f.write((name + codes + "\r\n").encode())
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    with open(os.path.join(here, "bands.txt"), "wb") as f:
-        f.write(f"{len(BANDS)} {len(BANDS[0][1])}\r\n".encode())
-        for name, codes in BANDS:
-            f.write((name + codes + "\r\n").encode())
+    cases = ["# case, band file, option, r, K, index, Jukes-Cantor, package outputs or repetitions, seed"]
+    writebands(os.path.join(here, "bands.txt"), BANDS)
     for case, (r, kanswer, index, jc, package) in CASES.items():
+        cases.append(f"{case} bands.txt 1 {r} {kanswer} {index} {jc} {package} 0")
         folder = os.path.join(here, case)
         os.makedirs(folder, exist_ok=True)
         for ext, t in figures(r, f32(kanswer), index, jc).items():
             with open(os.path.join(folder, "bands.txt" + ext), "wb") as f:
-                f.write(binary(t) if package == 1 else text(t, ext))
+                f.write(binary(t) if package == 1 else text(t, ext, [name for name, _ in BANDS]))
+    for name, bands in INPUTS.items():
+        writebands(os.path.join(here, name), bands)
+    for case, (inputname, seed, r, kanswer, index, count) in BOOTCASES.items():
+        bands, k = INPUTS[inputname], f32(kanswer)
+        if isinstance(seed, float):
+            seed = firstseed(bands, r, k, index, count, seed)
+        jc = 1 if index == 2 else 0  # passed on, and without effect
+        cases.append(f"{case} {inputname} 2 {r} {kanswer} {index} {jc} {count} {seed}")
+        folder = os.path.join(here, case)
+        os.makedirs(folder, exist_ok=True)
+        for ext, content in bootfiles(bands, seed, r, k, index, count).items():
+            with open(os.path.join(folder, "bands.txt" + ext), "wb") as f:
+                f.write(content)
+    with open(os.path.join(here, "cases.txt"), "w") as f:
+        f.write("".join(line + "\n" for line in cases))
+    with open(os.path.join(here, "formulas.txt"), "w") as f:
+        f.write(formulas())
 
 
 if __name__ == "__main__":

@@ -420,10 +420,10 @@ TEST(TreeOptions, BootstrapTreeIsTheTreeOfTheTablesOfOptionsOneAndTwo) {
     // Option 2 first, its file moved aside: options 1 and 2 share some names.
     const std::string reps = c.replicate ? input + c.replicate + ".reps" : "";
     if (c.replicate) {
-      test::calcboot(ctx, input, 4, 1.0f, std::stoi(c.index), 0, 6);
+      test::compute(ctx, input, {2, 4, 1.0f, std::stoi(c.index), 0, 6});
       std::rename((input + c.replicate).c_str(), reps.c_str());
     }
-    test::calcdist(ctx, input, 4, 1.0f, std::stoi(c.index), std::stoi(c.jc), 0);
+    test::compute(ctx, input, {1, 4, 1.0f, std::stoi(c.index), std::stoi(c.jc), 0});
     none.close();
     o.run(3, {input + c.simple, "", reps});
     ASSERT_EQ(o.error, "");
