@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the release build
+# Installs what is missing, checks the sources' sizes, builds, and runs every
+# test: the release build
 # (and its install layout and .deb, checked in a scratch root);
 # the libFuzzer programs, built with clang and run once over their corpora;
 # then the address + undefined-behaviour sanitizer build, whose ctest summary
@@ -8,6 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 export QT_QPA_PLATFORM=offscreen
+python3 scripts/check-size.py  # no source file over 500 lines, no function over 80
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir build --output-on-failure --parallel "$(nproc)"
 bash scripts/package-check.sh build
