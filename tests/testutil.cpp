@@ -157,10 +157,17 @@ Run runprogram(const std::string& command, const std::string& folder) {
 
 void compute(RunContext& ctx, const std::string& path, const Computation& c) {
   const auto index = static_cast<DistanceIndex>(c.index);
-  if (c.option == 2)
-    calcboot(ctx, BootstrapRequest{path, c.r, c.k, index, c.jukescantor == 1, c.last});
-  else
-    calcdist(ctx, DistanceRequest{path, c.r, c.k, index, c.jukescantor == 1, c.last == 1});
+  if (c.option == 2) {
+    BootstrapRequest rq;
+    rq.path = path, rq.sites = c.r, rq.k = c.k, rq.index = index, rq.jukescantor = c.jukescantor == 1;
+    rq.replicates = c.last;
+    calcboot(ctx, rq);
+  } else {
+    DistanceRequest rq;
+    rq.path = path, rq.sites = c.r, rq.k = c.k, rq.index = index, rq.jukescantor = c.jukescantor == 1;
+    rq.binary = c.last == 1;
+    calcdist(ctx, rq);
+  }
 }
 
 std::string OptionRunner::run(int option, const std::vector<std::string>& answers) {

@@ -75,12 +75,14 @@ std::optional<long long> wholenumber(std::string_view text, long long minimum, l
   return v;
 }
 
-bool realofzeroormore(const std::string& text) {
+// A number from `minimum` to `maximum` (no limit above for INT_MAX).
+bool realwithin(const std::string& text, long long minimum, long long maximum) {
   if (text.empty()) return false;
   char* end = nullptr;
   errno = 0;
   const double v = std::strtod(text.c_str(), &end);
-  return *end == '\0' && errno == 0 && std::isfinite(v) && v >= 0;
+  return *end == '\0' && errno == 0 && std::isfinite(v) && v >= static_cast<double>(minimum) &&
+         (maximum == INT_MAX || v <= static_cast<double>(maximum));
 }
 
 std::string joined(const std::vector<std::string_view>& words, const char* last) {
@@ -122,7 +124,10 @@ std::string answerof(const Parameter& p, const std::string& value, const std::st
                                       : "from " + std::to_string(p.minimum) + " to " + std::to_string(p.maximum));
       return value;
     case K::Real:
-      if (!realofzeroormore(value)) error = name + " " + value + ": expected a number of 0 or more";
+      if (!realwithin(value, p.minimum, p.maximum))
+        error = name + " " + value + ": expected a number " +
+                (p.maximum == INT_MAX ? "of " + std::to_string(p.minimum) + " or more"
+                                      : "from " + std::to_string(p.minimum) + " to " + std::to_string(p.maximum));
       return value;
     case K::Flag:
       return "1";
@@ -144,7 +149,8 @@ void takeparameter(VerbCall& call, const Parameter& p, const std::string& value,
       call.picture = wholepath(p.option, value, startfolder, call.error);
       break;
     default:
-      call.answers[static_cast<std::size_t>(p.slot)] = answerof(p, value, startfolder, call.error);
+      (p.slot > 0 ? call.answers[static_cast<std::size_t>(p.slot)] : call.settings[static_cast<std::size_t>(p.setting)]) =
+          answerof(p, value, startfolder, call.error);
   }
 }
 
@@ -325,6 +331,7 @@ int runverboption(Frame& frame, const VerbCall& call) {
   for (int k = 1; k <= option.count(); ++k)
     frame.store.answers[static_cast<std::size_t>(k)] = call.answers[static_cast<std::size_t>(k)];
   frame.store.currentoption = option.number;
+  frame.settingtexts = call.settings;
   frame.beginreport();
   frame.runoption(option.number);
   if (interruptsignal() != 0) {

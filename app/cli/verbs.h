@@ -43,6 +43,7 @@ const std::vector<CommonOption>& commonoptions();
 struct VerbCall {
   const Verb* verb = nullptr;
   Answers answers{};
+  SettingTexts settings{};  // the settings its run takes (Parameter::setting)
   std::string operand;  // the whole path of the first operand
   std::string picture;  // --svg: the whole path; empty when not asked
   std::optional<std::string> seed, threads;

@@ -134,7 +134,6 @@ void readstrains(LineReader& reader, std::string& line, BandData& d, BandEvents&
 }  // namespace
 
 BandData readbands(const std::string& path, ReadMode mode, BandEvents& events) {
-  BandData d;
   // The input is opened first, so that a path that names no file (or a
   // folder) is reported as such and not as a scratch file that cannot be made.
   FilePtr in = openinput(path);
@@ -142,6 +141,12 @@ BandData readbands(const std::string& path, ReadMode mode, BandEvents& events) {
   if (!in || ::fstat(::fileno(in.get()), &st) != 0 || S_ISDIR(st.st_mode))
     errorstop(filefault("Error: can't open input file " + path + " (readbands)", path, in ? EISDIR : errno));
   LineReader reader(in.get());
+  return readbands(path, std::move(in), reader, nullptr, mode, events);
+}
+
+BandData readbands(const std::string& path, FilePtr in, LineReader& reader, const std::string* header, ReadMode mode,
+                   BandEvents& events) {
+  BandData d;
 
   OutputFile scratch;
   std::string scratchpath;
@@ -158,7 +163,10 @@ BandData readbands(const std::string& path, ReadMode mode, BandEvents& events) {
   if (mode == ReadMode::Simple) openscratch();
 
   std::string line;
-  reader.read(line, 256);  // the header
+  if (header)
+    line = header->substr(0, 255);  // read already, as the header's first 255 characters
+  else
+    reader.read(line, 256);  // the header
   if (!headercounts(line, d.n, d.m) || d.n < 1 || d.m < 1) {
     checkinterrupt();  // a read of a pipe the signal broke into
     errorstop("Error: the first line of " + path +

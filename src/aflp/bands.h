@@ -3,9 +3,11 @@
 // then one line per strain: a 10-character name and one code per band
 // ("1" to "9" present, anything else absent).
 #include <string>
+#include <vector>
 
 #include "aflp/bitmatrix.h"
 #include "core/table.h"
+#include "core/textio.h"
 
 namespace lorvane {
 
@@ -26,12 +28,31 @@ class ScratchFile {
   std::string path_;
 };
 
+// The strains' groups at one or more levels (regions, populations, ...):
+// labels[level][i] is strain i's (0-based) label at that level.
+struct Groups {
+  std::vector<std::string> levels;
+  std::vector<std::vector<std::string>> labels;
+  bool empty() const { return levels.empty(); }
+};
+
 struct BandData {
   int n = 0;            // strains
   int m = 0;            // bands
   BitMatrix bits;       // presence of each band (value above 0), strain i in row i - 1
-  CharTable names;      // strain names, rows 1..n
+  // The bands scored in each strain, for data with missing scores; empty
+  // when every score is known (a missing score is never present in bits).
+  BitMatrix scored;
+  CharTable names;      // strain names, rows 1..n (any length outside the fixed layout)
+  std::vector<std::string> bandnames;  // empty in the fixed layout
+  // The width of the names in the text tables: 0 in the fixed layout (its
+  // names as read); otherwise the longest name, at least 10.
+  int namewidth = 0;
+  Groups groups;
   ScratchFile scratch;  // kept by the simple computation until its end
+  bool hasmissing() const { return !scored.empty(); }
+  // The scored bits for the pair counts: none when every score is known.
+  const BitMatrix* scoredbits() const { return hasmissing() ? &scored : nullptr; }
 };
 
 enum class ReadMode {
@@ -55,5 +76,9 @@ class BandEvents {
 // read back as the presence of each band, as bits. The scratch file is made
 // before the header is read in ReadMode::Simple, after it otherwise.
 BandData readbands(const std::string& path, ReadMode mode, BandEvents& events);
+// The same from an input opened already, its first line (the header) read
+// already when `header` is given.
+BandData readbands(const std::string& path, FilePtr in, LineReader& reader, const std::string* header, ReadMode mode,
+                   BandEvents& events);
 
 }  // namespace lorvane

@@ -61,7 +61,7 @@ struct BootstrapRun {
   std::vector<std::unique_ptr<TableWriter>> writers(TableWriter::Mode mode) const {
     std::vector<std::unique_ptr<TableWriter>> w;
     for (const auto& [out, figure] : files)
-      w.push_back(std::make_unique<TableWriter>(*out, figure, OutputForm::Text, d.names, mode));
+      w.push_back(std::make_unique<TableWriter>(*out, figure, OutputForm::Text, d.names, mode, d.namewidth));
     return w;
   }
   // The warning lines of a replicate (they depend on the bands only).
@@ -76,7 +76,7 @@ std::vector<PairConsumer*> consumersof(const std::vector<std::unique_ptr<TableWr
 
 // Large replicates: one at a time, the rows of each block over the threads.
 void streamed(BootstrapRun& run, ReplicateDraws& draws, ProgressWindow& progress, int repetitions) {
-  PairSource source(run.d.bits, run.cc.settings, run.threads);
+  PairSource source(run.d.bits, run.cc.settings, run.threads, run.d.scoredbits());
   const auto writers = run.writers(TableWriter::Mode::Streamed);
   const std::vector<PairConsumer*> consumers = consumersof(writers);
   const TableShape shape{RowSpan::Upper, run.threads, run.cc.settings.rowsperblock(run.d.n)};
@@ -106,7 +106,7 @@ void batched(BootstrapRun& run, ReplicateDraws& draws, ProgressWindow& progress,
   std::vector<std::unique_ptr<Slot>> sets[2];
   for (auto& set : sets)
     for (int b = 0; b < batch; ++b) {
-      set.push_back(std::make_unique<Slot>(Slot{{}, PairSource(run.d.bits, run.cc.settings, 1), {}, {}}));
+      set.push_back(std::make_unique<Slot>(Slot{{}, PairSource(run.d.bits, run.cc.settings, 1, run.d.scoredbits()), {}, {}}));
       set.back()->writers = run.writers(TableWriter::Mode::Whole);
       set.back()->consumers = consumersof(set.back()->writers);
     }
@@ -175,7 +175,7 @@ struct ReplicateTables {
 void bootstraptables(const ComputeSettings& settings, const BandData& d, const DistanceOptions& options,
                      Figure figure, int repetitions, const ReplicateTableFunction& each) {
   const int threads = settings.threadcount();
-  PairSource source(d.bits, settings, threads);
+  PairSource source(d.bits, settings, threads, d.scoredbits());
   HalfTable t;
   const TableShape shape{RowSpan::Upper, threads, settings.rowsperblock(d.n)};
   FigureTable(options, figure, source.ceiling(), "bootstraptables").run(source, shape, t);
@@ -209,7 +209,7 @@ void bootstrapbatches(const ComputeSettings& settings, const BandData& d, const 
   batch = std::max(1, std::min(batch, repetitions));
   std::vector<std::unique_ptr<Scratch>> scratch;
   for (int t = 0; t < std::min(threads, batch); ++t)
-    scratch.push_back(std::make_unique<Scratch>(Scratch{PairSource(d.bits, settings, 1), {}}));
+    scratch.push_back(std::make_unique<Scratch>(Scratch{PairSource(d.bits, settings, 1, d.scoredbits()), {}}));
   std::vector<std::vector<int>> drawn(static_cast<std::size_t>(batch));
   std::vector<std::exception_ptr> errors(static_cast<std::size_t>(batch));
   // Blocks of a few rows keep the counts in the first-level cache.

@@ -35,12 +35,13 @@ void writedistances(const ComputeContext& cc, const BandData& d, const DistanceO
                     PairEvents& events) {
   const bool binary = o.form == OutputForm::Binary;
   const int threads = cc.settings.threadcount();
-  PairSource source(d.bits, cc.settings, threads);
+  PairSource source(d.bits, cc.settings, threads, d.scoredbits());
   std::vector<std::unique_ptr<TableWriter>> writers;
   std::vector<PairConsumer*> consumers;
   auto out = outputs.begin();
   for (const DistanceFile& f : distancefiles(o)) {
-    writers.push_back(std::make_unique<TableWriter>(*out++, f.figure, o.form, d.names, TableWriter::Mode::Streamed));
+    writers.push_back(
+        std::make_unique<TableWriter>(*out++, f.figure, o.form, d.names, TableWriter::Mode::Streamed, d.namewidth));
     consumers.push_back(writers.back().get());
   }
   const PairTable table(o, source.ceiling(), "calcdist");

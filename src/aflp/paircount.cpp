@@ -13,12 +13,14 @@ namespace lorvane {
 
 const std::vector<PairKernel>& availablekernels() {
   static const std::vector<PairKernel> kernels = [] {
-    std::vector<PairKernel> k{{"portable", kernels::portablecount, kernels::portabletotal}};
+    std::vector<PairKernel> k{{"portable", kernels::portablecount, kernels::portabletotal, kernels::portablediffer}};
 #if defined(LORVANE_X86_KERNELS)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("popcnt")) k.push_back({"popcnt", kernels::popcntcount, kernels::popcnttotal});
+    if (__builtin_cpu_supports("popcnt"))
+      k.push_back({"popcnt", kernels::popcntcount, kernels::popcnttotal, kernels::popcntdiffer});
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vpopcntdq"))
-      k.push_back({"avx512", kernels::avx512count, kernels::avx512total, kernels::avx512countcolumns});
+      k.push_back({"avx512", kernels::avx512count, kernels::avx512total, kernels::avx512differ,
+                   kernels::avx512countcolumns});
 #endif
     return k;
   }();
@@ -33,13 +35,14 @@ const PairKernel& pairkernel(const std::string& name) {
 }
 
 PairCounter::PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes, const PairKernel& kernel,
-                         int threads)
+                         int threads, const BitMatrix* scored)
     : x_(x),
+      scored_(scored),
       planes_(planes && nplanes > 0 ? planes->data() : nullptr),
       nplanes_(planes ? nplanes : 0),
       kernel_(kernel),
       threads_(threads > 0 ? threads : 1) {
-  if (kernel_.countcolumns) columns_ = transposecolumns(x);
+  if (kernel_.countcolumns && !scored_) columns_ = transposecolumns(x);
 }
 
 std::vector<std::uint64_t> transposecolumns(const BitMatrix& x) {
@@ -72,7 +75,9 @@ void PairCounter::count(int r0, int r1, int c0, int c1, bool upper) {
     const int ni = std::min(kRows, rend - i), nj = std::min(kCols, cend - j);
     if (upper && j + nj <= i) return;  // wholly below the diagonal
     std::int64_t* out = out_.data() + static_cast<std::size_t>(i - r0) * ld_ + static_cast<std::size_t>(j - c0);
-    if (panels)
+    if (scored_)
+      kernel_.differ(x, scored_->data(), stride, words, i, ni, j, nj, planes_, nplanes_, out, ld_);
+    else if (panels)
       kernel_.countcolumns(x, stride, words, columns_.data(), i, ni, j, nj, planes_, nplanes_, out, ld_);
     else
       kernel_.count(x, stride, words, i, ni, j, nj, planes_, nplanes_, out, ld_);
@@ -85,10 +90,10 @@ void PairCounter::count(int r0, int r1, int c0, int c1, bool upper) {
 #if defined(__x86_64__) && !defined(LORVANE_NO_CLONES)
 [[gnu::target_clones("popcnt", "default")]]
 #endif
-std::int64_t sharedcount(const BitMatrix& x, int i, int j, const BitMatrix* planes, int nplanes) {
+std::int64_t sharedcount(const BitMatrix& x, int i, int j, const BitMatrix* planes, int nplanes, const BitMatrix* y) {
   std::int64_t total = 0;
   const std::uint64_t* a = x.row(i);
-  const std::uint64_t* b = x.row(j);
+  const std::uint64_t* b = y ? y->row(j) : x.row(j);
   const int passes = planes && nplanes > 0 ? nplanes : 1;
   for (int t = 0; t < passes; ++t) {
     std::int64_t s = 0;

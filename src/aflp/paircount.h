@@ -26,12 +26,21 @@ using ColumnCountFunction = void (*)(const std::uint64_t* x, std::size_t stride,
                                      const std::uint64_t* xt, int i0, int ni, int j0, int nj,
                                      const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld);
 
+// For bands with missing scores: s_i holds the bands scored in strain i
+// (x_i within it). The bands scored in both strains whose scores differ,
+// popcount((x_i XOR x_j) AND s_i AND s_j), weighted by the planes as the
+// shared count is; rows and columns as for SharedCountFunction.
+using DifferCountFunction = void (*)(const std::uint64_t* x, const std::uint64_t* s, std::size_t stride,
+                                     std::size_t words, int i0, int ni, int j0, int nj, const std::uint64_t* planes,
+                                     int nplanes, std::int64_t* out, std::size_t ld);
+
 struct PairKernel {
   const char* name;
   SharedCountFunction count;
   // Bits set in a block of words (a multiple of 8) with the same
   // instructions: the machine's ceiling for the benchmarks.
   std::uint64_t (*total)(const std::uint64_t* x, std::size_t words);
+  DifferCountFunction differ;
   ColumnCountFunction countcolumns = nullptr;  // where the instruction set has one
 };
 
@@ -47,8 +56,11 @@ const PairKernel& pairkernel(const std::string& name);
 // Counts of a band of rows against a band of columns, spread over threads.
 class PairCounter {
  public:
-  // planes: nplanes rows of multiplicity bits (bit planes), or none.
-  PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes, const PairKernel& kernel, int threads);
+  // planes: nplanes rows of multiplicity bits (bit planes), or none. With
+  // `scored`, the counts are those of the bands that differ where both
+  // strains are scored (DifferCountFunction) instead of the shared ones.
+  PairCounter(const BitMatrix& x, const BitMatrix* planes, int nplanes, const PairKernel& kernel, int threads,
+              const BitMatrix* scored = nullptr);
   // Other planes for the next counts.
   void setplanes(const BitMatrix* planes, int nplanes) {
     planes_ = planes && nplanes > 0 ? planes->data() : nullptr;
@@ -64,6 +76,7 @@ class PairCounter {
 
  private:
   const BitMatrix& x_;
+  const BitMatrix* scored_;
   std::vector<std::uint64_t> columns_;  // transposed panels, when the kernel counts from them
   const std::uint64_t* planes_;
   int nplanes_;
@@ -74,7 +87,9 @@ class PairCounter {
   std::vector<std::int64_t> out_;
 };
 
-// popcount(x_i AND x_j) (weighted by the planes, when given) of one pair.
-std::int64_t sharedcount(const BitMatrix& x, int i, int j, const BitMatrix* planes, int nplanes);
+// popcount(x_i AND x_j) (weighted by the planes, when given) of one pair;
+// with `y`, popcount(x_i AND y_j).
+std::int64_t sharedcount(const BitMatrix& x, int i, int j, const BitMatrix* planes, int nplanes,
+                         const BitMatrix* y = nullptr);
 
 }  // namespace lorvane

@@ -62,7 +62,15 @@ double kept(PairFigures& p, Figure f, double v) {
 }
 }  // namespace
 
-PairFigures PairFormulas::operator()(std::int64_t shared, int b, int c) const {
+PairFigures PairFormulas::nothingcompared(std::int64_t shared) {
+  PairFigures f{};
+  f.shared = shared == 0 ? 1 : static_cast<double>(shared);
+  f.distance = f.similarity = f.corrected = f.neili = kNoValue;
+  f.missing = bit(Figure::Distance) | bit(Figure::Similarity) | bit(Figure::Corrected) | bit(Figure::NeiLi);
+  return f;
+}
+
+PairFigures PairFormulas::operator()(std::int64_t shared, long long b, long long c) const {
   PairFigures f{};
   const int a = shared == 0 ? 1 : static_cast<int>(shared);
   f.shared = a;
@@ -94,11 +102,14 @@ PairFigures PairFormulas::operator()(std::int64_t shared, int b, int c) const {
   return f;
 }
 
-PairSource::PairSource(const BitMatrix& bits, const ComputeSettings& settings, int threads)
+PairSource::PairSource(const BitMatrix& bits, const ComputeSettings& settings, int threads, const BitMatrix* scored)
     : bits_(bits),
+      scored_(scored),
       ceiling_(bits.bits()),
       bands_(static_cast<std::size_t>(bits.rows()) + 1, 0),
       counter_(bits, nullptr, 0, pairkernel(settings.kernel), threads) {
+  if (scored_)
+    differ_ = std::make_unique<PairCounter>(bits, nullptr, 0, pairkernel(settings.kernel), threads, scored_);
   for (int i = 1; i <= bits.rows(); ++i)
     bands_[static_cast<std::size_t>(i)] = static_cast<int>(sharedcount(bits, i - 1, i - 1, nullptr, 0));
 }
@@ -120,6 +131,7 @@ void PairSource::weigh(const std::vector<int>& drawn) {
   empty_ = nplanes_ == 0;
   ceiling_ = total;
   counter_.setplanes(&planes_, nplanes_);
+  if (differ_) differ_->setplanes(&planes_, nplanes_);
   for (int i = 1; i <= strains(); ++i)
     bands_[static_cast<std::size_t>(i)] =
         empty_ ? 0 : static_cast<int>(sharedcount(bits_, i - 1, i - 1, &planes_, nplanes_));
@@ -127,10 +139,13 @@ void PairSource::weigh(const std::vector<int>& drawn) {
 
 void PairSource::count(int r0, int r1, RowSpan span) {
   if (empty_) return;
-  if (span == RowSpan::Upper)
-    counter_.count(r0, r1, r0, strains(), true);
-  else
-    counter_.count(r0, r1, 0, strains(), false);
+  const bool upper = span == RowSpan::Upper;
+  counter_.count(r0, r1, upper ? r0 : 0, strains(), upper);
+  if (differ_) differ_->count(r0, r1, upper ? r0 : 0, strains(), upper);
+}
+
+bool PairSource::nothingcompared(int i, int j) const {
+  return scored_ && (empty_ || sharedcount(*scored_, i - 1, j - 1, nplanes_ > 0 ? &planes_ : nullptr, nplanes_) == 0);
 }
 
 std::int64_t PairSource::sharedpair(int i, int j) const {
@@ -237,10 +252,12 @@ PairTable::PairTable(const DistanceOptions& options, long long ceiling, const ch
   Memo* memo = memo_.get();
   // The entries of a row lie far apart in a large memo: all of them asked
   // for first, so that their loads overlap.
+  const bool pairwise = s.pairwise();
   if (memo && memo->rows * memo->cols > (1LL << 16))
     for (int j = j0; j <= j1; ++j) {
       const std::int64_t shared = s.shared(row, j - 1);
-      const long long a = shared == 0 ? 1 : shared, sum = static_cast<long long>(s.bands(j)) + bi;
+      const long long a = shared == 0 ? 1 : shared,
+                      sum = pairwise ? 2 * shared + s.differ(row, j - 1) : static_cast<long long>(s.bands(j)) + bi;
       if (a >= memo->rows || sum >= memo->cols) continue;
       const auto at = static_cast<std::size_t>(a * memo->cols + sum);
       __builtin_prefetch(&memo->states[at]);
@@ -251,9 +268,16 @@ PairTable::PairTable(const DistanceOptions& options, long long ceiling, const ch
     const int bj = s.bands(j);
     PairFigures& f = scratch[j - j0];
     out[j - j0] = &f;
-    const long long a = shared == 0 ? 1 : shared, sum = static_cast<long long>(bj) + bi;
+    // Pairwise, b + c counted over the bands scored in both strains: the
+    // figures depend on their sum only.
+    const long long sum = pairwise ? 2 * shared + s.differ(row, j - 1) : static_cast<long long>(bj) + bi;
+    const long long a = shared == 0 ? 1 : shared;
+    if (pairwise && sum == 0 && s.nothingcompared(row + 1, j)) {
+      f = PairFormulas::nothingcompared(shared);
+      continue;
+    }
     if (!memo || a >= memo->rows || sum >= memo->cols) {
-      f = formulas_(shared, bj, bi);
+      f = pairwise ? formulas_(shared, sum, 0) : formulas_(shared, bj, bi);
       continue;
     }
     const auto at = static_cast<std::size_t>(a * memo->cols + sum);
@@ -263,7 +287,7 @@ PairTable::PairTable(const DistanceOptions& options, long long ceiling, const ch
       out[j - j0] = &e.figures;
       continue;
     }
-    f = formulas_(shared, bj, bi);
+    f = pairwise ? formulas_(shared, sum, 0) : formulas_(shared, bj, bi);
     std::uint8_t empty = 0;
     if (state.compare_exchange_strong(empty, 1, std::memory_order_acq_rel)) {
       keeptext(f, e.text);
@@ -357,7 +381,7 @@ FigureTable::FigureTable(const DistanceOptions& options, Figure figure, long lon
   if (memo->entries) memo_ = std::move(memo);  // otherwise each pair is worked out anew
 }
 
-double FigureTable::figure(std::int64_t shared, int b, int c) const {
+double FigureTable::figure(std::int64_t shared, long long b, long long c) const {
   const PairFigures f = formulas_(shared, b, c);
   return f.has(figure_) ? f.value(figure_) : std::numeric_limits<double>::quiet_NaN();
 }
@@ -367,19 +391,25 @@ double FigureTable::figure(std::int64_t shared, int b, int c) const {
   const int i = row + 1, n = s.strains(), bi = s.bands(i);
   Memo* memo = memo_.get();
   double* lower = t.lower.data();
+  const bool pairwise = s.pairwise();
   for (int j = i + 1; j <= n; ++j) {
     const std::int64_t shared = s.shared(row, j - 1);
     const int bj = s.bands(j);
-    const long long a = shared == 0 ? 1 : shared, sum = static_cast<long long>(bj) + bi;
+    const long long sum = pairwise ? 2 * shared + s.differ(row, j - 1) : static_cast<long long>(bj) + bi;
+    const long long a = shared == 0 ? 1 : shared;
     double& cell = lower[HalfTable::at(j, i)];
+    if (pairwise && sum == 0 && s.nothingcompared(i, j)) {
+      cell = std::numeric_limits<double>::quiet_NaN();
+      continue;
+    }
     if (!memo || a >= memo->rows || sum >= memo->cols) {
-      cell = figure(shared, bj, bi);
+      cell = pairwise ? figure(shared, sum, 0) : figure(shared, bj, bi);
       continue;
     }
     std::atomic_ref<std::uint64_t> entry(memo->entries[static_cast<std::size_t>(a * memo->cols + sum)]);
     std::uint64_t bits = entry.load(std::memory_order_relaxed);
     if (bits == 0) {
-      bits = ~std::bit_cast<std::uint64_t>(figure(shared, bj, bi));
+      bits = ~std::bit_cast<std::uint64_t>(pairwise ? figure(shared, sum, 0) : figure(shared, bj, bi));
       entry.store(bits, std::memory_order_relaxed);
     }
     cell = std::bit_cast<double>(~bits);

@@ -72,7 +72,10 @@ struct PairFigures {
 class PairFormulas {
  public:
   explicit PairFormulas(const DistanceOptions& options) : options_(options) {}
-  PairFigures operator()(std::int64_t shared, int b, int c) const;
+  PairFigures operator()(std::int64_t shared, long long b, long long c) const;
+  // A pair with no band scored in both strains: no figure but the shared
+  // count has a value.
+  static PairFigures nothingcompared(std::int64_t shared);
   const DistanceOptions& options() const { return options_; }
 
  private:
@@ -83,10 +86,13 @@ enum class RowSpan { Upper, Whole };  // pairs j > i, or every j with the diagon
 
 // Shared-band counts of the pairs of strains: of the plain bits, or of the
 // columns of a bootstrap replicate (each drawn column counted as often as it
-// was drawn).
+// was drawn). With `scored` (the bands scored in each strain, for data with
+// missing scores counted pairwise), each pair's bands are counted over the
+// bands scored in both strains.
 class PairSource {
  public:
-  PairSource(const BitMatrix& bits, const ComputeSettings& settings, int threads);
+  PairSource(const BitMatrix& bits, const ComputeSettings& settings, int threads,
+             const BitMatrix* scored = nullptr);
   // Weigh the columns by their draws: drawn[q] is how often column q + 1 was drawn.
   void weigh(const std::vector<int>& drawn);
   int strains() const { return bits_.rows(); }
@@ -98,17 +104,25 @@ class PairSource {
   // Counts for rows [r0, r1) (0-based) against the columns the span needs.
   void count(int r0, int r1, RowSpan span);
   std::int64_t shared(int row, int col) const { return empty_ ? 0 : counter_.at(row, col); }
+  bool pairwise() const { return scored_ != nullptr; }
+  // Pairwise: the bands scored in both strains whose scores differ, so that
+  // b + c of the pair is 2 shared + differ.
+  std::int64_t differ(int row, int col) const { return empty_ ? 0 : differ_->at(row, col); }
+  // Pairwise: no band is scored in both strains i and j (1-based).
+  bool nothingcompared(int i, int j) const;
   // The count of one pair, strains i and j (1-based), recounted.
   std::int64_t sharedpair(int i, int j) const;
 
  private:
   const BitMatrix& bits_;
+  const BitMatrix* scored_;
   BitMatrix planes_;
   int nplanes_ = 0;
   bool empty_ = false;  // a replicate without columns: every count is 0
   long long ceiling_ = 0;
   std::vector<int> bands_;
   PairCounter counter_;
+  std::unique_ptr<PairCounter> differ_;  // pairwise only
 };
 
 // Takes the rows of a table as the driver computes them. The row calls come
@@ -220,7 +234,7 @@ class FigureTable {
  private:
   struct Memo;
   void row(const PairSource& source, int row, HalfTable& table) const;
-  double figure(std::int64_t shared, int b, int c) const;
+  double figure(std::int64_t shared, long long b, long long c) const;
   PairFormulas formulas_;
   Figure figure_;
   std::shared_ptr<Memo> memo_;

@@ -54,8 +54,9 @@ double PairFigures::*memberof(Figure f) {
 }
 }  // namespace
 
-TableWriter::TableWriter(Output& out, Figure figure, OutputForm form, const CharTable& names, Mode mode)
-    : writer_(out), figure_(figure), member_(memberof(figure)), form_(form), names_(names), mode_(mode) {}
+TableWriter::TableWriter(Output& out, Figure figure, OutputForm form, const CharTable& names, Mode mode, int namewidth)
+    : writer_(out), figure_(figure), member_(memberof(figure)), form_(form), names_(names), mode_(mode),
+      namewidth_(namewidth) {}
 
 void TableWriter::begintable(int n, int rowblock) {
   n_ = n;
@@ -69,8 +70,14 @@ void TableWriter::beginrow(int slot, int i, int bands) {
   RowBuffer& rb = buffer(slot);
   if (mode_ == Mode::Streamed) rb.clear();
   if (form_ == OutputForm::Binary) return;
-  if (i == 1) rb.append(std::to_string(n_) + "\r\n");  // the count line, as "%d\n" is written
+  if (i == 1) {  // the count line, as "%d\n" is written; with wide names, their width too
+    std::string count = std::to_string(n_);
+    if (namewidth_ > 10) count.append(" ").append(std::to_string(namewidth_));
+    rb.append(count.append("\r\n"));
+  }
   rb.append(names_[i]);
+  if (namewidth_ > static_cast<int>(names_[i].size()))
+    rb.gap(static_cast<std::size_t>(namewidth_) - names_[i].size());
   rb.gap(static_cast<std::size_t>(i - 1) * 6);  // the blank lower triangle
   if (figure_ == Figure::Shared) rb.count(bands);
 }

@@ -66,7 +66,11 @@ class BackgroundWriter {
 class TableWriter : public PairConsumer {
  public:
   enum class Mode { Streamed, Whole };
-  TableWriter(Output& out, Figure figure, OutputForm form, const CharTable& names, Mode mode);
+  // namewidth 0: the names as they are (the fixed layout's own 10
+  // characters); otherwise each name padded with blanks to that width, and
+  // a width over 10 written after the count ("n w"), so that readers take
+  // names of any length whole.
+  TableWriter(Output& out, Figure figure, OutputForm form, const CharTable& names, Mode mode, int namewidth = 0);
   void begintable(int n, int rowblock) override;
   void beginrow(int slot, int i, int bands) override;
   void fields(int slot, int j0, const PairFigures* const* f, int count) override;
@@ -87,6 +91,7 @@ class TableWriter : public PairConsumer {
   OutputForm form_;
   const CharTable& names_;
   Mode mode_;
+  int namewidth_;
   int n_ = 0, set_ = 0;
 };
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <string>
 
 #include "core/computesettings.h"
@@ -7,6 +8,9 @@
 #include "core/windowsystem.h"
 
 namespace lorvane {
+
+inline constexpr int kMaxSettings = 10;
+using SettingTexts = std::array<std::string, kMaxSettings + 1>;
 
 // What a computation is given: the window system for its messages and
 // progress window, and the settings of the machine's use. It writes no
@@ -27,6 +31,9 @@ struct RunContext {
   // Where outputs go: empty for beside the input.
   std::string outputfolder = {};
   bool keepresults = false;
+  // The texts of the verb's settings that the run takes as typed values
+  // (1 to kMaxSettings; empty: the default), as the command line gave them.
+  SettingTexts settingtexts = {};
 
   ComputeContext compute() const { return ComputeContext{ws, settings}; }
 };

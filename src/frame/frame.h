@@ -48,7 +48,7 @@ class Frame {
   void changefolder();
   void shutdown();
   void droptemporaryreport() { files.droptemporary(); }
-  RunContext context() { return RunContext{ws_, files.report(), settings, outputfolder, keepresults}; }
+  RunContext context() { return RunContext{ws_, files.report(), settings, outputfolder, keepresults, settingtexts}; }
   // How the computations use the machine, handed to every run.
   ComputeSettings settings;
   // Where the runs write their outputs; empty for beside each input.
@@ -56,6 +56,9 @@ class Frame {
   // Whether the runs keep their tables and trees in what they return (for
   // a picture of them).
   bool keepresults = false;
+  // The verb's settings that its run takes (RunContext::settingtexts);
+  // empty for the dialogs and command files.
+  SettingTexts settingtexts{};
 
  private:
   // End a run that met a fault: the error box, the close request and the

@@ -31,6 +31,14 @@ float answerreal(const std::string& answer) {
 
 bool answerflag(const std::string& answer) { return texttoint(answer) == 1; }
 
+double answerfraction(const std::string& answer, const Parameter& p, std::string_view operation) {
+  const double v = texttoreal(answer);
+  if (!(v >= static_cast<double>(p.minimum) && v <= static_cast<double>(p.maximum)))
+    errorstop("Error: " + std::string(p.noun) + " must be a number from " + std::to_string(p.minimum) + " to " +
+              std::to_string(p.maximum) + " (" + std::string(operation) + ")");
+  return v;
+}
+
 long long checkedcount(const Parameter& p, const std::string& answer, std::string_view operation) {
   const long long v = texttoint(answer);
   const std::string tail = " (" + std::string(operation) + ")";

@@ -38,6 +38,10 @@ enum class ParameterKind {
 struct Parameter {
   ParameterKind kind = ParameterKind::Path;
   int slot = 0;  // the answer slot, 1 to 10; 0 for a verb's setting
+  // A verb's setting that the run takes as a typed value, as it does its
+  // answers (1 to 10: its place among the run's settings, see
+  // RunContext::settingtexts); 0 for an answer, or a setting the frame uses.
+  int setting = 0;
   // The dialog's row: the label and the bracketed descriptor of the layout text.
   std::string_view label = {};
   std::string_view descriptor = {};  // "int,0,1", without the brackets
@@ -65,6 +69,8 @@ struct Parameter {
 std::string answerpath(const std::string& answer);
 int answerinteger(const std::string& answer);
 float answerreal(const std::string& answer);
+// A number from the parameter's minimum to its maximum (error stop beyond).
+double answerfraction(const std::string& answer, const Parameter& p, std::string_view operation);
 bool answerflag(const std::string& answer);
 
 // What a run made: its output files in the order they were written, and
@@ -123,6 +129,8 @@ Binding<Request> bind(Parameter p, Member Request::*member) {
       m = answerpath(a);
     } else if constexpr (std::is_same_v<Member, float>) {
       m = answerreal(a);
+    } else if constexpr (std::is_same_v<Member, double>) {
+      m = answerfraction(a, p, operation);
     } else if constexpr (std::is_same_v<Member, bool>) {
       m = answerflag(a);
     } else if constexpr (std::is_same_v<Member, std::optional<int>>) {
@@ -147,13 +155,16 @@ OptionDescription describe(OptionDescription d, std::vector<Binding<Request>> bi
   const std::string_view operation = d.operation;
   d.run = [bindings = std::move(bindings), run = std::move(run), operation](
               RunContext& ctx, const Answers& answers) -> std::shared_ptr<const RunOutcome> {
+    // An answer from its slot, a setting from the run's settings.
+    auto text = [&](const Parameter& p) -> const std::string& {
+      return p.slot > 0 ? answers[static_cast<std::size_t>(p.slot)]
+                        : ctx.settingtexts[static_cast<std::size_t>(p.setting)];
+    };
     for (const Binding<Request>& b : bindings)
-      if (b.store && b.parameter.required && answers[static_cast<std::size_t>(b.parameter.slot)].empty())
-        return nullptr;
+      if (b.store && b.parameter.required && text(b.parameter).empty()) return nullptr;
     Request request;
     for (const Binding<Request>& b : bindings)
-      if (b.store && !answers[static_cast<std::size_t>(b.parameter.slot)].empty())
-        b.store(request, answers[static_cast<std::size_t>(b.parameter.slot)], operation);
+      if (b.store && !text(b.parameter).empty()) b.store(request, text(b.parameter), operation);
     return run(ctx, request);
   };
   return d;

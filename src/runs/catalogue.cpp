@@ -85,6 +85,63 @@ Parameter picture(std::string_view help) {
                     "cannot be written ends the\nverb with status 1; the run's outputs stay."};
 }
 
+// How the options on band data read them: verb settings, the same for
+// options 1, 2 and 4 (the dialogs and command files take the defaults: the
+// format found from the content, the groups the file gives, missing scores
+// counted pairwise).
+template <class R>
+std::vector<Binding<R>> bandsettings() {
+  return {
+      bind<R, BandFormat>(
+          {.kind = K::Choice, .setting = 1, .option = "--format", .help = "format of BANDFILE (default: from its content)",
+           .choices = {"auto", "seed", "genalex", "table", "nexus"}, .minimum = 0,
+           .manual = "The format of the band data: the fixed layout of the band-pattern file (seed), GenAlEx binary\n"
+                     "data, a delimited 0/1 table or a NEXUS matrix. Default: auto, found from the first line."},
+          &R::format),
+      bind<R, BandLayout>(
+          {.kind = K::Choice, .setting = 2, .option = "--layout",
+           .help = "a 0/1 table's strains as rows or as columns (default rows)", .choices = {"rows", "columns"},
+           .minimum = 1, .manual = "A delimited 0/1 table's strains as rows (default) or as columns."},
+          &R::layout),
+      bind<R, int>({.kind = K::Integer, .setting = 3, .option = "--group-columns", .metavar = "N",
+                    .help = "a 0/1 table's group columns after the names (default: those headed pop... or group...)",
+                    .minimum = 0, .maximum = 10,
+                    .manual = "The number of group columns after the names of a 0/1 table (group rows after its\n"
+                              "header with strains as columns). Default: the columns whose header starts with\n"
+                              "pop or group."},
+                   &R::groupcolumns),
+      bind<R, std::string>({.kind = K::Path, .setting = 4, .option = "--groups", .metavar = "FILE",
+                            .help = "the strains' groups from FILE (header name,LEVEL1,...)",
+                            .manual = "A groups file: a header name,LEVEL1,LEVEL2,... and a row a strain, matched by\n"
+                                      "name, in place of the groups the data give."},
+                           &R::groups),
+      bind<R, MissingScores>(
+          {.kind = K::Choice, .setting = 5, .option = "--missing",
+           .help = "missing scores counted pairwise or as absent (default pairwise)",
+           .choices = {"pairwise", "absent"}, .minimum = 1,
+           .manual = "How missing scores count: pairwise, over the bands scored in both strains of each pair\n"
+                     "(default), or as absent bands."},
+          &R::missing),
+      bind<R, double>({.kind = K::Real, .setting = 6, .option = "--drop-bands", .metavar = "F",
+                       .help = "leave out the bands with more than the fraction F missing", .minimum = 0,
+                       .maximum = 1, .noun = "the fraction of missing scores of a band",
+                       .manual = "Leave out the bands with more than the fraction F of their scores missing."},
+                      &R::dropbands),
+      bind<R, double>({.kind = K::Real, .setting = 7, .option = "--drop-strains", .metavar = "F",
+                       .help = "leave out the strains with more than the fraction F missing", .minimum = 0,
+                       .maximum = 1, .noun = "the fraction of missing scores of a strain",
+                       .manual = "Leave out the strains with more than the fraction F of their scores missing\n"
+                                 "(after the bands)."},
+                      &R::dropstrains),
+  };
+}
+
+template <class R>
+std::vector<Binding<R>> with(std::vector<Binding<R>> list, std::vector<Binding<R>> more) {
+  list.insert(list.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+  return list;
+}
+
 OptionDescription simple() {
   using R = DistanceRequest;
   return describe<R>(
@@ -93,14 +150,16 @@ OptionDescription simple() {
        .manual = "The distance, similarity and shared-band tables (option 1, \"Simple\ncomputation\"): .matJ, .matJP "
                  "and .nxy for Jaccard; .matD, .matDP, .nxy and,\nwith\n.BR \\-\\-jc ,\n\\&.matDJC for Dice; .matNL "
                  "for Nei & Li."},
-      {bind(index(true), &R::index), bind(sites(), &R::sites), bind(kvalue(), &R::k),
-       bind(jukescantor("also the Jukes-Cantor correction of the Dice distance"), &R::jukescantor),
-       bind(Parameter{.kind = K::Flag, .slot = 6, .label = "VELK outputs (yes = 1, default = no) ? ",
-                      .descriptor = "int,0,1", .option = "--binary", .help = "binary matrix files instead of text tables",
-                      .manual = "Binary matrix files (little-endian single precision with an 18-byte trailer)\n"
-                                "instead of text tables."},
-            &R::binary),
-       bind(inputfile("BANDFILE"), &R::path)},
+      with<R>({bind(index(true), &R::index), bind(sites(), &R::sites), bind(kvalue(), &R::k),
+               bind(jukescantor("also the Jukes-Cantor correction of the Dice distance"), &R::jukescantor),
+               bind(Parameter{.kind = K::Flag, .slot = 6, .label = "VELK outputs (yes = 1, default = no) ? ",
+                              .descriptor = "int,0,1", .option = "--binary",
+                              .help = "binary matrix files instead of text tables",
+                              .manual = "Binary matrix files (little-endian single precision with an 18-byte trailer)\n"
+                                        "instead of text tables."},
+                    &R::binary),
+               bind(inputfile("BANDFILE"), &R::path)},
+              bandsettings<R>()),
       calcdist);
 }
 
@@ -112,9 +171,10 @@ OptionDescription bootstrap() {
        .manual = "\\fIN\\fR replicate distance tables (option 2, \"Bootstrap computation\") appended to\n\\&.matJ "
                  "(Jaccard) or .matD, with the Jukes-Cantor corrected tables in .matDJC\nfor Dice. The report ends "
                  "with the line\n.BI \"Random number seed: \" S\nthat repeats the run."},
-      {bind(index(false), &R::index), bind(sites(), &R::sites), bind(kvalue(), &R::k),
-       bind(replicates(K::Integer, INT_MAX), &R::replicates), setting<R>(seed()),
-       bind(jukescantor(""), &R::jukescantor), bind(inputfile("BANDFILE"), &R::path)},
+      with<R>({bind(index(false), &R::index), bind(sites(), &R::sites), bind(kvalue(), &R::k),
+               bind(replicates(K::Integer, INT_MAX), &R::replicates), setting<R>(seed()),
+               bind(jukescantor(""), &R::jukescantor), bind(inputfile("BANDFILE"), &R::path)},
+              bandsettings<R>()),
       calcboot);
 }
 
@@ -156,12 +216,13 @@ OptionDescription boottreeoption() {
                  "BANDFILE.reps.nwk (one replicate tree per line). Replicate\n.I k\ndraws the columns of replicate\n"
                  ".I k\nof\n.B bootstrap\nwith the same seed. A pair without a finite distance stops the run with an\n"
                  "error naming the pair. The report ends with the line\n.BI \"Random number seed: \" S ."},
-      {bind(index(true), &R::index), bind(sites(), &R::sites), bind(kvalue(), &R::k),
-       bind(jukescantor("the Jukes-Cantor correction of the Dice distance"), &R::jukescantor),
-       bind(replicates(K::Count, kMostTreeReplicates), &R::replicates), setting<R>(seed()),
-       bind(treemethod(7), &R::method),
-       setting<R>(picture("also an SVG picture of the tree with its support (no table file, so no heat map)")),
-       bind(inputfile("BANDFILE"), &R::path)},
+      with<R>({bind(index(true), &R::index), bind(sites(), &R::sites), bind(kvalue(), &R::k),
+               bind(jukescantor("the Jukes-Cantor correction of the Dice distance"), &R::jukescantor),
+               bind(replicates(K::Count, kMostTreeReplicates), &R::replicates), setting<R>(seed()),
+               bind(treemethod(7), &R::method),
+               setting<R>(picture("also an SVG picture of the tree with its support (no table file, so no heat map)")),
+               bind(inputfile("BANDFILE"), &R::path)},
+              bandsettings<R>()),
       boottree);
 }
 

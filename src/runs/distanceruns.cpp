@@ -27,8 +27,7 @@ std::shared_ptr<const RunResult> calcdist(RunContext& ctx, const DistanceRequest
   const DistanceOptions o = DistanceOptions::simple(rq.sites, rq.k, rq.index, rq.jukescantor, rq.binary);
   const bool binary = o.form == OutputForm::Binary;
   ctx.report.print("Lorvane: Reading input file\n");
-  ReportedBands bandlines(ctx.report, rq.path, true);
-  BandData d = readbands(rq.path, ReadMode::Simple, bandlines);  // the scratch file goes with d
+  BandData d = readinput(ctx, rq.path, rq, ReadMode::Simple, true);  // the scratch file goes with d
   ctx.report.print("Lorvane: Computing distances\n");
 
   OutputSet outputs;
@@ -58,8 +57,7 @@ std::shared_ptr<const RunResult> calcboot(RunContext& ctx, const BootstrapReques
   const DistanceOptions o = DistanceOptions::bootstrap(rq.sites, rq.k, rq.index);
   const bool jaccard = o.index == DistanceIndex::Jaccard;
   ctx.report.print("Brisane: Reading input file\n");
-  ReportedBands bandlines(ctx.report, rq.path, false);
-  const BandData d = readbands(rq.path, ReadMode::Bootstrap, bandlines);
+  const BandData d = readinput(ctx, rq.path, rq, ReadMode::Bootstrap, false);
   const int width = replicatewidth(d.m, o.k);
   ctx.report.print("Brisane: Computing bootstraps\n");
 

@@ -7,11 +7,12 @@
 
 #include "aflp/pairtable.h"
 #include "core/runcontext.h"
+#include "runs/bandinput.h"
 #include "runs/runresult.h"
 
 namespace lorvane {
 
-struct DistanceRequest {
+struct DistanceRequest : BandInput {
   std::string path;
   int sites = 0;  // the length of the recognition sites
   float k = 1.0f;
@@ -20,7 +21,7 @@ struct DistanceRequest {
   bool binary = false;       // binary matrix files instead of text
 };
 
-struct BootstrapRequest {
+struct BootstrapRequest : BandInput {
   std::string path;
   int sites = 0;
   float k = 1.0f;

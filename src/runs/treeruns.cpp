@@ -18,8 +18,7 @@ std::uint32_t boottables(RunContext& ctx, const BootTreeRequest& request, const 
   if (o.index == DistanceIndex::Other) errorstop("Error: the index must be 1, 2 or 3 (boottree)");
   const Figure figure = o.index == DistanceIndex::NeiLi ? Figure::NeiLi : o.correction ? Figure::Corrected : Figure::Distance;
   ctx.report.print("Lorvane: Reading input file\n");
-  ReportedBands bandlines(ctx.report, request.path, false);
-  const BandData d = readbands(request.path, ReadMode::Bootstrap, bandlines);
+  const BandData d = readinput(ctx, request.path, request, ReadMode::Bootstrap, false);
   const std::vector<std::string> names = trimmednames(d);
   // One seed for the draws and the report line (the clock's changes).
   ComputeSettings fixed = ctx.settings;

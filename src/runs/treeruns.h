@@ -7,6 +7,7 @@
 
 #include "aflp/pairtable.h"
 #include "core/runcontext.h"
+#include "runs/bandinput.h"
 #include "runs/runresult.h"
 #include "runs/treerun.h"
 
@@ -19,7 +20,7 @@ struct TreeRequest {
   bool consensus = false;  // with replicates, their consensus too
 };
 
-struct BootTreeRequest {
+struct BootTreeRequest : BandInput {
   std::string path;  // a band-pattern file
   int sites = 0;
   float k = 1.0f;

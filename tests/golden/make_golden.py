@@ -253,6 +253,125 @@ def bootfiles(bands, seed, r, k, index, count):
     return files
 
 
+# Band data with missing scores, counted pairwise: for strains i > j, a the
+# bands present in both, b those present in i and scored in j, c those
+# present in j and scored in i (a taken as 1 when there are none); a pair
+# with no band scored in both has no figure (999), its shared count as
+# usual. The strains' own band counts (the shared table's diagonal) are
+# all their present bands. Names wider than 10 characters widen every
+# name's field, and the count line gives the width.
+
+MISSING_SPELLINGS = ["?", "", "NA", "-9", "-1", "."]
+
+
+def missingrows(seed, names, m, share):
+    """Per strain its scores ('1', '0' or '?'), a share of them missing at
+    random; the last two strains are scored on disjoint halves."""
+    state = seed
+    rows = []
+    for i in range(len(names)):
+        row = []
+        for q in range(m):
+            state = (state * 6364136223846793005 + 1442695040888963407) % 2**64
+            u = (state >> 11) / 2**53
+            state = (state * 6364136223846793005 + 1442695040888963407) % 2**64
+            v = (state >> 11) / 2**53
+            row.append("?" if u < share else "1" if v < 0.4 else "0")
+        rows.append(row)
+    half = m // 2
+    rows[-2] = [x if q < half else "?" for q, x in enumerate(rows[-2])]
+    rows[-1] = [x if q >= half else "?" for q, x in enumerate(rows[-1])]
+    return rows
+
+
+def pairwise(rows, r, k, index, jc, drawn=None):
+    """The tables {extension: n x n list} of band data with missing scores."""
+    n, m = len(rows), len(rows[0])
+    w = drawn or [1] * m
+    tables = {}
+
+    def table(ext):
+        return tables.setdefault(ext, [[0.0] * n for _ in range(n)])
+
+    jaccard = index == 1
+    for i in range(n):
+        for j in range(i):
+            both = [q for q in range(m) if rows[i][q] != "?" and rows[j][q] != "?" and w[q]]
+            a = sum(w[q] for q in both if rows[i][q] == "1" and rows[j][q] == "1")
+            b = sum(w[q] for q in both if rows[i][q] == "1")
+            c = sum(w[q] for q in both if rows[j][q] == "1")
+            if not both:
+                s = d = 999.0
+            else:
+                s = similarity(jaccard, a or 1, b, c, k)
+                d = 1 - s ** (1.0 / r)
+            if index in (1, 2):
+                stem = ".matJ" if jaccard else ".matD"
+                values = {stem: d, stem + "P": s, ".nxy": float(a or 1)}
+                if index == 2 and jc == 1:
+                    values[".matDJC"] = jukescantor(d) if both else 999.0
+            else:
+                values = {".matNL": neili(s, r) if both else 999.0}
+            for ext, v in values.items():
+                table(ext)[i][j] = table(ext)[j][i] = v
+    if ".nxy" in tables:
+        for i in range(n):
+            tables[".nxy"][i][i] = float(sum(w[q] for q in range(m) if rows[i][q] == "1"))
+    return tables
+
+
+def widetext(t, ext, names):
+    width = max([10] + [len(name) for name in names])
+    head = f"{len(t)}\r\n" if width == 10 else f"{len(t)} {width}\r\n"
+    return head.encode() + text(t, ext, [name.ljust(width) for name in names])[len(f"{len(t)}\r\n"):]
+
+
+def writecsv(path, names, rows):
+    """A 0/1 table: a header of band names, a row a strain; the missing
+    scores in every spelling the readers take, in turn."""
+    spell = 0
+    with open(path, "wb") as f:
+        f.write(("strain," + ",".join(f"B{q + 1}" for q in range(len(rows[0]))) + "\r\n").encode())
+        for name, row in zip(names, rows):
+            cells = []
+            for x in row:
+                if x == "?":
+                    x = MISSING_SPELLINGS[spell % len(MISSING_SPELLINGS)]
+                    spell += 1
+                cells.append(x)
+            quoted = '"' + name + '"' if "," in name else name
+            f.write((quoted + "," + ",".join(cells) + "\r\n").encode())
+
+
+MISSING_NAMES = ["M" + str(i + 1) for i in range(12)]
+WIDE_NAMES = ["Strain %d of the field survey, plot %s" % (i + 1, "ABCDEFGHIJKL"[i]) for i in range(12)]
+MISSING_ROWS = missingrows(5, MISSING_NAMES, 60, 0.1)
+# name: (input, r, K answer, index, Jukes-Cantor)
+MISSINGCASES = {
+    "missing-jaccard": ("missing.csv", 1, 1.0, 1, 0),
+    "missing-dice": ("missing.csv", 1, 1.0, 2, 1),
+    "missing-dice-k05": ("missing.csv", 2, 0.5, 2, 0),
+    "missing-neili": ("missing.csv", 6, 1.0, 3, 0),
+    "missing-wide-names": ("missing-wide.csv", 1, 1.0, 2, 0),
+}
+
+
+def missingboot(rows, seed, r, k, count):
+    """The Dice replicate tables of band data with missing scores: whole
+    columns drawn, missing cells with them."""
+    m = len(rows[0])
+    rng = Generator(seed)
+    files = {}
+    for _ in range(count):
+        drawn = [0] * m
+        for _ in range(int(m * k)):
+            drawn[draw(rng.next(), m) - 1] += 1
+        t = pairwise(rows, r, k, 2, 1, drawn)
+        for ext in (".matD", ".matDJC"):
+            files[ext] = files.get(ext, b"") + widetext(t[ext], ext, MISSING_NAMES)
+    return files
+
+
 def formulas():
     lines = []
     for seed, count in ((1, 5), (2**32 - 1, 3), (2026, 3)):
@@ -302,6 +421,22 @@ def main():
         for ext, content in bootfiles(bands, seed, r, k, index, count).items():
             with open(os.path.join(folder, "bands.txt" + ext), "wb") as f:
                 f.write(content)
+    writecsv(os.path.join(here, "missing.csv"), MISSING_NAMES, MISSING_ROWS)
+    writecsv(os.path.join(here, "missing-wide.csv"), WIDE_NAMES, MISSING_ROWS)
+    for case, (inputname, r, kanswer, index, jc) in MISSINGCASES.items():
+        cases.append(f"{case} {inputname} 1 {r} {kanswer} {index} {jc} 0 0")
+        names = WIDE_NAMES if "wide" in inputname else MISSING_NAMES
+        folder = os.path.join(here, case)
+        os.makedirs(folder, exist_ok=True)
+        for ext, t in pairwise(MISSING_ROWS, r, f32(kanswer), index, jc).items():
+            with open(os.path.join(folder, "bands.txt" + ext), "wb") as f:
+                f.write(widetext(t, ext, names))
+    cases.append("missing-boot missing.csv 2 1 1.0 2 1 3 9")
+    folder = os.path.join(here, "missing-boot")
+    os.makedirs(folder, exist_ok=True)
+    for ext, content in missingboot(MISSING_ROWS, 9, 1, f32(1.0), 3).items():
+        with open(os.path.join(folder, "bands.txt" + ext), "wb") as f:
+            f.write(content)
     with open(os.path.join(here, "cases.txt"), "w") as f:
         f.write("".join(line + "\n" for line in cases))
     with open(os.path.join(here, "formulas.txt"), "w") as f:

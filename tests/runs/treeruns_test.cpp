@@ -174,7 +174,9 @@ TEST(TreeOptions, BootstrapTreeIsTheTreeOfTheTablesOfOptionsOneAndTwo) {
       const auto replicates = readtables(reps);
       theirs.insert(theirs.end(), replicates.begin(), replicates.end());
     }
-    const BootTreeRequest request{input, 4, 1.0f, static_cast<DistanceIndex>(std::stoi(c.index)), c.jc[0] == '1', 6};
+    BootTreeRequest request;
+    request.path = input, request.sites = 4, request.index = static_cast<DistanceIndex>(std::stoi(c.index));
+    request.jukescantor = c.jc[0] == '1', request.replicates = 6;
     CFile quiet(std::fopen((o.dir / "r2").c_str(), "wb"));
     RunContext again{o.ws, quiet, o.settings};
     boottables(again, request, [&](int k, DistanceTable& t) {

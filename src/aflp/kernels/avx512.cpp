@@ -69,8 +69,50 @@ inline void tile(const std::uint64_t* xi, const std::uint64_t* xj, std::size_t s
   reduce16(acc, out, ld);
 }
 
+// The bands that differ where both strains are scored: per column strain
+// its words are loaded once, (x_i XOR x_j) AND s_i in one ternary-logic
+// instruction, then AND s_j.
+inline void differtile(const std::uint64_t* xi, const std::uint64_t* si, const std::uint64_t* xj,
+                       const std::uint64_t* sj, std::size_t stride, std::size_t words, const std::uint64_t* planes,
+                       int nplanes, std::int64_t* out, std::size_t ld) {
+  __m512i acc[16];
+  for (auto& v : acc) v = _mm512_setzero_si512();
+  const int passes = nplanes > 0 ? nplanes : 1;
+  for (std::size_t w = 0; w < words; w += 8) {
+    __m512i a[4], sa[4];
+    for (int r = 0; r < 4; ++r) {
+      a[r] = _mm512_load_si512(xi + static_cast<std::size_t>(r) * stride + w);
+      sa[r] = _mm512_load_si512(si + static_cast<std::size_t>(r) * stride + w);
+    }
+    for (int t = 0; t < passes; ++t) {
+      __m512i c[4];
+      const __m128i shift = _mm_cvtsi32_si128(t);
+      if (nplanes > 0) {
+        const __m512i p = _mm512_load_si512(planes + static_cast<std::size_t>(t) * stride + w);
+        for (int r = 0; r < 4; ++r) c[r] = _mm512_and_si512(sa[r], p);
+      } else {
+        for (int r = 0; r < 4; ++r) c[r] = sa[r];
+      }
+      for (int q = 0; q < 4; ++q) {
+        const __m512i b = _mm512_load_si512(xj + static_cast<std::size_t>(q) * stride + w);
+        const __m512i sb = _mm512_load_si512(sj + static_cast<std::size_t>(q) * stride + w);
+        for (int r = 0; r < 4; ++r) {
+          // 0x28: (A XOR B) AND C.
+          const __m512i d = _mm512_and_si512(_mm512_ternarylogic_epi64(a[r], b, c[r], 0x28), sb);
+          __m512i n = _mm512_popcnt_epi64(d);
+          if (nplanes > 0) n = _mm512_sll_epi64(n, shift);
+          acc[r * 4 + q] = _mm512_add_epi64(acc[r * 4 + q], n);
+        }
+      }
+    }
+  }
+  reduce16(acc, out, ld);
+}
+
 #define TILE4X4 tile
+#define DIFFER4X4 differtile
 #include "aflp/kernels/tile.h"
+#undef DIFFER4X4
 #undef TILE4X4
 
 // Short rows: strains of the columns side by side in the lanes (transposed
@@ -137,6 +179,11 @@ void avx512countcolumns(const std::uint64_t* x, std::size_t stride, std::size_t 
 void avx512count(const std::uint64_t* x, std::size_t stride, std::size_t words, int i0, int ni, int j0, int nj,
                  const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld) {
   avx512::countrectangle(x, stride, words, i0, ni, j0, nj, planes, nplanes, out, ld);
+}
+void avx512differ(const std::uint64_t* x, const std::uint64_t* s, std::size_t stride, std::size_t words, int i0,
+                  int ni, int j0, int nj, const std::uint64_t* planes, int nplanes, std::int64_t* out,
+                  std::size_t ld) {
+  avx512::differrectangle(x, s, stride, words, i0, ni, j0, nj, planes, nplanes, out, ld);
 }
 std::uint64_t avx512total(const std::uint64_t* x, std::size_t words) {
   __m512i s0 = _mm512_setzero_si512(), s1 = _mm512_setzero_si512();

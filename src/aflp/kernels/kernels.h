@@ -11,6 +11,15 @@ LORVANE_KERNEL(portablecount);
 LORVANE_KERNEL(popcntcount);
 LORVANE_KERNEL(avx512count);
 #undef LORVANE_KERNEL
+// The bands scored in both strains whose scores differ (see
+// DifferCountFunction in aflp/paircount.h).
+#define LORVANE_DIFFER(name)                                                                                      \
+  void name(const std::uint64_t* x, const std::uint64_t* s, std::size_t stride, std::size_t words, int i0, int ni, \
+            int j0, int nj, const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld)
+LORVANE_DIFFER(portablediffer);
+LORVANE_DIFFER(popcntdiffer);
+LORVANE_DIFFER(avx512differ);
+#undef LORVANE_DIFFER
 // The same counts from transposed column panels (see ColumnPanels in
 // aflp/paircount.h); j0 and nj multiples of 8.
 void avx512countcolumns(const std::uint64_t* x, std::size_t stride, std::size_t words, const std::uint64_t* xt,

@@ -33,6 +33,34 @@ inline void scalartile(const std::uint64_t* xi, const std::uint64_t* xj, std::si
     for (int q = 0; q < 4; ++q) out[static_cast<std::size_t>(p) * ld + static_cast<std::size_t>(q)] = total[p * 4 + q];
 }
 
+// The 4 x 4 tile of the bands that differ between two strains where both
+// are scored: popcount((x_i XOR x_j) AND s_i AND s_j), weighted by the
+// planes as the shared count is.
+inline void scalardiffertile(const std::uint64_t* xi, const std::uint64_t* si, const std::uint64_t* xj,
+                             const std::uint64_t* sj, std::size_t stride, std::size_t words,
+                             const std::uint64_t* planes, int nplanes, std::int64_t* out, std::size_t ld) {
+  std::int64_t total[16] = {};
+  const int passes = nplanes > 0 ? nplanes : 1;
+  for (int t = 0; t < passes; ++t) {
+    const std::uint64_t* plane = nplanes > 0 ? planes + static_cast<std::size_t>(t) * stride : nullptr;
+    std::uint64_t acc[16] = {};
+    for (std::size_t w = 0; w < words; ++w) {
+      const std::uint64_t p = plane ? plane[w] : ~std::uint64_t{0};
+      for (int r = 0; r < 4; ++r) {
+        const std::size_t ri = static_cast<std::size_t>(r) * stride + w;
+        const std::uint64_t a = xi[ri], sa = si[ri] & p;
+        for (int q = 0; q < 4; ++q) {
+          const std::size_t qj = static_cast<std::size_t>(q) * stride + w;
+          acc[r * 4 + q] += static_cast<std::uint64_t>(std::popcount((a ^ xj[qj]) & sa & sj[qj]));
+        }
+      }
+    }
+    for (int k = 0; k < 16; ++k) total[k] += static_cast<std::int64_t>(acc[k]) << t;
+  }
+  for (int p = 0; p < 4; ++p)
+    for (int q = 0; q < 4; ++q) out[static_cast<std::size_t>(p) * ld + static_cast<std::size_t>(q)] = total[p * 4 + q];
+}
+
 inline std::uint64_t scalartotal(const std::uint64_t* x, std::size_t words) {
   std::uint64_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
   std::size_t w = 0;
