@@ -144,6 +144,9 @@ const char* const kHeaderFault =
     "(readbands)";
 const char* const kTooMany = "Error: the first line of %s announces more than 999999 strains or bands (readbands)";
 
+// A GenAlEx file of three samples in two populations, the last sample missing.
+const char* const kGenAlEx = "3,3,2,2,1\nTitle,,,P1,P2\nId,Pop,L1,L2,L3\na,P1,1,0,1\nb,P1,0,-1,1\n";
+
 class BadInputFile : public CliTest, public ::testing::WithParamInterface<InputCase> {};
 
 TEST_P(BadInputFile, EndsTheRunWithItsMessageAndKeepsEarlierResults) {
@@ -175,7 +178,19 @@ INSTANTIATE_TEST_SUITE_P(
         InputCase{"HugeBands", "6 999999999\n" + strainlines(6), kTooMany},
         InputCase{"NulInHeader", std::string("6\0 24\n", 6) + strainlines(6), kHeaderFault},
         InputCase{"MegabyteHeaderLine", std::string(1 << 20, '7') + " 24\n" + strainlines(6), kHeaderFault},
-        InputCase{"FewerStrainLines", "8 24\n" + strainlines(6), "Error : End of file"}),
+        InputCase{"FewerStrainLines", "8 24\n" + strainlines(6), "Error : End of file"},
+        // The other formats: every fault names the file and its line.
+        InputCase{"GenAlExScoreOfTwo", kGenAlEx + std::string("c,P2,1,2,0\n"),
+                  "Error: %s, line 6: column 4: \"2\" is not a band score (1 present, 0 absent; ?, -1, -9, NA, . or "
+                  "an empty cell for missing) (readbands)"},
+        InputCase{"GenAlExCountsDisagree", "3,3,2,2,2\n" + std::string(kGenAlEx).substr(10) + "c,P2,1,1,0\n",
+                  "Error: %s, line 1: the population sizes add up to 4, not the 3 samples (readbands)"},
+        InputCase{"GenAlExFewerRows", kGenAlEx,
+                  "Error: %s, line 5: the file ends after 2 samples where line 1 announces 3 (readbands)"},
+        InputCase{"TableDuplicateName", "name,b1,b2\nA,1,0\nB,0,1\nA,1,1\n",
+                  "Error: %s: strains 1 and 3 are both named \"A\"; every strain needs a name of its own (readbands)"},
+        InputCase{"NexusWithoutMatrix", "#NEXUS\nBEGIN DATA;\nDIMENSIONS NTAX=2 NCHAR=3;\nFORMAT DATATYPE=STANDARD;\nEND;\n",
+                  "Error: %s, line 5: the block that starts on line 2 ends without a MATRIX (readbands)"}),
     [](const ::testing::TestParamInfo<InputCase>& row) { return std::string(row.param.name); });
 
 TEST_F(CliTest, MissingInputFolderOrFolderInPlaceOfFileIsReportedAsInput) {

@@ -26,8 +26,8 @@ void readgroupsfile(BandData& d, const std::string& path) {
   Groups g;
   for (std::size_t k = 1; k < header.size(); ++k) g.levels.push_back(banddata::trimcell(header[k]));
   g.labels.assign(g.levels.size(), std::vector<std::string>(static_cast<std::size_t>(d.n)));
-  std::map<std::string, int> strain;  // name -> strain (0-based)
-  for (int i = 0; i < d.n; ++i) strain.emplace(d.names[i + 1], i);
+  std::map<std::string, int> strain;  // name (without the fixed layout's blanks) -> strain (0-based)
+  for (int i = 0; i < d.n; ++i) strain.emplace(banddata::trimcell(d.names[i + 1]), i);
   std::vector<long> given(static_cast<std::size_t>(d.n), 0);
   while (in.next(line)) {
     if (banddata::trimcell(line).empty()) continue;
@@ -45,7 +45,7 @@ void readgroupsfile(BandData& d, const std::string& path) {
   }
   for (int i = 0; i < d.n; ++i)
     if (!given[static_cast<std::size_t>(i)])
-      errorstop("Error: " + path + ": no row for the strain \"" + d.names[i + 1] + "\" (readgroups)");
+      errorstop("Error: " + path + ": no row for the strain \"" + banddata::trimcell(d.names[i + 1]) + "\" (readgroups)");
   d.groups = std::move(g);
 }
 
