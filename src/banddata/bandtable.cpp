@@ -52,9 +52,10 @@ ScoreGrid strainsasrows(Lines& in, const std::vector<std::string>& header, char 
   for (std::size_t k = 1 + groups; k < header.size(); ++k) g.bandnames.push_back(trimcell(header[k]));
   const std::size_t m = g.bandnames.size();
   std::string line;
+  std::vector<std::string> store;
   while (in.next(line)) {
     if (blankline(line, delimiter)) continue;
-    const std::vector<std::string> c = csvfields(line, delimiter);
+    const std::vector<std::string_view> c = cellviews(line, delimiter, store);
     std::size_t used = c.size();
     while (used > 1 + groups + m && trimcell(c[used - 1]).empty()) --used;
     if (used != 1 + groups + m)
@@ -64,7 +65,7 @@ ScoreGrid strainsasrows(Lines& in, const std::vector<std::string>& header, char 
     if (g.names.back().empty()) in.fail("a strain without a name");
     for (std::size_t k = 0; k < groups; ++k) g.groups.labels[k].push_back(trimcell(c[1 + k]));
     for (std::size_t k = 0; k < m; ++k) {
-      const Score s = cellscore(c[1 + groups + k]);
+      const Score s = quickscore(c[1 + groups + k]);
       if (s == kNoScore) in.fail(notascore(c[1 + groups + k], static_cast<long>(2 + groups + k)));
       g.scores.push_back(s);
     }

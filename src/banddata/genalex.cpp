@@ -80,10 +80,11 @@ Header readheader(Lines& in, const std::vector<std::string>& c) {
   return h;
 }
 
-std::string cellat(const std::vector<std::string>& c, std::size_t k) { return k < c.size() ? trimcell(c[k]) : ""; }
+template <class Cells>
+std::string cellat(const Cells& c, std::size_t k) { return k < c.size() ? trimcell(c[k]) : ""; }
 
 // The cells after a sample's scores: empty, or after an empty cell.
-bool extrasallowed(const std::vector<std::string>& c, std::size_t from) {
+bool extrasallowed(const std::vector<std::string_view>& c, std::size_t from) {
   return from >= c.size() || trimcell(c[from]).empty();
 }
 
@@ -117,11 +118,12 @@ ScoreGrid readgenalex(Lines& in, char delimiter) {
   for (std::size_t r = 0; r < h.regionpops.size(); ++r) popregion.insert(popregion.end(), static_cast<std::size_t>(h.regionpops[r]), r);
   std::size_t pop = 0;
   long long inpop = 0;
+  std::vector<std::string> store;
   for (long long s = 0; s < h.samples; ++s) {
     if (!in.next(line))
       in.fail("the file ends after " + std::to_string(s) + " samples where line 1 announces " +
               std::to_string(h.samples));
-    const std::vector<std::string> c = csvfields(line, delimiter);
+    const std::vector<std::string_view> c = cellviews(line, delimiter, store);
     while (inpop == h.sizes[pop]) ++pop, inpop = 0;
     const std::string label = cellat(c, 1);
     if (pops[pop].empty()) pops[pop] = label;  // no name on line 2: the rows name it
@@ -134,7 +136,7 @@ ScoreGrid readgenalex(Lines& in, char delimiter) {
     for (std::size_t k = 0; k < loci; ++k) {
       if (2 + k >= c.size()) in.fail("the sample has " + std::to_string(c.size() > 2 ? c.size() - 2 : 0) +
                                       " scores where line 1 announces " + std::to_string(loci) + " loci");
-      const Score score = cellscore(c[2 + k]);
+      const Score score = quickscore(c[2 + k]);
       if (score == kNoScore) in.fail(notascore(c[2 + k], static_cast<long>(3 + k)));
       g.scores.push_back(score);
     }

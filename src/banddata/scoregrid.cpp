@@ -8,6 +8,7 @@
 
 #include "core/interrupt.h"
 #include "core/messages.h"
+#include "tables/distancetable.h"
 
 namespace lorvane::banddata {
 
@@ -56,7 +57,30 @@ std::string trimcell(std::string_view cell) {
   return std::string(cell.substr(b, e - b));
 }
 
+std::vector<std::string_view> cellviews(const std::string& line, char delimiter, std::vector<std::string>& store) {
+  std::vector<std::string_view> cells;
+  if (line.find('"') != std::string::npos) {
+    store = csvfields(line, delimiter);
+    for (const std::string& c : store) cells.emplace_back(c);
+    return cells;
+  }
+  std::size_t k = 0;
+  for (;;) {
+    const std::size_t e = line.find(delimiter, k);
+    if (e == std::string::npos) {
+      cells.emplace_back(line.data() + k, line.size() - k);
+      return cells;
+    }
+    cells.emplace_back(line.data() + k, e - k);
+    k = e + 1;
+  }
+}
+
 Score cellscore(std::string_view cell) {
+  if (cell.size() == 1) {
+    if (cell[0] == '1') return kPresent;
+    if (cell[0] == '0') return kAbsent;
+  }
   const std::string c = trimcell(cell);
   if (c == "1") return kPresent;
   if (c == "0") return kAbsent;
@@ -97,12 +121,21 @@ BandData tobanddata(ScoreGrid&& g, BandEvents& events) {
               " bands (readbands)");
   }
   const auto m = static_cast<std::size_t>(d.m);
-  for (int i = 0; i < d.n; ++i)
-    for (std::size_t k = 0; k < m; ++k) {
-      const std::uint8_t s = g.scores[static_cast<std::size_t>(i) * m + k];
-      if (s == kPresent) d.bits.set(i, static_cast<long long>(k));
-      if (missing && s != kMissing) d.scored.set(i, static_cast<long long>(k));
+  for (int i = 0; i < d.n; ++i) {
+    const std::uint8_t* row = g.scores.data() + static_cast<std::size_t>(i) * m;
+    std::uint64_t* present = d.bits.row(i);
+    std::uint64_t* scored = missing ? d.scored.row(i) : nullptr;
+    for (std::size_t w = 0; w * 64 < m; ++w) {
+      std::uint64_t p = 0, s = 0;
+      for (std::size_t b = 0; b < 64 && w * 64 + b < m; ++b) {
+        const std::uint8_t v = row[w * 64 + b];
+        p |= static_cast<std::uint64_t>(v == kPresent) << b;
+        s |= static_cast<std::uint64_t>(v != kMissing) << b;
+      }
+      present[w] = p;
+      if (scored) scored[w] = s;
     }
+  }
   std::vector<std::uint8_t>().swap(g.scores);
   d.names = tabcaralloc(d.n, 1);
   d.namewidth = 10;

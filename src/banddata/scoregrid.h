@@ -41,9 +41,15 @@ class Lines {
 };
 
 enum Score : std::uint8_t { kAbsent = 0, kPresent = 1, kMissing = 2, kNoScore = 3 };
+
 // A cell's score: "1" present, "0" absent; "?", "-1", "-9", "NA", "." or an
 // empty cell missing (blanks around are ignored); kNoScore for any other.
 Score cellscore(std::string_view cell);
+// The same, the plain "0" and "1" at once.
+inline Score quickscore(std::string_view cell) {
+  if (cell.size() == 1 && (cell[0] == '0' || cell[0] == '1')) return static_cast<Score>(cell[0] - '0');
+  return cellscore(cell);
+}
 // The message of a cell that holds no score.
 std::string notascore(std::string_view cell, long column);
 
@@ -60,6 +66,10 @@ struct ScoreGrid {
 // Band data from a grid: presence and scored bits (the latter only when a
 // score is missing), names, band names, groups; then the events.
 BandData tobanddata(ScoreGrid&& grid, BandEvents& events);
+
+// The cells of a delimited line: views into the line, or (a line with
+// quotes) into `store`, which holds their unquoted texts.
+std::vector<std::string_view> cellviews(const std::string& line, char delimiter, std::vector<std::string>& store);
 
 // Whether a text starts with "pop" or "group", in any case: a group column.
 bool groupheading(std::string_view cell);
