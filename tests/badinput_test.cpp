@@ -369,7 +369,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "stopped at line 6: expected answer 3 of 6 of option 1"},
         CommandCase{"FaultInSecondBlock", "name\n2\n6\n@\n6\n\n1\n0\n\n----------\n1\n7\n", kExitCommandFileStopped,
                     "stopped at line 12: expected the parameter count 6 of option 1, not \"7\""},
-        CommandCase{"SeparatorWithTrailingBlankEndsTheFile", "name\n8\n0\n---------- \n" + kBlock,
+        CommandCase{"SeparatorWithTrailingBlankEndsTheFile", "name\n19\n0\n---------- \n" + kBlock,
                     kExitWorkedThrough, ""},
         CommandCase{"IndexZeroWritesNothingAndSaysSo", "name\n1\n6\n@\n6\n\n0\n0\n0\n", kExitWorkedThrough,
                     "Note: option 1: distance index \"0\" is not 1 (Jaccard), 2 (Dice) or 3 (Nei & Li); no distance "

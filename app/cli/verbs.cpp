@@ -293,12 +293,13 @@ std::string verbhelp(const Verb& verb) {
   std::string names = operands.empty() ? "COMMANDFILE" : "";
   for (const Parameter* p : operands) names.append(names.empty() ? "" : " ").append(p->metavar);
   std::string text = "Usage: lorvane-cli " + std::string(verb.name) + " [options] " + names + "\n\n" + summary + ".\n";
-  if (operands.size() > 1)
-    text += "Of a file of several tables, the first is taken; the strains of the two are matched by name.\n";
+  if (verb.option && !verb.option->helpnote.empty()) text.append(verb.option->helpnote).append("\n");
   if (verb.option)
-    text += "Runs option " + std::to_string(verb.option->number) +
-            " as a command file would: the same outputs, beside " +
-            (operands.size() > 1 ? std::string(operands[0]->metavar) : std::string("the input file")) + ".\n";
+    text.append("Runs option ")
+        .append(std::to_string(verb.option->number))
+        .append(" as a command file would: the same outputs, ")
+        .append(verb.option->outputs)
+        .append(".\n");
   text += "\nOptions:\n";
   if (verb.option)
     for (const Parameter& p : verb.option->parameters)

@@ -90,6 +90,9 @@ struct OptionDescription {
   // The answers and the verb's settings, in the order the verb lists them.
   std::vector<Parameter> parameters = {};
   std::string_view manual = {};  // the manual's paragraph on the verb
+  // The verb's help: a sentence after the summary, and where the outputs go.
+  std::string_view helpnote = {};
+  std::string_view outputs = "beside the input file";
   // Runs the option from the answers; null when a required answer is
   // empty and nothing ran.
   std::function<std::shared_ptr<const RunOutcome>(RunContext&, const Answers&)> run = {};

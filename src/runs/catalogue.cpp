@@ -6,6 +6,7 @@
 
 #include "core/convert.h"
 #include "core/textio.h"
+#include "runs/bandfileruns.h"
 #include "runs/distanceruns.h"
 #include "runs/tableruns.h"
 #include "runs/treeruns.h"
@@ -286,7 +287,9 @@ OptionDescription manteloption() {
                  "permutation test, p = (1 + the\npermutations with r at least the observed one) / (1 + "
                  "permutations).\nTABLEA.mantel.csv holds the header\n.B r,p,permutations,seed,method\nand one line "
                  "of values. Tables of other strains stop the run with an error\nand nothing written. The report "
-                 "ends with the line\n.BI \"Random number seed: \" S ."},
+                 "ends with the line\n.BI \"Random number seed: \" S .",
+       .helpnote = "Of a file of several tables, the first is taken; the strains of the two are matched by name.",
+       .outputs = "beside TABLEA"},
       {bind(Parameter{.kind = K::Count, .slot = 3, .label = "Number of permutations (default = 999) : ",
                       .descriptor = "int,0,", .option = "--permutations", .metavar = "N",
                       .help = "number of permutations, 0 or more (default 999)", .minimum = 0,
@@ -301,6 +304,43 @@ OptionDescription manteloption() {
             &R::method),
        setting<R>(seed()), bind(tablea, &R::patha), bind(tableb, &R::pathb)},
       mantelrun);
+}
+
+Parameter outputfile() {
+  return {.kind = K::Path, .slot = 2, .label = "Output file", .descriptor = "text,,", .metavar = "OUTPUT",
+          .required = true};
+}
+
+OptionDescription importoption() {
+  using R = ImportRequest;
+  return describe<R>(
+      {.number = 8, .title = "Import band data", .verb = "import",
+       .summary = "band data of any format as a band-pattern file, with its groups", .operation = "import",
+       .manual = "The band data of DATA, in any format the options read, written as a band-pattern file OUTPUT\n"
+                 "(option 8, \"Import band data\"), with OUTPUT.groups.csv when they hold groups. Names that do\n"
+                 "not fit its 10 characters, or missing scores (unless\n.B \\-\\-missing absent\n), stop the run and "
+                 "are named.",
+       .outputs = "in OUTPUT"},
+      with<R>({bind(inputfile("DATA"), &R::path), bind(outputfile(), &R::output)}, bandsettings<R>()), importbands);
+}
+
+OptionDescription exportoption() {
+  using R = ExportRequest;
+  return describe<R>(
+      {.number = 9, .title = "Export band data", .verb = "export",
+       .summary = "band data for GenAlEx, MrBayes (NEXUS) or STRUCTURE", .operation = "export",
+       .manual = "The band data of DATA written to OUTPUT (option 9, \"Export band data\") as GenAlEx binary data,\n"
+                 "a NEXUS DATA block (STANDARD, symbols 0 and 1, missing ?) or STRUCTURE's dominant-marker data\n"
+                 "(a row of locus names, the row of recessive alleles, then a row a strain, missing -9).",
+       .outputs = "in OUTPUT"},
+      with<R>({bind(Parameter{.kind = K::Choice, .slot = 3, .label = "Format : GenAlEx (1), NEXUS (2) or STRUCTURE (3) ?",
+                              .descriptor = "int,1,3", .option = "--to", .help = "genalex, nexus or structure (default genalex)",
+                              .choices = {"genalex", "nexus", "structure"}, .minimum = 1,
+                              .manual = "The format of the export: genalex (default), nexus or structure."},
+                    &R::to),
+               bind(inputfile("DATA"), &R::path), bind(outputfile(), &R::output)},
+              bandsettings<R>()),
+      exportbands);
 }
 
 // Option 1 with an index out of the list reads its input and writes
@@ -322,7 +362,7 @@ OptionDescription simplewithnote() {
 
 const OptionCatalogue& catalogue() {
   static const OptionCatalogue options({simplewithnote(), bootstrap(), tree(), boottreeoption(), convertoption(),
-                                        pcoaoption(), manteloption()});
+                                        pcoaoption(), manteloption(), importoption(), exportoption()});
   return options;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../testutil.h"
+#include "runs/bandfileruns.h"
 #include "runs/distanceruns.h"
 
 namespace lorvane {
@@ -180,6 +181,23 @@ TEST(BandFormats, GroupsFilesMatchTheStrainsByName) {
     report.close();
     EXPECT_NE((error + readfile(dir / "report")).find(c.outcome), std::string::npos) << error;
     EXPECT_EQ(error.empty(), test::exists(dir / "in.matJ"));
+  }
+}
+
+// Exported and read again, the data give the same tables.
+TEST(BandFormats, ExportsReadBackToTheSameTables) {
+  const Study study(true);
+  const std::string expected = jaccard(study.genalex()).first;
+  for (const ExportFormat to : {ExportFormat::GenAlEx, ExportFormat::Nexus}) {
+    test::TempDir dir;
+    writefile(dir / "in.csv", study.genalex());
+    test::RecordingWindowSystem ws;
+    CFile report(std::fopen((dir / "report").c_str(), "wb"));
+    RunContext ctx{ws, report};
+    ExportRequest rq;
+    rq.path = dir / "in.csv", rq.output = dir / "out", rq.to = to;
+    ASSERT_EQ(test::errorstopof([&] { exportbands(ctx, rq); }), "");
+    EXPECT_EQ(jaccard(readfile(dir / "out")).first, expected) << static_cast<int>(to);
   }
 }
 

@@ -161,7 +161,7 @@ TEST(Answers, RegisteredLayoutsAreTheOptionsOwn) {
   registermodule(f);
   EXPECT_EQ(f.registry.titles,
             "Simple computation\nBootstrap computation\nTree from a distance table\nBootstrap tree\n"
-            "Convert a distance table\nPrincipal coordinates\nMantel test\n");
+            "Convert a distance table\nPrincipal coordinates\nMantel test\nImport band data\nExport band data\n");
   const int counts[] = {6, 6, 4, 7, 2, 3, 4};
   for (int option = 1; option <= 7; ++option) {
     EXPECT_EQ(f.registry.layout[static_cast<std::size_t>(option)], layouts[option - 1]) << option;
@@ -467,9 +467,9 @@ TEST(CommandFile, FormatFaultsStopBeforeTheBlockAndSayWhere) {
 }
 
 TEST(CommandFile, OptionsWithoutARunWriteTheirBannerOnly) {
-  // Option 8 (not offered) with count 0 passes the check; option 2 without repetitions runs nothing.
+  // Option 19 (not offered) with count 0 passes the check; option 2 without repetitions runs nothing.
   CommandFiles c;
-  const auto r = c.run("n\n8\n0\n----------\n" + c.block(2, "") + "----------\n" + c.block(1, ""));
+  const auto r = c.run("n\n19\n0\n----------\n" + c.block(2, "") + "----------\n" + c.block(1, ""));
   EXPECT_EQ(r.status, CommandFileResult::Status::Completed);
   const std::string report = c.report();
   EXPECT_NE(report.find("| Quillmoor: " + std::string(31, ' ')), std::string::npos);
