@@ -307,7 +307,7 @@ class ParamDialogTest : public QObject {
       title = d->windowTitle();
       QTest::mouseClick(control<QPushButton>(d, 2), Qt::LeftButton);
     });
-    openpresetoption(nullptr, *frame_, 8);
+    openpresetoption(nullptr, *frame_, 19);
     openpresetoption(nullptr, *frame_, 0);
     openpresetoption(nullptr, *frame_, 2);
     QCOMPARE(title, QString("Bootstrap computation"));
