@@ -23,6 +23,9 @@ struct ReplicateFiles {
   std::uint32_t seed = 0;
   Output& distance;
   Output* corrected = nullptr;
+  // The number of the first replicate: replicates first .. first +
+  // repetitions - 1 of the run of that seed are written.
+  int first = 1;
 };
 // The replicate tables as triangle text matrices, computed side by side or
 // one at a time by their size; the pairs' events go to `events`.
@@ -41,8 +44,9 @@ using ReplicateTableFunction = std::function<void(int k, HalfTable& table)>;
 // replicate k of writereplicates with the same seed (settings) and options
 // (DistanceOptions::bootstrap). A pair without a finite value is NaN in its
 // table (HalfTable::firstmissing finds it). No report line, no progress.
+// From `first` on, the replicates are first .. first + R - 1 (k their numbers).
 void bootstraptables(const ComputeSettings& settings, const BandData& bands, const DistanceOptions& options,
-                     Figure figure, int repetitions, const ReplicateTableFunction& each);
+                     Figure figure, int repetitions, const ReplicateTableFunction& each, int first = 1);
 
 // The replicates (k = 1 .. R) of bootstraptables side by side, `batch` at a
 // time, each whole on one thread: build(k, table, slot) runs on the worker
@@ -50,11 +54,12 @@ void bootstraptables(const ComputeSettings& settings, const BandData& bands, con
 // then take(k, slot) runs on the calling thread, in replicate order. An
 // error stop of build(k) comes out at take(k)'s turn, so the first failing
 // replicate is the one reported whatever the threads did. No reference table.
+// From `first` on as bootstraptables.
 using ReplicateBuildFunction = std::function<void(int k, HalfTable& table, int slot)>;
 using ReplicateTakeFunction = std::function<void(int k, int slot)>;
 void bootstrapbatches(const ComputeSettings& settings, const BandData& bands, const DistanceOptions& options,
                       Figure figure, int repetitions, int batch, const ReplicateBuildFunction& build,
-                      const ReplicateTakeFunction& take);
+                      const ReplicateTakeFunction& take, int first = 1);
 
 // Columns drawn per replicate: m x K truncated (error stop beyond an int).
 int replicatewidth(int m, double k);
@@ -65,6 +70,9 @@ class ReplicateDraws {
  public:
   ReplicateDraws(int m, int w, std::uint32_t seed) : m_(m), w_(w), rng_(seed) {}
   void next(std::vector<int>& drawn);
+  // Passes over the draws of that many replicates (each takes w values, or
+  // 2 w beyond 32,768 columns) without making them.
+  void skip(int replicates);
 
  private:
   int m_, w_;
