@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 #include "core/computesettings.h"
@@ -16,6 +17,14 @@ struct ComputeContext {
   ComputeSettings settings = {};
 };
 
+// One of `count` shares of a run's replicates or permutations, `index`
+// from 1 to count: the run computes its share only and writes it to a shard
+// file, which the merge joins with the others into the whole run's files.
+struct ShardPart {
+  int index = 1;
+  int count = 1;
+};
+
 // What an option's run needs from the frame: the computation's context, the
 // open temporary report for its report lines, where its outputs go, and
 // whether its caller draws its results (then the tables and trees it holds
@@ -27,6 +36,9 @@ struct RunContext {
   // Where outputs go: empty for beside the input.
   std::string outputfolder = {};
   bool keepresults = false;
+  // A share of the run instead of the whole (the options that draw
+  // replicates or permutations).
+  std::optional<ShardPart> shard = {};
 
   ComputeContext compute() const { return ComputeContext{ws, settings}; }
 };
