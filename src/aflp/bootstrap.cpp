@@ -166,12 +166,12 @@ namespace {
 // The table of one figure for every replicate of a run, and their draws.
 struct ReplicateTables {
   ReplicateTables(const ComputeSettings& settings, const BandData& d, const DistanceOptions& options, Figure figure,
-                  int repetitions, int first)
+                  int repetitions, const ReplicateShare& share)
       : width(replicatewidth(d.m, options.k)),
         table(options, figure, width, "bootstraptables",
-              static_cast<long long>(d.n) * (d.n - 1) / 2 * std::max(repetitions, 0)),
+              static_cast<long long>(d.n) * (d.n - 1) / 2 * std::max(share.total > 0 ? share.total : repetitions, 0)),
         draws(d.m, width, settings.seedvalue()) {
-    draws.skip(first - 1);
+    draws.skip(share.first - 1);
   }
   int width;
   FigureTable table;
@@ -181,7 +181,8 @@ struct ReplicateTables {
 }  // namespace
 
 void bootstraptables(const ComputeSettings& settings, const BandData& d, const DistanceOptions& options,
-                     Figure figure, int repetitions, const ReplicateTableFunction& each, int first) {
+                     Figure figure, int repetitions, const ReplicateTableFunction& each,
+                     const ReplicateShare& share) {
   const int threads = settings.threadcount();
   PairSource source(d.bits, settings, threads);
   HalfTable t;
@@ -189,11 +190,11 @@ void bootstraptables(const ComputeSettings& settings, const BandData& d, const D
   FigureTable(options, figure, source.ceiling(), "bootstraptables").run(source, shape, t);
   each(0, t);
   if (repetitions <= 0) return;
-  ReplicateTables replicates(settings, d, options, figure, repetitions, first);
+  ReplicateTables replicates(settings, d, options, figure, repetitions, share);
   const FigureTable& table = replicates.table;
   ReplicateDraws& draws = replicates.draws;
   std::vector<int> drawn;
-  for (int k = first; k < first + repetitions; ++k) {
+  for (int k = share.first; k < share.first + repetitions; ++k) {
     draws.next(drawn);
     source.weigh(drawn);
     table.run(source, shape, t);
@@ -203,8 +204,9 @@ void bootstraptables(const ComputeSettings& settings, const BandData& d, const D
 
 void bootstrapbatches(const ComputeSettings& settings, const BandData& d, const DistanceOptions& options,
                       Figure figure, int repetitions, int batch, const ReplicateBuildFunction& build,
-                      const ReplicateTakeFunction& take, int first) {
-  ReplicateTables replicates(settings, d, options, figure, repetitions, first);
+                      const ReplicateTakeFunction& take, const ReplicateShare& share) {
+  ReplicateTables replicates(settings, d, options, figure, repetitions, share);
+  const int first = share.first;
   // Each thread works in its own source and table, which stay in its
   // processor's cache from one replicate to the next, and takes the next
   // replicate of the batch when it is done with one (a thread that the

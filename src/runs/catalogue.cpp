@@ -81,7 +81,8 @@ Parameter shard(std::string_view items) {
                     "or of the permutations of\n.BR mantel :\nthe run computes only those, as the whole run would, and "
                     "writes them to\nINPUT.shard-I-of-N.VERB (INPUT the first input file) instead of its outputs.\n"
                     "Needs the seed\n.RB ( \\-\\-seed\n"
-                    "or LORVANE_SEED) shared by every shard;\n.B merge\njoins the N shards into the whole run's files."};
+                    "or LORVANE_SEED) shared by every shard;\n.B merge\n"
+                    "joins the N shards into the whole run's files."};
 }
 Parameter picture(std::string_view help) {
   return {.kind = K::Picture, .option = "--svg", .metavar = "FILE", .help = help,

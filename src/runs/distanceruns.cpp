@@ -76,7 +76,8 @@ std::shared_ptr<const RunResult> calcboot(RunContext& ctx, const BootstrapReques
   const std::uint32_t seed = ctx.settings.seedvalue();
   ReportedPairs pairlines(ctx);
   const ItemRange part = shareof(ctx, rq.replicates);
-  writereplicates(ctx.compute(), d, ReplicateFiles{o, width, part.count, seed, distance, corrected, part.first}, pairlines);
+  writereplicates(ctx.compute(), d, ReplicateFiles{o, width, part.count, seed, distance, corrected, part.first},
+                  pairlines);
   if (ctx.shard) return bootstrapshard(ctx, rq, outputs);
   outputs.commit();
 

@@ -33,10 +33,11 @@ std::uint32_t boottables(RunContext& ctx, const BootTreeRequest& request, const 
     t.names = names;
     t.lower = std::move(half.lower);
     each(k, t);
-  }, part.first);
+  }, {part.first, request.replicates});
   if (sidebyside) {
     slots->begin(batch);
-    bootstrapbatches(fixed, d, o, figure, part.count, batch, slots->build, slots->take, part.first);
+    bootstrapbatches(fixed, d, o, figure, part.count, batch, slots->build, slots->take,
+                     {part.first, request.replicates});
   }
   return *fixed.seed;
 }

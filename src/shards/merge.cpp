@@ -22,8 +22,9 @@ std::string difference(const ShardHeader& a, const ShardHeader& b) {
   if (b.inputs.size() != a.inputs.size()) return "its input files differ";
   for (std::size_t k = 0; k < a.inputs.size(); ++k)
     if (!(b.inputs[k] == a.inputs[k]))
-      return b.inputs[k].name == a.inputs[k].name ? "its input file " + b.inputs[k].name + " has other content"
-                                                  : "its input file is " + b.inputs[k].name + ", not " + a.inputs[k].name;
+      return b.inputs[k].name == a.inputs[k].name
+                 ? "its input file " + b.inputs[k].name + " has other content"
+                 : "its input file is " + b.inputs[k].name + ", not " + a.inputs[k].name;
   if (b.parameters != a.parameters) return "its parameters are " + b.parameters + ", not " + a.parameters;
   if (b.seed != a.seed) return "its seed is " + std::to_string(b.seed) + ", not " + std::to_string(a.seed);
   if (b.part.count != a.part.count)
@@ -83,7 +84,8 @@ std::shared_ptr<const RunResult> mergeshards(RunContext& ctx, const std::vector<
   }
   const ShardHeader& header = shards.front().header();
   const std::string& name = header.inputs.front().name;
-  MergeJob job{ctx, shards, (ctx.outputfolder.empty() ? folderof(shards.front().path()) : ctx.outputfolder) + "/" + name, {}};
+  const std::string folder = ctx.outputfolder.empty() ? folderof(shards.front().path()) : ctx.outputfolder;
+  MergeJob job{ctx, shards, folder + "/" + name, {}};
   kind->merge(job);
   std::vector<OutputFile*> outputs;
   for (OutputFile& out : job.outputs) outputs.push_back(&out);

@@ -110,7 +110,7 @@ std::string filesha256(const std::string& path, const char* operation) {
   const FilePtr in = openinput(path);
   if (!in) errorstop(filefault("Error: can't open input file " + path + " (" + operation + ")", path, errno));
   Sha256 h;
-  std::vector<char> chunk(std::size_t{1} << 20);
+  std::vector<char> chunk(std::size_t{1} << 16);
   std::size_t got;
   while ((got = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0) h.add(chunk.data(), got);
   if (std::ferror(in.get()))

@@ -15,7 +15,7 @@ namespace lorvane {
 namespace {
 
 constexpr std::string_view kMagic = "Lorvane shard 1";
-constexpr std::size_t kPiece = std::size_t{1} << 20;
+constexpr std::size_t kPiece = std::size_t{1} << 16;
 constexpr std::size_t kMostHeader = std::size_t{1} << 20;
 
 std::string headertext(const ShardHeader& h) {
@@ -86,7 +86,8 @@ void ShardWriter::commit(const std::string& path, const char* operation) {
     }
     const int fd = ::fileno(b.output->get());
     for (std::uint64_t at = 0; at < b.size;) {
-      const ssize_t got = ::pread(fd, piece.data(), std::min<std::uint64_t>(kPiece, b.size - at), static_cast<off_t>(at));
+      const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, b.size - at));
+      const ssize_t got = ::pread(fd, piece.data(), want, static_cast<off_t>(at));
       if (got <= 0 || b.output->failed())
         errorstop(filefault("Error: can't write output file " + path + " (" + operation + ")", path, errno));
       out.bytes(piece.data(), static_cast<std::size_t>(got));
