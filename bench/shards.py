@@ -2,7 +2,7 @@
 """Runs in shards against the run on one machine.
 
     bench/shards.py [--cli build/app/lorvane-cli] [--work DIR] [--pairs 7]
-                    [--skip-identity] [--skip-cost]
+                    [--strains 200] [--skip-identity] [--skip-cost]
 
 Identity: the merged shards against the single run with the same seed, byte
 for byte (cmp), on simulated band patterns (scripts/makebands.py):
@@ -13,7 +13,7 @@ for byte (cmp), on simulated band patterns (scripts/makebands.py):
   mantel          999 permutations, the Dice tables of two such band files,
                   in 4 shards
 
-Cost: bootstrap-tree as above, the single run (every processor; and one
+Cost: bootstrap-tree as above (of --strains strains), the single run (every processor; and one
 thread) against its 8 shards (one thread each, one after the other, as jobs
 of a cluster would run them) and their merge, in turn, --pairs times. The
 processor time (user + system, /usr/bin/time) of each; the medians of the
@@ -103,6 +103,7 @@ def main():
     ap.add_argument("--cli", default="build/app/lorvane-cli")
     ap.add_argument("--work", default="build/bench-shards")
     ap.add_argument("--pairs", type=int, default=7)
+    ap.add_argument("--strains", type=int, default=200, help="of the cost's band file")
     ap.add_argument("--skip-identity", action="store_true")
     ap.add_argument("--skip-cost", action="store_true")
     args = ap.parse_args()
@@ -124,7 +125,13 @@ def main():
     if not args.skip_identity:
         identity(cli, work, env, bands, tables)
     if not args.skip_cost:
-        cost(cli, work, env, bands, args.pairs)
+        costbands = bands
+        if args.strains != 200:
+            costbands = os.path.join(work, f"s{args.strains}.txt")
+            if not os.path.exists(costbands):
+                subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "makebands.py"), str(args.strains),
+                                "1000", costbands, "--seed", "4"], check=True, stdout=subprocess.DEVNULL)
+        cost(cli, work, env, costbands, args.pairs)
 
 
 if __name__ == "__main__":

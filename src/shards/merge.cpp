@@ -35,13 +35,14 @@ std::string difference(const ShardHeader& a, const ShardHeader& b) {
 
 // The shards of one run, each once, all of them: in shard order.
 void checkrun(std::vector<ShardReader>& shards) {
-  const ShardReader& first = shards.front();
   for (const ShardReader& s : shards) {
+    const ShardReader& first = shards.front();
     if (const std::string why = difference(first.header(), s.header()); !why.empty())
       errorstop("Error: " + s.path() + " is not a shard of the run of " + first.path() + ": " + why + " (merge)");
     const ItemRange expected = shardrange(s.header().part, s.header().total);
     if (s.header().range.first != expected.first || s.header().range.count != expected.count) damagedshard(s.path());
   }
+  const int of = shards.front().header().part.count;
   std::stable_sort(shards.begin(), shards.end(), [](const ShardReader& a, const ShardReader& b) {
     return a.header().part.index < b.header().part.index;
   });
@@ -51,7 +52,7 @@ void checkrun(std::vector<ShardReader>& shards) {
                 shards[k].path() + " (merge)");
   std::string missing;
   int count = 0;
-  for (int index = 1, k = 0; index <= first.header().part.count; ++index) {
+  for (int index = 1, k = 0; index <= of; ++index) {
     if (k < static_cast<int>(shards.size()) && shards[static_cast<std::size_t>(k)].header().part.index == index) {
       ++k;
       continue;
@@ -60,9 +61,8 @@ void checkrun(std::vector<ShardReader>& shards) {
     ++count;
   }
   if (count > 0)
-    errorstop("Error: " + std::string(count == 1 ? "shard " : "shards ") + missing + " of " +
-              std::to_string(shards.front().header().part.count) + (count == 1 ? " is" : " are") +
-              " missing (merge)");
+    errorstop("Error: " + std::string(count == 1 ? "shard " : "shards ") + missing + " of " + std::to_string(of) +
+              (count == 1 ? " is" : " are") + " missing (merge)");
 }
 
 }  // namespace
