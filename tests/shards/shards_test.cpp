@@ -63,6 +63,66 @@ TEST(Shards, Sha256OfKnownTextsAndOfAFile) {
   EXPECT_EQ(filesha256(dir / "data", "test"), "584fa6288b63e7581c58df87ee23741edce0fd3a851c3e008066370563474122");
 }
 
+// A shard file written and read back: its header and its blocks whole, one
+// of them taken from an output not yet committed; then the faults that
+// make a file no shard file or a damaged one.
+TEST(Shards, AShardFileReadsBackAsWrittenAndItsFaultsAreNamed) {
+  test::TempDir dir;
+  ShardHeader h;
+  h.kind = "bootstrap";
+  h.inputs = {{sha256("x"), "my bands.txt"}, {sha256("y"), "b.txt"}};
+  h.parameters = "index=2 sites=6";
+  h.seed = 4294967295u;
+  h.part = {3, 7};
+  h.total = 10;
+  h.range = shardrange(h.part, h.total);
+  OutputFile part = OutputFile::open(dir / "part");
+  part.text("5\nA\n");
+  std::string binary(70000, '\0');
+  for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 31 % 256);
+  ShardWriter writer(h);
+  writer.add("tally", binary);
+  writer.add(".matD", part);
+  writer.add("empty", "");
+  writer.commit(dir / "s", "test");
+  const ShardReader r(dir / "s");
+  EXPECT_EQ(r.header().kind, "bootstrap");
+  EXPECT_EQ(r.header().inputs, h.inputs);
+  EXPECT_EQ(r.header().parameters, h.parameters);
+  EXPECT_EQ(r.header().seed, h.seed);
+  EXPECT_EQ(r.header().part.index, 3);
+  EXPECT_EQ(r.header().part.count, 7);
+  EXPECT_EQ(r.header().range.first, 5);
+  EXPECT_EQ(r.header().range.count, 2);
+  EXPECT_EQ(r.header().total, 10);
+  EXPECT_EQ(r.blocks(), (std::vector<std::string>{"tally", ".matD", "empty"}));
+  EXPECT_EQ(r.block(".matD"), "5\r\nA\r\n");
+  EXPECT_EQ(r.block("tally"), binary);
+  EXPECT_EQ(r.block("empty"), "");
+
+  const std::string whole = test::readfile(dir / "s");
+  const std::string head = whole.substr(0, whole.find("\r\n\r\n") + 4);
+  const struct {
+    std::string content, error;
+  } faults[] = {
+      {"5 12\nA         1100\n", dir / "f is not a shard file"},
+      {whole + "x", dir / "f is damaged"},
+      {whole.substr(0, whole.size() - 1), dir / "f is damaged"},
+      {head.substr(0, head.size() - 2), dir / "f is damaged"},
+      {[&] {
+         std::string s = whole;
+         s.replace(s.find("shard: 3 of 7"), 13, "shard: 8 of 7");
+         return s;
+       }(),
+       dir / "f is damaged"},
+  };
+  for (const auto& f : faults) {
+    test::writefile(dir / "f", f.content);
+    const std::string error = test::errorstopof([&] { ShardReader{dir / "f"}; });
+    EXPECT_NE(error.find(f.error), std::string::npos) << error;
+  }
+}
+
 // A band file of `strains` strains and `bands` bands, its bits drawn from `seed`.
 std::string bandfile(int strains, int bands, std::uint32_t seed) {
   std::string text = std::to_string(strains) + " " + std::to_string(bands) + "\n";
@@ -110,10 +170,10 @@ TEST(ShardVerbs, MergedShardsAreTheFilesOfTheWholeRunByteForByte) {
     std::vector<int> counts;
     std::vector<std::string> outputs;
   } cases[] = {
-      {"bootstrap", "--index dice --sites 6 --replicates 9 --seed 9", "bands.txt", {1, 3, 7}, {".matD", ".matDJC"}},
+      {"bootstrap", "--index dice --sites 6 --replicates 9 --seed 9", "bands.txt", {1, 7}, {".matD", ".matDJC"}},
       // Two values a column beyond 32,768 bands.
       {"bootstrap", "--sites 6 --replicates 4 --seed 11 --threads 1", "wide.txt", {3}, {".matJ"}},
-      {"bootstrap-tree", "--index dice --jc --sites 6 --replicates 12 --seed 4", "bands.txt", {1, 3, 7},
+      {"bootstrap-tree", "--index dice --jc --sites 6 --replicates 12 --seed 4", "bands.txt", {3},
        {".nwk", ".cons.nwk", ".reps.nwk"}},
       // Shards 6 and 7 have no replicate.
       {"bootstrap-tree", "--index neili --method upgma --sites 6 --replicates 5 --seed 4 --threads 1", "bands.txt",
@@ -153,6 +213,7 @@ TEST(ShardVerbs, AMergeOfShardsNotOfOneRunEndsWithStatusOneAndWritesNothing) {
   ASSERT_EQ(test::runprogram("mkdir other changed && cp wide.txt changed/bands.txt", f.dir.path()).status, 0);
   ASSERT_EQ(f.cli(run + "--seed 8 --shard 2/3 --output-dir other bands.txt").status, 0);
   ASSERT_EQ(f.cli(run + "--shard 2/3 changed/bands.txt").status, 0);
+  ASSERT_EQ(f.cli("mantel --seed 3 --shard 1/1 a.txt.matJ b.txt.matJ").status, 0);
   const std::string s1 = shardname("bands.txt", 1, 3, "bootstrap"), s2 = shardname("bands.txt", 2, 3, "bootstrap"),
                     s3 = shardname("bands.txt", 3, 3, "bootstrap");
   test::writefile(f.dir / "cut", test::readfile(f.dir / s3).substr(0, 400));
@@ -166,6 +227,7 @@ TEST(ShardVerbs, AMergeOfShardsNotOfOneRunEndsWithStatusOneAndWritesNothing) {
       {s3 + " " + s1, "Error: shard 2 of 3 is missing (merge)"},
       {s1 + " " + s2 + " cut", "Error: the shard file " + f.dir.path() + "/cut is damaged (merge)"},
       {s1 + " bands.txt", "Error: " + f.dir.path() + "/bands.txt is not a shard file (merge)"},
+      {s1 + " " + s2 + " a.txt.matJ.shard-1-of-1.mantel", "it is a shard of mantel, not of bootstrap (merge)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.shards);
@@ -175,10 +237,43 @@ TEST(ShardVerbs, AMergeOfShardsNotOfOneRunEndsWithStatusOneAndWritesNothing) {
     EXPECT_FALSE(test::exists(f.dir / "bands.txt.matD"));
     EXPECT_FALSE(test::exists(f.dir / "bands.txt.matDJC"));
   }
-  // A shard run needs the seed that all the shards share.
-  const test::Run noseed = f.cli("bootstrap --sites 6 --replicates 6 --shard 1/3 bands.txt");
-  EXPECT_EQ(noseed.status, 64);
-  EXPECT_NE(noseed.err.find("--shard needs --seed"), std::string::npos);
+}
+
+TEST(ShardVerbs, ShardsNameTheirRangeAndAShardNeedsASeedAndAShareOfTheRun) {
+  ShardFolder f;
+  const std::string run = "bootstrap-tree --sites 6 --replicates 7 --seed 9 ";
+  ASSERT_EQ(f.cli(run + "--shard 2/3 bands.txt").status, 0);
+  ASSERT_EQ(f.cli(run + "--shard 3/3 bands.txt").status, 0);
+  ASSERT_EQ(f.cli(run + "--shard 1/3 bands.txt").status, 0);
+  ASSERT_EQ(test::runprogram("mkdir out", f.dir.path()).status, 0);
+  const test::Run merged = f.cli("merge --output-dir out bands.txt.shard-*-of-3.bootstrap-tree");
+  ASSERT_EQ(merged.status, 0) << merged.err;
+  EXPECT_TRUE(test::exists(f.dir / "out/bands.txt.nwk"));
+  EXPECT_FALSE(test::exists(f.dir / "bands.txt.nwk"));
+  std::string reports;
+  for (const std::string& name : test::listfolder(f.dir / "xdg/lorvane"))
+    if (name.starts_with("l-")) reports += test::readfile(f.dir / ("xdg/lorvane/" + name));
+  for (const std::string& line :
+       {"Shard 2 of 3: replicates 4 to 5 of 7\r\nShard file: " + f.dir / "bands.txt.shard-2-of-3.bootstrap-tree",
+        std::string("Merge of shards"), "Shard file: " + f.dir / "bands.txt.shard-3-of-3.bootstrap-tree (replicates 6 to 7)",
+        "Output file: " + f.dir / "out/bands.txt.nwk"})
+    EXPECT_NE(reports.find(line), std::string::npos) << line;
+
+  const struct {
+    std::string args, error;
+  } usage[] = {
+      {"--shard 1/3", "--shard needs --seed"},
+      {"--seed 1 --shard 0/3", "--shard 0/3: expected I/N"},
+      {"--seed 1 --shard 4/3", "--shard 4/3: expected I/N"},
+      {"--seed 1 --shard 3", "--shard 3: expected I/N"},
+      {"--seed 1 --shard 1/x", "--shard 1/x: expected I/N"},
+      {"--seed 1 --shard 1/2 --svg t.svg", "--svg and --shard"},
+  };
+  for (const auto& u : usage) {
+    const test::Run r = f.cli("bootstrap-tree --sites 6 --replicates 6 " + u.args + " bands.txt");
+    EXPECT_EQ(r.status, 64) << u.args;
+    EXPECT_NE(r.err.find(u.error), std::string::npos) << r.err;
+  }
 }
 
 }  // namespace
