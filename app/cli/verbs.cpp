@@ -321,21 +321,21 @@ std::string verbhelp(const Verb& verb) {
     text += "Runs option " + std::to_string(verb.option->number) +
             " as a command file would: the same outputs, beside " +
             (operands.size() > 1 ? std::string(operands[0]->metavar) : std::string("the input file")) + ".\n";
+  if (verb.name == "merge")
+    text += "Checks that the shards are those of one run, each once, and writes the\nfiles of the whole run, byte "
+            "for byte, beside the first shard.\n";
   text += "\nOptions:\n";
   if (verb.option)
     for (const Parameter& p : verb.option->parameters)
       if (!p.option.empty())
         text += helpline(p.option, p.kind == K::Flag ? std::string() : p.valuename(), p.help);
   for (const CommonOption& o : commonoptions()) text += helpline(o.name, o.metavar, o.help);
-  if (verb.name == "merge")
-    text += "Checks that the shards are those of one run, each once, and writes the\nfiles of the whole run, byte "
-            "for byte, beside the first shard.\n";
   text += verb.name != "run" ? "\nExit status: 0 done, 1 the run ended with an error, 4 done but the report\n"
-                        "could not be written, 64 usage, 128 + n signal n.\n"
-                      : "\nExit status: 0 worked through, 1 a run ended with an error, 2 a format fault\n"
-                        "stopped the file early, 3 the file cannot be found, opened or is empty,\n"
-                        "4 worked through but the report could not be written, 64 usage,\n"
-                        "128 + n signal n.\n";
+                               "could not be written, 64 usage, 128 + n signal n.\n"
+                             : "\nExit status: 0 worked through, 1 a run ended with an error, 2 a format fault\n"
+                               "stopped the file early, 3 the file cannot be found, opened or is empty,\n"
+                               "4 worked through but the report could not be written, 64 usage,\n"
+                               "128 + n signal n.\n";
   return text;
 }
 
