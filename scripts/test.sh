@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the sources' sizes, builds, and runs every
 # test: the release build
-# (and its install layout and .deb, checked in a scratch root);
+# (and its install layout and .deb, checked in a scratch root, and the
+# Snakemake workflow of a run in shards);
 # the libFuzzer programs, built with clang and run once over their corpora;
 # then the address + undefined-behaviour sanitizer build, whose ctest summary
 # closes the output.
@@ -12,6 +13,7 @@ export QT_QPA_PLATFORM=offscreen
 python3 scripts/check-size.py  # no source file over 500 lines, no function over 80
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir build --output-on-failure --parallel "$(nproc)"
+bash scripts/workflow-check.sh build  # the Snakemake workflow in 3 shards against the single run
 bash scripts/package-check.sh build
 bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DLORVANE_FUZZ=ON -DLORVANE_TESTS=OFF -DLORVANE_DESKTOP=OFF

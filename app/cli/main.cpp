@@ -136,6 +136,13 @@ int runverb(const lorvane::Verb& verb, int argc, const char* const* argv) {
   }
 
   if (!call.seed && !seedusable(std::getenv("LORVANE_SEED"))) return kExitUsage;
+  if (const char* seed = std::getenv("LORVANE_SEED"); call.shard && !call.seed && (!seed || !*seed)) {
+    std::fprintf(stderr,
+                 "lorvane-cli %s: --shard needs --seed S (or LORVANE_SEED): every shard draws from the seed of the "
+                 "run\nTry 'lorvane-cli %s --help'.\n",
+                 std::string(verb.name).c_str(), std::string(verb.name).c_str());
+    return kExitUsage;
+  }
   catchinterrupts();
   const auto ws = makewindowsystem(call.quiet);
   Frame frame(*ws, datafolder());
@@ -145,7 +152,9 @@ int runverb(const lorvane::Verb& verb, int argc, const char* const* argv) {
                                    std::getenv("LORVANE_KERNEL"));
   frame.outputfolder = call.outputdir;
   frame.keepresults = !call.picture.empty();
+  frame.shard = call.shard;
   registermodule(frame);
+  if (verb.name == "merge") return runmergeverb(frame, call);
   if (!verb.option) return runcommandfilestatus(frame, call.operand);
   return runverboption(frame, call);
 }

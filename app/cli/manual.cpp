@@ -37,14 +37,10 @@ std::string synopsis() {
   for (const Verb& v : verbs()) {
     text += ".B lorvane-cli " + roff(v.name) + "\n";
     std::string operands;
-    if (v.option) {
+    if (v.option)
       for (const Parameter& p : v.option->parameters)
         if (!p.option.empty()) text += optionmacro(p, !p.required);
-      for (const Parameter* p : v.operands()) operands.append(operands.empty() ? "" : " ").append(p->metavar);
-    } else {
-      operands = "COMMANDFILE";
-    }
-    text += ".I " + operands + "\n.br\n";
+    text += ".I " + v.operandtext() + "\n.br\n";
   }
   return text;
 }
@@ -52,13 +48,10 @@ std::string synopsis() {
 std::string verbsection() {
   std::string text;
   for (const Verb& v : verbs()) {
-    std::string operands;
-    for (const Parameter* p : v.operands()) operands.append(operands.empty() ? "" : " ").append(p->metavar);
-    if (!v.option) operands = "COMMANDFILE";
+    const std::string operands = v.operandtext();
     text += ".TP\n.BI \"" + roff(v.name) + " \" " + (operands.find(' ') != std::string::npos ? "\"" + operands + "\"" : operands) +
             "\n";
-    text += v.option ? std::string(v.option->manual)
-                     : std::string("The runs of a command file, the batch form that the desktop program shares.");
+    text += std::string(v.option ? v.option->manual : v.manual);
     text += "\n";
   }
   return text;

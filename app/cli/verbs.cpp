@@ -14,6 +14,7 @@
 #include "drawing/scene.h"
 #include "frame/startup.h"
 #include "runs/catalogue.h"
+#include "shards/shards.h"
 
 namespace lorvane {
 
@@ -26,11 +27,26 @@ std::vector<const Parameter*> Verb::operands() const {
   return list;
 }
 
+std::string Verb::operandtext() const {
+  if (!option) return std::string(operandnames);
+  std::string names;
+  for (const Parameter* p : operands()) names.append(names.empty() ? "" : " ").append(p->metavar);
+  return names;
+}
+
 const std::vector<Verb>& verbs() {
   static const std::vector<Verb> table = [] {
     std::vector<Verb> v;
     for (const OptionDescription& d : catalogue().all()) v.push_back(Verb{d.verb, d.summary, &d});
-    v.push_back(Verb{"run", "the runs of a command file (the batch form)", nullptr});
+    v.push_back(Verb{"merge", "the files of a whole run from the shard files of its shares (--shard)", nullptr,
+                     "SHARD...",
+                     "The files of a whole run from the shard files that its shares wrote\n.RB ( \\-\\-shard ),\n"
+                     "given in any order: the same files, byte for byte, as the run on one\nmachine writes, beside "
+                     "the first shard file. The shards must be of one\nrun (the same input content, parameters, seed "
+                     "and number of shards) and\nall be there, each once; otherwise the merge ends with status 1, "
+                     "naming\nthe shard at fault, and writes nothing."});
+    v.push_back(Verb{"run", "the runs of a command file (the batch form)", nullptr, "COMMANDFILE",
+                     "The runs of a command file, the batch form that the desktop program shares."});
     return v;
   }();
   return table;
@@ -148,6 +164,15 @@ void takeparameter(VerbCall& call, const Parameter& p, const std::string& value,
     case K::Picture:
       call.picture = wholepath(p.option, value, startfolder, call.error);
       break;
+    case K::Shard: {
+      const auto slash = value.find('/');
+      const auto count = wholenumber(slash == std::string::npos ? "" : value.substr(slash + 1), 1, 1000000);
+      const auto index = wholenumber(value.substr(0, slash), 1, count.value_or(0));
+      if (!index || !count)
+        call.error = std::string(p.option) + " " + value + ": expected I/N, whole numbers with 1 <= I <= N <= 1000000";
+      call.shard = ShardPart{static_cast<int>(index.value_or(1)), static_cast<int>(count.value_or(1))};
+      break;
+    }
     default:
       (p.slot > 0 ? call.answers[static_cast<std::size_t>(p.slot)] : call.settings[static_cast<std::size_t>(p.setting)]) =
           answerof(p, value, startfolder, call.error);
@@ -196,11 +221,13 @@ std::optional<Named> findoption(const Verb& verb, std::string_view name) {
 void takeoperands(VerbCall& call, const Verb& verb, const std::vector<std::string>& operands,
                   const std::string& startfolder) {
   std::vector<const Parameter*> wanted = verb.operands();
-  std::string_view first = verb.option ? std::string_view{} : std::string_view("COMMANDFILE");
   std::vector<std::string_view> names;
   for (const Parameter* p : wanted) names.push_back(p->metavar);
-  if (names.empty()) names.push_back(first);
-  if (operands.size() < names.size()) {
+  if (names.empty()) names.push_back(verb.operandnames);
+  if (verb.operandnames.ends_with("...") && !operands.empty()) {
+    for (const std::string& o : operands) call.operands.push_back(wholepath(names[0], o, startfolder, call.error));
+    call.operand = call.operands.front();
+  } else if (operands.size() < names.size()) {
     call.error = "missing " + std::string(names[operands.size()]);
   } else if (operands.size() > names.size()) {
     call.error = (names.size() == 1 ? "one " + std::string(names[0])
@@ -210,6 +237,7 @@ void takeoperands(VerbCall& call, const Verb& verb, const std::vector<std::strin
     for (std::size_t k = 0; k < names.size(); ++k) {
       const std::string path = wholepath(names[k], operands[k], startfolder, call.error);
       if (k == 0) call.operand = path;
+      call.operands.push_back(path);
       if (k < wanted.size()) call.answers[static_cast<std::size_t>(wanted[k]->slot)] = path;
     }
   }
@@ -264,6 +292,7 @@ VerbCall parseverb(const Verb& verb, int argc, const char* const* argv, const st
     return call;
   }
   if (call.error.empty()) takeoperands(call, verb, operands, startfolder);
+  if (call.error.empty() && call.shard && !call.picture.empty()) call.error = "--svg and --shard: a shard draws no picture";
   if (verb.option)
     for (const Parameter& p : verb.option->parameters)
       if (call.error.empty() && p.required && !p.option.empty() && call.answers[static_cast<std::size_t>(p.slot)].empty())
@@ -290,9 +319,8 @@ std::string verbhelp(const Verb& verb) {
   std::string summary(verb.summary);
   summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
   const std::vector<const Parameter*> operands = verb.operands();
-  std::string names = operands.empty() ? "COMMANDFILE" : "";
-  for (const Parameter* p : operands) names.append(names.empty() ? "" : " ").append(p->metavar);
-  std::string text = "Usage: lorvane-cli " + std::string(verb.name) + " [options] " + names + "\n\n" + summary + ".\n";
+  std::string text =
+      "Usage: lorvane-cli " + std::string(verb.name) + " [options] " + verb.operandtext() + "\n\n" + summary + ".\n";
   if (verb.option && !verb.option->helpnote.empty()) text.append(verb.option->helpnote).append("\n");
   if (verb.option)
     text.append("Runs option ")
@@ -300,18 +328,21 @@ std::string verbhelp(const Verb& verb) {
         .append(" as a command file would: the same outputs, ")
         .append(verb.option->outputs)
         .append(".\n");
+  if (verb.name == "merge")
+    text += "Checks that the shards are those of one run, each once, and writes the\nfiles of the whole run, byte "
+            "for byte, beside the first shard.\n";
   text += "\nOptions:\n";
   if (verb.option)
     for (const Parameter& p : verb.option->parameters)
       if (!p.option.empty())
         text += helpline(p.option, p.kind == K::Flag ? std::string() : p.valuename(), p.help);
   for (const CommonOption& o : commonoptions()) text += helpline(o.name, o.metavar, o.help);
-  text += verb.option ? "\nExit status: 0 done, 1 the run ended with an error, 4 done but the report\n"
-                        "could not be written, 64 usage, 128 + n signal n.\n"
-                      : "\nExit status: 0 worked through, 1 a run ended with an error, 2 a format fault\n"
-                        "stopped the file early, 3 the file cannot be found, opened or is empty,\n"
-                        "4 worked through but the report could not be written, 64 usage,\n"
-                        "128 + n signal n.\n";
+  text += verb.name != "run" ? "\nExit status: 0 done, 1 the run ended with an error, 4 done but the report\n"
+                               "could not be written, 64 usage, 128 + n signal n.\n"
+                             : "\nExit status: 0 worked through, 1 a run ended with an error, 2 a format fault\n"
+                               "stopped the file early, 3 the file cannot be found, opened or is empty,\n"
+                               "4 worked through but the report could not be written, 64 usage,\n"
+                               "128 + n signal n.\n";
   return text;
 }
 
@@ -325,6 +356,25 @@ std::string verblist() {
   return text;
 }
 
+namespace {
+
+// The status of a verb's run that failed or was stopped (the program shut
+// down); none when it is done (its temporary report dropped).
+std::optional<int> failedstatus(Frame& frame) {
+  if (interruptsignal() != 0) {
+    frame.shutdown();
+    return exitinterrupted(interruptsignal());
+  }
+  if (frame.lastrunfailed() || frame.ws().closing()) {
+    frame.shutdown();
+    return kExitRunFailed;
+  }
+  frame.droptemporaryreport();
+  return std::nullopt;
+}
+
+}  // namespace
+
 int runverboption(Frame& frame, const VerbCall& call) {
   const OptionDescription& option = *call.verb->option;
   // As a command-file block: the report file is refreshed, not shown.
@@ -335,18 +385,21 @@ int runverboption(Frame& frame, const VerbCall& call) {
   frame.settingtexts = call.settings;
   frame.beginreport();
   frame.runoption(option.number);
-  if (interruptsignal() != 0) {
-    frame.shutdown();
-    return exitinterrupted(interruptsignal());
-  }
-  if (frame.lastrunfailed() || frame.ws().closing()) {
-    frame.shutdown();
-    return kExitRunFailed;
-  }
-  frame.droptemporaryreport();
+  if (const auto failed = failedstatus(frame)) return *failed;
   const auto result = std::dynamic_pointer_cast<const RunResult>(frame.lastresult());
   const int status = call.picture.empty() || !result ? kExitWorkedThrough : writepicture(call, *result);
   return status == kExitWorkedThrough && frame.files.reportfailed() ? kExitReportFailed : status;
+}
+
+int runmergeverb(Frame& frame, const VerbCall& call) {
+  frame.files.entercommandfilemode();
+  frame.files.begin("Merge of shards");
+  frame.runtask([&] {
+    RunContext ctx = frame.context();
+    return mergeshards(ctx, call.operands);
+  });
+  if (const auto failed = failedstatus(frame)) return *failed;
+  return frame.files.reportfailed() ? kExitReportFailed : kExitWorkedThrough;
 }
 
 int writepicture(const VerbCall& call, const RunResult& result) {

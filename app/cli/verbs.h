@@ -1,9 +1,9 @@
 #pragma once
 // The verbs of lorvane-cli: `lorvane-cli VERB [options] FILE`. Each verb but
-// `run` is an option of the module, and its long options are that option's
-// parameters as its description gives them: a verb fills the answer store as
-// a command-file block would and runs the same option, so its outputs are
-// those of the command file, byte for byte.
+// `merge` and `run` is an option of the module, and its long options are that
+// option's parameters as its description gives them: a verb fills the answer
+// store as a command-file block would and runs the same option, so its
+// outputs are those of the command file, byte for byte.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,9 +18,15 @@ namespace lorvane {
 struct Verb {
   std::string_view name;
   std::string_view summary;
-  const OptionDescription* option = nullptr;  // null: `run`, which runs a command file
+  const OptionDescription* option = nullptr;  // null: `merge` or `run`
+  // Of a verb without an option: its operands as the usage names them
+  // ("SHARD..." for one or more), and its paragraph of the manual.
+  std::string_view operandnames = {};
+  std::string_view manual = {};
   // The operands: the paths that are no long option, in slot order.
   std::vector<const Parameter*> operands() const;
+  // Their names as the usage and the manual give them ("TABLEA TABLEB").
+  std::string operandtext() const;
 };
 
 // The verbs, in the order the usage lists them.
@@ -45,6 +51,8 @@ struct VerbCall {
   Answers answers{};
   SettingTexts settings{};  // the settings its run takes (Parameter::setting)
   std::string operand;  // the whole path of the first operand
+  std::vector<std::string> operands;  // the whole paths of all of them
+  std::optional<ShardPart> shard;     // --shard I/N
   std::string picture;  // --svg: the whole path; empty when not asked
   std::optional<std::string> seed, threads;
   std::string outputdir;  // the whole path; empty: beside the input
@@ -63,6 +71,8 @@ std::string verblist();
 // and a picture was asked, draws it from what the run returned. Returns the
 // exit status.
 int runverboption(Frame& frame, const VerbCall& call);
+// The merge of the shard files named by the call, with a report as a run's.
+int runmergeverb(Frame& frame, const VerbCall& call);
 // The picture of a verb's run, as SVG: for a tree verb, the tree it built
 // (beside the heat map of the table it read, for `tree`; a bootstrap tree's
 // tables stay in memory); for pcoa, the scatter of the strains on axes 1

@@ -41,6 +41,11 @@ void ReplicateDraws::next(std::vector<int>& drawn) {
   }
 }
 
+void ReplicateDraws::skip(int replicates) {
+  const std::uint64_t values = m_ <= 32768 ? 1 : 2;
+  rng_.skip(static_cast<std::uint64_t>(std::max(replicates, 0)) * static_cast<std::uint64_t>(w_) * values);
+}
+
 int replicatewidth(int m, double k) {
   const double product = static_cast<double>(m) * k;
   if (product > 2147483647.0) errorstop("Error: insufficient memory (taballoc)");
@@ -147,6 +152,7 @@ void writereplicates(const ComputeContext& cc, const BandData& d, const Replicat
   BootstrapRun run{cc, events, d, table, {{&files.distance, Figure::Distance}}, cc.settings.threadcount()};
   if (files.corrected) run.files.push_back({files.corrected, Figure::Corrected});
   ReplicateDraws draws(d.m, files.width, files.seed);
+  draws.skip(files.first - 1);
   ProgressWindow progress(cc.ws, "Computing bootstraps");
   const int batch = cc.settings.replicatesperbatch(static_cast<long long>(d.n) * (d.n - 1) / 2);
   if (batch > 1)
@@ -160,11 +166,13 @@ namespace {
 // The table of one figure for every replicate of a run, and their draws.
 struct ReplicateTables {
   ReplicateTables(const ComputeSettings& settings, const BandData& d, const DistanceOptions& options, Figure figure,
-                  int repetitions)
+                  int repetitions, const ReplicateShare& share)
       : width(replicatewidth(d.m, options.k)),
         table(options, figure, width, "bootstraptables",
-              static_cast<long long>(d.n) * (d.n - 1) / 2 * std::max(repetitions, 0)),
-        draws(d.m, width, settings.seedvalue()) {}
+              static_cast<long long>(d.n) * (d.n - 1) / 2 * std::max(share.total > 0 ? share.total : repetitions, 0)),
+        draws(d.m, width, settings.seedvalue()) {
+    draws.skip(share.first - 1);
+  }
   int width;
   FigureTable table;
   ReplicateDraws draws;
@@ -173,7 +181,8 @@ struct ReplicateTables {
 }  // namespace
 
 void bootstraptables(const ComputeSettings& settings, const BandData& d, const DistanceOptions& options,
-                     Figure figure, int repetitions, const ReplicateTableFunction& each) {
+                     Figure figure, int repetitions, const ReplicateTableFunction& each,
+                     const ReplicateShare& share) {
   const int threads = settings.threadcount();
   PairSource source(d.bits, settings, threads, d.scoredbits());
   HalfTable t;
@@ -181,11 +190,11 @@ void bootstraptables(const ComputeSettings& settings, const BandData& d, const D
   FigureTable(options, figure, source.ceiling(), "bootstraptables").run(source, shape, t);
   each(0, t);
   if (repetitions <= 0) return;
-  ReplicateTables replicates(settings, d, options, figure, repetitions);
+  ReplicateTables replicates(settings, d, options, figure, repetitions, share);
   const FigureTable& table = replicates.table;
   ReplicateDraws& draws = replicates.draws;
   std::vector<int> drawn;
-  for (int k = 1; k <= repetitions; ++k) {
+  for (int k = share.first; k < share.first + repetitions; ++k) {
     draws.next(drawn);
     source.weigh(drawn);
     table.run(source, shape, t);
@@ -195,8 +204,9 @@ void bootstraptables(const ComputeSettings& settings, const BandData& d, const D
 
 void bootstrapbatches(const ComputeSettings& settings, const BandData& d, const DistanceOptions& options,
                       Figure figure, int repetitions, int batch, const ReplicateBuildFunction& build,
-                      const ReplicateTakeFunction& take) {
-  ReplicateTables replicates(settings, d, options, figure, repetitions);
+                      const ReplicateTakeFunction& take, const ReplicateShare& share) {
+  ReplicateTables replicates(settings, d, options, figure, repetitions, share);
+  const int first = share.first;
   // Each thread works in its own source and table, which stay in its
   // processor's cache from one replicate to the next, and takes the next
   // replicate of the batch when it is done with one (a thread that the
@@ -229,7 +239,7 @@ void bootstrapbatches(const ComputeSettings& settings, const BandData& d, const 
             errorstop("Error: insufficient memory (bootstraptables)");
           }
           replicates.table.run(mine.source, shape, mine.table);
-          build(k0 + b, mine.table, b);
+          build(first - 1 + k0 + b, mine.table, b);
         } catch (...) {
           errors[static_cast<std::size_t>(b)] = std::current_exception();
           return;  // the replicates after it are never taken
@@ -238,7 +248,7 @@ void bootstrapbatches(const ComputeSettings& settings, const BandData& d, const 
     });
     for (int b = 0; b < count; ++b) {
       if (errors[static_cast<std::size_t>(b)]) std::rethrow_exception(errors[static_cast<std::size_t>(b)]);
-      take(k0 + b, b);
+      take(first - 1 + k0 + b, b);
     }
   }
 }

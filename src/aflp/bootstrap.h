@@ -23,6 +23,9 @@ struct ReplicateFiles {
   std::uint32_t seed = 0;
   Output& distance;
   Output* corrected = nullptr;
+  // The number of the first replicate: replicates first .. first +
+  // repetitions - 1 of the run of that seed are written.
+  int first = 1;
 };
 // The replicate tables as triangle text matrices, computed side by side or
 // one at a time by their size; the pairs' events go to `events`.
@@ -34,6 +37,14 @@ void writereplicates(const ComputeContext& cc, const BandData& bands, const Repl
 // take its values (table.lower) instead.
 using ReplicateTableFunction = std::function<void(int k, HalfTable& table)>;
 
+// Where the replicates of a call lie in their run: from replicate `first`
+// on, of `total` in all (0: as many as the call makes), which sizes the
+// figures' memo as the whole run's.
+struct ReplicateShare {
+  int first = 1;
+  int total = 0;
+};
+
 // The bootstrap in memory, in double precision: first (k = 0) the table of
 // the figure (Figure::Distance, or Figure::Corrected with the Dice index and
 // the correction) over all the bands of `bands`,
@@ -41,8 +52,10 @@ using ReplicateTableFunction = std::function<void(int k, HalfTable& table)>;
 // replicate k of writereplicates with the same seed (settings) and options
 // (DistanceOptions::bootstrap). A pair without a finite value is NaN in its
 // table (HalfTable::firstmissing finds it). No report line, no progress.
+// Of a share, the replicates are first .. first + R - 1 (k their numbers).
 void bootstraptables(const ComputeSettings& settings, const BandData& bands, const DistanceOptions& options,
-                     Figure figure, int repetitions, const ReplicateTableFunction& each);
+                     Figure figure, int repetitions, const ReplicateTableFunction& each,
+                     const ReplicateShare& share = {});
 
 // The replicates (k = 1 .. R) of bootstraptables side by side, `batch` at a
 // time, each whole on one thread: build(k, table, slot) runs on the worker
@@ -50,11 +63,12 @@ void bootstraptables(const ComputeSettings& settings, const BandData& bands, con
 // then take(k, slot) runs on the calling thread, in replicate order. An
 // error stop of build(k) comes out at take(k)'s turn, so the first failing
 // replicate is the one reported whatever the threads did. No reference table.
+// A share as for bootstraptables.
 using ReplicateBuildFunction = std::function<void(int k, HalfTable& table, int slot)>;
 using ReplicateTakeFunction = std::function<void(int k, int slot)>;
 void bootstrapbatches(const ComputeSettings& settings, const BandData& bands, const DistanceOptions& options,
                       Figure figure, int repetitions, int batch, const ReplicateBuildFunction& build,
-                      const ReplicateTakeFunction& take);
+                      const ReplicateTakeFunction& take, const ReplicateShare& share = {});
 
 // Columns drawn per replicate: m x K truncated (error stop beyond an int).
 int replicatewidth(int m, double k);
@@ -65,6 +79,9 @@ class ReplicateDraws {
  public:
   ReplicateDraws(int m, int w, std::uint32_t seed) : m_(m), w_(w), rng_(seed) {}
   void next(std::vector<int>& drawn);
+  // Passes over the draws of that many replicates (each takes w values, or
+  // 2 w beyond 32,768 columns) without making them.
+  void skip(int replicates);
 
  private:
   int m_, w_;

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <optional>
 #include <string>
 
 #include "core/computesettings.h"
@@ -20,6 +21,14 @@ struct ComputeContext {
   ComputeSettings settings = {};
 };
 
+// One of `count` shares of a run's replicates or permutations, `index`
+// from 1 to count: the run computes its share only and writes it to a shard
+// file, which the merge joins with the others into the whole run's files.
+struct ShardPart {
+  int index = 1;
+  int count = 1;
+};
+
 // What an option's run needs from the frame: the computation's context, the
 // open temporary report for its report lines, where its outputs go, and
 // whether its caller draws its results (then the tables and trees it holds
@@ -34,6 +43,9 @@ struct RunContext {
   // The texts of the verb's settings that the run takes as typed values
   // (1 to kMaxSettings; empty: the default), as the command line gave them.
   SettingTexts settingtexts = {};
+  // A share of the run instead of the whole (the options that draw
+  // replicates or permutations).
+  std::optional<ShardPart> shard = {};
 
   ComputeContext compute() const { return ComputeContext{ws, settings}; }
 };

@@ -14,11 +14,19 @@ void Frame::buildoptionsmenu(const std::string& titles, int count) {
 }
 
 void Frame::runoption(int option) {
+  if (!registry.handler) {
+    lastrunfailed_ = false;
+    lastresult_.reset();
+    return;
+  }
+  runtask([this, option] { return registry.handler(*this, option); });
+}
+
+void Frame::runtask(const std::function<std::shared_ptr<const RunOutcome>()>& run) {
   lastrunfailed_ = false;
   lastresult_.reset();
-  if (!registry.handler) return;
   try {
-    lastresult_ = registry.handler(*this, option);
+    lastresult_ = run();
     if (lastresult_) refreshreport();
   } catch (const ErrorStop& e) {
     failrun(e.what());

@@ -3,6 +3,8 @@
 // dialog record and the run files, and the operations that join them (an
 // option run, the report set-up and refresh). It knows nothing of what the
 // module computes: the module fills the registry and gives its handler.
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "core/runcontext.h"
@@ -35,6 +37,8 @@ class Frame {
   // when it ran. An error stop met on the way, or any other exception
   // (memory), is reported (error box, close request) and ends the run.
   void runoption(int option);
+  // The same for a run that is no option of the module (the merge of shards).
+  void runtask(const std::function<std::shared_ptr<const RunOutcome>()>& run);
   bool lastrunfailed() const { return lastrunfailed_; }
   // What the last run made; null when it failed or did not run.
   const std::shared_ptr<const RunOutcome>& lastresult() const { return lastresult_; }
@@ -48,7 +52,9 @@ class Frame {
   void changefolder();
   void shutdown();
   void droptemporaryreport() { files.droptemporary(); }
-  RunContext context() { return RunContext{ws_, files.report(), settings, outputfolder, keepresults, settingtexts}; }
+  RunContext context() {
+    return RunContext{ws_, files.report(), settings, outputfolder, keepresults, settingtexts, shard};
+  }
   // How the computations use the machine, handed to every run.
   ComputeSettings settings;
   // Where the runs write their outputs; empty for beside each input.
@@ -59,6 +65,8 @@ class Frame {
   // The verb's settings that its run takes (RunContext::settingtexts);
   // empty for the dialogs and command files.
   SettingTexts settingtexts{};
+  // A share of the run (a verb's --shard); none: the whole run.
+  std::optional<ShardPart> shard;
 
  private:
   // End a run that met a fault: the error box, the close request and the

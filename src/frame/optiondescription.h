@@ -33,6 +33,7 @@ enum class ParameterKind {
   // Settings of a verb that are no answer (slot 0):
   Seed,     // the seed of the run's random draws
   Picture,  // an SVG picture of the run's results, drawn after it
+  Shard,    // one share of the run's replicates or permutations ("I/N")
 };
 
 struct Parameter {

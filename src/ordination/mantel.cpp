@@ -195,7 +195,9 @@ Observed observe(const TableRef& a, const TableRef& b, const std::vector<std::si
 // test within a batch, and a progress call that throws ends it too.
 int countaslarge(const Observed& o, const MantelOptions& options) {
   const std::size_t n = o.strains;
-  const auto count = static_cast<std::size_t>(options.permutations);
+  const int total = options.count < 0 ? options.permutations : options.count;
+  const auto count = static_cast<std::size_t>(total);
+  const auto skipped = static_cast<std::uint32_t>(options.count < 0 ? 0 : options.first - 1);
   const std::size_t batches = (count + kBatch - 1) / kBatch;
   const auto threads = std::min(static_cast<std::size_t>(std::max(options.threads, 1)), std::max<std::size_t>(batches, 1));
   const double bar = o.r - std::sqrt(DBL_EPSILON);
@@ -209,7 +211,7 @@ int countaslarge(const Observed& o, const MantelOptions& options) {
     const std::size_t done = finished.load();
     if (!options.progress || done < reported + block) return;
     reported = done;
-    options.progress(static_cast<int>(std::min(done * kBatch, count)), options.permutations);
+    options.progress(static_cast<int>(std::min(done * kBatch, count)), total);
   };
   eachthread(static_cast<int>(threads), [&](int thread) {
     std::vector<std::uint32_t> permutations(kBatch * n);
@@ -221,7 +223,7 @@ int countaslarge(const Observed& o, const MantelOptions& options) {
         for (std::size_t g = 0; g < kBatch; ++g) {
           const std::size_t q = std::min(batch * kBatch + g, count - 1);
           orders[g] = permutations.data() + g * n;
-          mantelpermutation(options.seed, static_cast<std::uint32_t>(q + 1), permutations.data() + g * n, n);
+          mantelpermutation(options.seed, skipped + static_cast<std::uint32_t>(q + 1), permutations.data() + g * n, n);
         }
         checkinterrupt();
         permutedsums(o.xsquare, o.y, orders, n, sums);
@@ -236,7 +238,7 @@ int countaslarge(const Observed& o, const MantelOptions& options) {
     }
     aslarge += mine;
   });
-  if (options.progress && batches > 0) options.progress(options.permutations, options.permutations);
+  if (options.progress && batches > 0) options.progress(total, total);
   return static_cast<int>(aslarge.load());
 }
 

@@ -36,6 +36,11 @@ struct MantelOptions {
   // asked for. It may throw to stop the test: the other threads end their
   // permutation under way and are joined, then the exception goes on.
   std::function<void(int done, int total)> progress = {};
+  // A share of the test: permutations first .. first + count - 1 only
+  // (count < 0: all of them); `aslarge` then counts those alone, and the
+  // progress goes to `count`.
+  int first = 1;
+  int count = -1;
 };
 
 struct MantelResult {

@@ -76,6 +76,15 @@ Parameter seed() {
                     "0 to 4294967295. The same seed gives the\nsame replicates (permutations) on any machine and "
                     "with any number of threads."};
 }
+Parameter shard(std::string_view items) {
+  return {.kind = K::Shard, .option = "--shard", .metavar = "I/N", .help = items,
+          .manual = "Share\n.I I\nof\n.I N\n(1 to N) of the replicates of\n.BR bootstrap \" and \" bootstrap-tree ,\n"
+                    "or of the permutations of\n.BR mantel :\nthe run computes only those, as the whole run would, and "
+                    "writes them to\nINPUT.shard-I-of-N.VERB (INPUT the first input file) instead of its outputs.\n"
+                    "Needs the seed\n.RB ( \\-\\-seed\n"
+                    "or LORVANE_SEED) shared by every shard;\n.B merge\n"
+                    "joins the N shards into the whole run's files."};
+}
 Parameter picture(std::string_view help) {
   return {.kind = K::Picture, .option = "--svg", .metavar = "FILE", .help = help,
           .manual = "After the run, an SVG picture in\n.IR FILE :\nfor\n.BR tree ,\nthe tree it wrote, with its "
@@ -174,6 +183,7 @@ OptionDescription bootstrap() {
                  "with the line\n.BI \"Random number seed: \" S\nthat repeats the run."},
       with<R>({bind(index(false), &R::index), bind(sites(), &R::sites), bind(kvalue(), &R::k),
                bind(replicates(K::Integer, INT_MAX), &R::replicates), setting<R>(seed()),
+               setting<R>(shard("compute only share I of N of the replicates, into a shard file for merge")),
                bind(jukescantor(""), &R::jukescantor), bind(inputfile("BANDFILE"), &R::path)},
               bandsettings<R>()),
       calcboot);
@@ -220,6 +230,7 @@ OptionDescription boottreeoption() {
       with<R>({bind(index(true), &R::index), bind(sites(), &R::sites), bind(kvalue(), &R::k),
                bind(jukescantor("the Jukes-Cantor correction of the Dice distance"), &R::jukescantor),
                bind(replicates(K::Count, kMostTreeReplicates), &R::replicates), setting<R>(seed()),
+               setting<R>(shard("compute only share I of N of the replicate trees, into a shard file for merge")),
                bind(treemethod(7), &R::method),
                setting<R>(picture("also an SVG picture of the tree with its support (no table file, so no heat map)")),
                bind(inputfile("BANDFILE"), &R::path)},
@@ -302,7 +313,9 @@ OptionDescription manteloption() {
                       .manual = "The correlation\n.RB ( mantel ):\nPearson's, or Spearman's (the correlation of the "
                                 "ranks, ties taking their mean rank).\nDefault: pearson."},
             &R::method),
-       setting<R>(seed()), bind(tablea, &R::patha), bind(tableb, &R::pathb)},
+       setting<R>(seed()),
+       setting<R>(shard("compute only share I of N of the permutations, into a shard file for merge")),
+       bind(tablea, &R::patha), bind(tableb, &R::pathb)},
       mantelrun);
 }
 

@@ -5,6 +5,7 @@
 #include "aflp/distance.h"
 #include "aflp/tablewriters.h"
 #include "runs/runsupport.h"
+#include "shards/shards.h"
 
 namespace lorvane {
 
@@ -72,7 +73,10 @@ std::shared_ptr<const RunResult> calcboot(RunContext& ctx, const BootstrapReques
       outputs.add(distancepath, 'a', failure, "Error: can't write output file " + distancepath + " (calcboot)");
   const std::uint32_t seed = ctx.settings.seedvalue();
   ReportedPairs pairlines(ctx);
-  writereplicates(ctx.compute(), d, ReplicateFiles{o, width, rq.replicates, seed, distance, corrected}, pairlines);
+  const ItemRange part = shareof(ctx, rq.replicates);
+  writereplicates(ctx.compute(), d, ReplicateFiles{o, width, part.count, seed, distance, corrected, part.first},
+                  pairlines);
+  if (ctx.shard) return bootstrapshard(ctx, rq, outputs);
   outputs.commit();
 
   ctx.report.print(jaccard ? "\nDistance = Jaccard\n" : "\nDistance = Dice\n");

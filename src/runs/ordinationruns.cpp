@@ -7,6 +7,7 @@
 #include "ordination/mantel.h"
 #include "runs/runsupport.h"
 #include "runs/tableruns.h"
+#include "shards/shards.h"
 
 namespace lorvane {
 namespace {
@@ -116,6 +117,11 @@ std::shared_ptr<const RunResult> pcoarun(RunContext& ctx, const PcoaRequest& rq)
   return result;
 }
 
+std::string mantelcsv(const MantelResult& r, bool spearman) {
+  return "r,p,permutations,seed,method\n" + number(r.r) + ',' + number(r.p) + ',' + std::to_string(r.permutations) +
+         ',' + std::to_string(r.seed) + ',' + (spearman ? "spearman" : "pearson") + '\n';
+}
+
 std::shared_ptr<const RunResult> mantelrun(RunContext& ctx, const MantelRequest& rq) {
   if (rq.method != MantelMethod::Pearson && rq.method != MantelMethod::Spearman)
     errorstop("Error: the correlation must be 1 or 2 (mantel)");
@@ -131,12 +137,15 @@ std::shared_ptr<const RunResult> mantelrun(RunContext& ctx, const MantelRequest&
   options.seed = ctx.settings.seedvalue();  // one seed for the draws and the report line
   options.threads = ctx.settings.threadcount();
   options.progress = [&progress](int done, int total) { progress.step(done, total); };
+  const ItemRange part = shareof(ctx, rq.permutations);
+  options.first = part.first;
+  options.count = part.count;
   const MantelResult r = analysis(
       [&] { return mantel({a.table.names, a.values}, {b.table.names, b.values}, options); }, "mantel");
+  if (ctx.shard) return mantelshard(ctx, rq, r);
 
   OutputFile out = openoutput(outputstem(ctx, rq.patha) + ".mantel.csv", "mantel");
-  out.text("r,p,permutations,seed,method\n" + number(r.r) + ',' + number(r.p) + ',' + std::to_string(r.permutations) +
-           ',' + std::to_string(r.seed) + ',' + (spearman ? "spearman" : "pearson") + '\n');
+  out.text(mantelcsv(r, spearman));
   commitall({&out}, "mantel");
 
   ctx.report.print("Strains: %zu\n", r.strains);

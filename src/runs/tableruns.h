@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/runcontext.h"
+#include "ordination/mantel.h"
 #include "ordination/pcoa.h"
 #include "runs/runresult.h"
 
@@ -46,5 +47,7 @@ std::shared_ptr<const RunResult> pcoarun(RunContext& ctx, const PcoaRequest& req
 // TABLEA.mantel.csv: the header "r,p,permutations,seed,method" and one line
 // of values.
 std::shared_ptr<const RunResult> mantelrun(RunContext& ctx, const MantelRequest& request);
+// The text of TABLEA.mantel.csv.
+std::string mantelcsv(const MantelResult& r, bool spearman);
 
 }  // namespace lorvane

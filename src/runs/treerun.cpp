@@ -43,6 +43,7 @@ void TreeRun::replicate(DistanceTable&& t, int k, int total) {
 
 std::shared_ptr<RunResult> TreeRun::finish() {
   flush();
+  if (toshard_) return toshard_(TreeTally{reference_, *support_, consensus_, reps_});
   if (count_ > 0) support_->label(reference_);
   const std::string text = newick(reference_);
   tree_.text(text);

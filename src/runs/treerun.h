@@ -2,6 +2,7 @@
 // The tree of a reference table, then the trees of its replicates: the
 // support of the reference's edges, the consensus, and one Newick line per
 // replicate, written as one set of files. Shared by the tree options.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,14 @@ namespace lorvane {
 
 // How a tree is built from a table: 2 UPGMA, any other value neighbor-joining.
 enum class TreeMethod : int { NeighborJoining = 1, Upgma = 2 };
+
+// What the replicates of a run came to, before its files are written.
+struct TreeTally {
+  const Tree& reference;  // without its support
+  const SupportCounter& support;
+  const Consensus& consensus;
+  CFile& replicates;  // their Newick lines, not committed
+};
 
 class TreeRun {
  public:
@@ -41,6 +50,8 @@ class TreeRun {
 
   // Labels the support, writes and commits the files, reports them.
   std::shared_ptr<RunResult> finish();
+  // Instead, finish() hands the tally to `write` (a shard of the run).
+  void toshard(std::function<std::shared_ptr<RunResult>(const TreeTally&)> write) { toshard_ = std::move(write); }
 
  private:
   // A replicate's tree, its splits and its Newick line, made on a worker thread.
@@ -70,6 +81,7 @@ class TreeRun {
   std::vector<std::pair<int, int>> steps_;
   std::vector<Made> slots_;
   int count_ = 0;
+  std::function<std::shared_ptr<RunResult>(const TreeTally&)> toshard_;
 };
 
 }  // namespace lorvane

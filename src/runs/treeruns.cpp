@@ -8,6 +8,7 @@
 #include "aflp/distance.h"
 #include "core/messages.h"
 #include "runs/runsupport.h"
+#include "shards/shards.h"
 
 namespace lorvane {
 
@@ -26,14 +27,16 @@ std::uint32_t boottables(RunContext& ctx, const BootTreeRequest& request, const 
   DistanceTable t;
   const int batch = slots ? fixed.replicatesperbatch(static_cast<long long>(d.n) * (d.n - 1) / 2) : 1;
   const bool sidebyside = batch > 1 && request.replicates > 1;
-  bootstraptables(fixed, d, o, figure, sidebyside ? 0 : request.replicates, [&](int k, HalfTable& half) {
+  const ItemRange part = shareof(ctx, request.replicates);
+  bootstraptables(fixed, d, o, figure, sidebyside ? 0 : part.count, [&](int k, HalfTable& half) {
     t.names = names;
     t.lower = std::move(half.lower);
     each(k, t);
-  });
+  }, {part.first, request.replicates});
   if (sidebyside) {
     slots->begin(batch);
-    bootstrapbatches(fixed, d, o, figure, request.replicates, batch, slots->build, slots->take);
+    bootstrapbatches(fixed, d, o, figure, part.count, batch, slots->build, slots->take,
+                     {part.first, request.replicates});
   }
   return *fixed.seed;
 }
@@ -83,6 +86,7 @@ std::shared_ptr<const RunResult> treefromtable(RunContext& ctx, const TreeReques
 std::shared_ptr<const RunResult> boottree(RunContext& ctx, const BootTreeRequest& rq) {
   ctx.report.print("Lorvane: Bootstrap tree\n");
   TreeRun run(ctx, outputstem(ctx, rq.path), rq.method, true, true, "boottree");
+  if (ctx.shard) run.toshard(boottreeshard(ctx, rq));
   const ReplicateSlots slots{[&](int batch) { run.beginslots(batch); },
                              [&](int k, HalfTable& t, int slot) {
                                checkfinite(t.lower, run.names(), k);

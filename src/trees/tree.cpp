@@ -120,6 +120,36 @@ void SupportCounter::label(Tree& reference) const {
     reference.nodes[static_cast<std::size_t>(v)].support = 100.0 * counts_[static_cast<std::size_t>(v)] / trees_;
 }
 
+void SupportCounter::add(const std::vector<int>& counts, int trees) {
+  for (std::size_t v = 0; v < counts.size() && v < counts_.size(); ++v) counts_[v] += counts[v];
+  trees_ += trees;
+}
+
+std::vector<Consensus::Tally> Consensus::tallies() const {
+  std::vector<std::pair<long long, Tally>> order;
+  order.reserve(seen_.size());
+  for (const auto& [s, e] : seen_) order.push_back({e.first, Tally{s, e.count}});
+  std::sort(order.begin(), order.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+  std::vector<Tally> out;
+  out.reserve(order.size());
+  for (auto& [first, tally] : order) out.push_back(std::move(tally));
+  return out;
+}
+
+void Consensus::add(const Tree& like, const std::vector<Tally>& tallies, int trees) {
+  if (trees <= 0) return;
+  if (trees_ == 0) {
+    names_ = like.names;
+    rooted_ = like.rooted;
+  }
+  trees_ += trees;
+  for (const Tally& t : tallies) {
+    auto [it, fresh] = seen_.try_emplace(t.split);
+    if (fresh) it->second.first = order_++;
+    it->second.count += t.count;
+  }
+}
+
 void Consensus::add(const Tree& replicate) { add(replicate, splits(replicate)); }
 
 void Consensus::add(const Tree& replicate, std::vector<Split>&& edges) {

@@ -84,6 +84,11 @@ class SupportCounter {
   // Label the reference's internal edges with their percentages.
   void label(Tree& reference) const;
   int count(int node) const { return counts_[static_cast<std::size_t>(node)]; }
+  // The counts by node and the trees counted, and the same of other
+  // replicate trees of the same reference added to them.
+  const std::vector<int>& counts() const { return counts_; }
+  int trees() const { return trees_; }
+  void add(const std::vector<int>& counts, int trees);
 
  private:
   std::unordered_map<Split, int, SplitHash> edges_;  // split -> node
@@ -100,6 +105,18 @@ class Consensus {
   // The same with the replicate's splits already taken (splits(replicate)).
   void add(const Tree& replicate, std::vector<Split>&& edges);
   Tree build() const;
+
+  // What the consensus is built from: each split seen with its count, in
+  // the order the splits first appeared, and the trees added.
+  struct Tally {
+    Split split;
+    int count = 0;
+  };
+  std::vector<Tally> tallies() const;
+  int trees() const { return trees_; }
+  // The tallies of `trees` further replicate trees of the strains and kind
+  // (rooted or not) of `like`, as if those trees were added now.
+  void add(const Tree& like, const std::vector<Tally>& tallies, int trees);
 
  private:
   struct Entry {

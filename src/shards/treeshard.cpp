@@ -1,0 +1,130 @@
+// Option 4 in shards: each shard holds the reference tree (before its
+// support is known), how many of its replicate trees hold each edge, the
+// splits its trees gave the consensus with their counts, and its
+// replicate trees' Newick lines. The merge adds the counts up and writes
+// the three files of the whole run.
+#include <cmath>
+#include <cstdio>
+
+#include "shards/kinds.h"
+#include "shards/shards.h"
+
+namespace lorvane {
+
+namespace {
+
+std::string packtree(const Tree& t) {
+  Packer p;
+  p.u64(t.names.size());
+  for (const std::string& name : t.names) p.text(name);
+  p.u64(t.nodes.size());
+  for (const Tree::Node& node : t.nodes) {
+    p.u64(static_cast<std::uint64_t>(node.parent + 1));
+    p.f64(node.length);
+    p.f64(node.support);
+    p.u64(node.children.size());
+    for (int child : node.children) p.u64(static_cast<std::uint64_t>(child));
+  }
+  p.u64(static_cast<std::uint64_t>(t.root + 1));
+  p.u64(t.rooted ? 1 : 0);
+  return std::move(p.bytes);
+}
+
+Tree unpacktree(const std::string& bytes, const std::string& where) {
+  Unpacker u(bytes, where);
+  Tree t;
+  t.names.resize(u.count(8));
+  for (std::string& name : t.names) name = u.text();
+  t.nodes.resize(u.count(32));
+  const std::uint64_t nodes = t.nodes.size();
+  auto node = [&](std::uint64_t v) {
+    if (v > nodes) damagedshard(where);
+    return static_cast<int>(v) - 1;
+  };
+  for (Tree::Node& n : t.nodes) {
+    n.parent = node(u.u64());
+    n.length = u.f64();
+    n.support = u.f64();
+    n.children.resize(u.count(8));
+    for (int& child : n.children) child = node(u.u64() + 1);
+  }
+  t.root = node(u.u64());
+  t.rooted = u.u64() != 0;
+  if (!u.done()) damagedshard(where);
+  return t;
+}
+
+std::string packtallies(const SupportCounter& support, const Consensus& consensus) {
+  Packer p;
+  p.u64(static_cast<std::uint64_t>(support.trees()));
+  p.u64(support.counts().size());
+  for (int c : support.counts()) p.u64(static_cast<std::uint64_t>(c));
+  const std::vector<Consensus::Tally> tallies = consensus.tallies();
+  p.u64(tallies.size());
+  for (const Consensus::Tally& t : tallies) {
+    p.u64(static_cast<std::uint64_t>(t.count));
+    p.u64(t.split.size());
+    for (std::uint64_t word : t.split) p.u64(word);
+  }
+  return std::move(p.bytes);
+}
+
+// A shard's tallies added to those of the shards before it.
+int addtallies(const ShardReader& shard, const Tree& reference, SupportCounter& support, Consensus& consensus) {
+  const std::string bytes = shard.block("tallies");
+  Unpacker u(bytes, shard.path());
+  const auto trees = static_cast<int>(u.u64());
+  std::vector<int> counts(u.count(8));
+  if (counts.size() != reference.nodes.size()) damagedshard(shard.path());
+  for (int& c : counts) c = static_cast<int>(u.u64());
+  std::vector<Consensus::Tally> tallies(u.count(16));
+  for (Consensus::Tally& t : tallies) {
+    t.count = static_cast<int>(u.u64());
+    t.split.resize(u.count(8));
+    for (std::uint64_t& word : t.split) word = u.u64();
+  }
+  if (!u.done() || trees < 0) damagedshard(shard.path());
+  support.add(counts, trees);
+  consensus.add(reference, tallies, trees);
+  return trees;
+}
+
+}  // namespace
+
+std::function<std::shared_ptr<RunResult>(const TreeTally&)> boottreeshard(RunContext& ctx,
+                                                                          const BootTreeRequest& rq) {
+  char parameters[160];
+  std::snprintf(parameters, sizeof parameters, "index=%d sites=%d k=%.9g jc=%d method=%s replicates=%d",
+                static_cast<int>(rq.index), rq.sites, static_cast<double>(rq.k), rq.jukescantor ? 1 : 0,
+                rq.method == TreeMethod::Upgma ? "upgma" : "nj", rq.replicates);
+  return [&ctx, rq, parameters = std::string(parameters)](const TreeTally& tally) {
+    const ShardHeader header = shardheader(ctx, "bootstrap-tree", {rq.path}, parameters, rq.replicates);
+    ShardWriter writer(header);
+    writer.add("reference", packtree(tally.reference));
+    writer.add("tallies", packtallies(tally.support, tally.consensus));
+    writer.add(".reps.nwk", tally.replicates);
+    return commitshard(ctx, writer, header, rq.path, "boottree");
+  };
+}
+
+void mergetrees(MergeJob& job) {
+  const ShardReader& first = job.shards.front();
+  const std::string reference = first.block("reference");
+  Tree tree = unpacktree(reference, first.path());
+  SupportCounter support(tree);
+  Consensus consensus;
+  int count = 0;
+  for (const ShardReader& s : job.shards) {
+    // The same input and answers give every shard the same reference tree.
+    if (s.block("reference") != reference) damagedshard(s.path());
+    count += addtallies(s, tree, support, consensus);
+  }
+  if (count > 0) support.label(tree);
+  job.open(".nwk").text(newick(tree));
+  job.open(".cons.nwk").text(newick(consensus.build(), false));
+  job.concatenate(".reps.nwk");
+  job.ctx.report.print("--- Replicate tables: %d\n", count);
+}
+
+}  // namespace lorvane
+
