@@ -1,5 +1,6 @@
 #include "runs/bandinput.h"
 
+#include <cstdio>
 #include <map>
 
 #include "runs/runsupport.h"
@@ -41,6 +42,14 @@ void reportmissing(RunContext& ctx, const BandData& d, MissingScores missing) {
 }
 
 }  // namespace
+
+std::string settingstext(const BandInput& in) {
+  char text[96];
+  std::snprintf(text, sizeof text, " format=%d layout=%d groupcolumns=%d missing=%d drop=%.9g,%.9g groups=",
+                static_cast<int>(in.format), static_cast<int>(in.layout), in.groupcolumns, static_cast<int>(in.missing),
+                in.dropbands, in.dropstrains);
+  return text + in.groups;
+}
 
 BandData readinput(RunContext& ctx, const std::string& path, const BandInput& input, ReadMode mode,
                    bool strainlines) {

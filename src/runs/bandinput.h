@@ -20,6 +20,9 @@ struct BandInput {
   double dropbands = 1.0, dropstrains = 1.0;  // leave out what has more than this fraction missing
 };
 
+// The settings as one text, for what must agree between runs (shards).
+std::string settingstext(const BandInput& input);
+
 // Reads the band data and makes them ready (groups file, bands and strains
 // left out, missing scores as asked), with the report lines: those of the
 // reader ("Souche" lines with `strainlines`), then, for data that are not

@@ -11,7 +11,8 @@ std::shared_ptr<const RunResult> bootstrapshard(RunContext& ctx, const Bootstrap
   char parameters[128];
   std::snprintf(parameters, sizeof parameters, "index=%d sites=%d k=%.9g replicates=%d",
                 rq.index == DistanceIndex::Jaccard ? 1 : 2, rq.sites, static_cast<double>(rq.k), rq.replicates);
-  const ShardHeader header = shardheader(ctx, "bootstrap", {rq.path}, parameters, rq.replicates);
+  const ShardHeader header =
+      shardheader(ctx, "bootstrap", {rq.path}, std::string(parameters) + settingstext(rq), rq.replicates);
   ShardWriter writer(header);
   const std::size_t stem = outputstem(ctx, rq.path).size();
   for (Output& out : outputs) writer.add(out.path.substr(stem), out.file);

@@ -97,7 +97,7 @@ std::function<std::shared_ptr<RunResult>(const TreeTally&)> boottreeshard(RunCon
   std::snprintf(parameters, sizeof parameters, "index=%d sites=%d k=%.9g jc=%d method=%s replicates=%d",
                 static_cast<int>(rq.index), rq.sites, static_cast<double>(rq.k), rq.jukescantor ? 1 : 0,
                 rq.method == TreeMethod::Upgma ? "upgma" : "nj", rq.replicates);
-  return [&ctx, rq, parameters = std::string(parameters)](const TreeTally& tally) {
+  return [&ctx, rq, parameters = std::string(parameters) + settingstext(rq)](const TreeTally& tally) {
     const ShardHeader header = shardheader(ctx, "bootstrap-tree", {rq.path}, parameters, rq.replicates);
     ShardWriter writer(header);
     writer.add("reference", packtree(tally.reference));
