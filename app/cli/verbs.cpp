@@ -10,6 +10,7 @@
 
 #include "core/interrupt.h"
 #include "core/messages.h"
+#include "drawing/groups.h"
 #include "drawing/scatter.h"
 #include "drawing/scene.h"
 #include "frame/startup.h"
@@ -410,8 +411,11 @@ int writepicture(const VerbCall& call, const RunResult& result) {
       return kExitWorkedThrough;
     }
     if (!result.tree) return kExitWorkedThrough;
-    // The tree beside the table it was built from, when the run kept one.
-    const drawing::Scene scene = drawing::layout(result.tree.get(), result.table.get());
+    // The tree beside the table it was built from, when the run kept one;
+    // the strains coloured by their groups, when the data gave them.
+    drawing::Style style;
+    style.groups = drawing::groupcolours(result.groups, result.strains);
+    const drawing::Scene scene = drawing::layout(result.tree.get(), result.table.get(), style);
     if (interruptsignal() != 0) return exitinterrupted(interruptsignal());
     drawing::writesvg(scene, call.picture);
   } catch (const ErrorStop& e) {

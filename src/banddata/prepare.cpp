@@ -14,7 +14,8 @@
 
 namespace lorvane {
 
-void readgroupsfile(BandData& d, const std::string& path) {
+Groups readgroups(const std::string& path, const std::vector<std::string>& strains) {
+  const int n = static_cast<int>(strains.size());
   banddata::Lines in(path);
   auto fail = [&](const std::string& text) { errorstop("Error: " + path + ", line " + std::to_string(in.number()) + ": " + text + " (readgroups)"); };
   std::string line;
@@ -25,10 +26,10 @@ void readgroupsfile(BandData& d, const std::string& path) {
   if (header.size() < 2) fail("a header \"name,LEVEL1,...\" with at least one level");
   Groups g;
   for (std::size_t k = 1; k < header.size(); ++k) g.levels.push_back(banddata::trimcell(header[k]));
-  g.labels.assign(g.levels.size(), std::vector<std::string>(static_cast<std::size_t>(d.n)));
+  g.labels.assign(g.levels.size(), std::vector<std::string>(static_cast<std::size_t>(n)));
   std::map<std::string, int> strain;  // name (without the fixed layout's blanks) -> strain (0-based)
-  for (int i = 0; i < d.n; ++i) strain.emplace(banddata::trimcell(d.names[i + 1]), i);
-  std::vector<long> given(static_cast<std::size_t>(d.n), 0);
+  for (int i = 0; i < n; ++i) strain.emplace(banddata::trimcell(strains[static_cast<std::size_t>(i)]), i);
+  std::vector<long> given(static_cast<std::size_t>(n), 0);
   while (in.next(line)) {
     if (banddata::trimcell(line).empty()) continue;
     std::vector<std::string> c = csvfields(line, delimiter);
@@ -43,10 +44,17 @@ void readgroupsfile(BandData& d, const std::string& path) {
     for (std::size_t k = 0; k < g.levels.size(); ++k)
       g.labels[k][static_cast<std::size_t>(it->second)] = banddata::trimcell(c[k + 1]);
   }
-  for (int i = 0; i < d.n; ++i)
+  for (int i = 0; i < n; ++i)
     if (!given[static_cast<std::size_t>(i)])
-      errorstop("Error: " + path + ": no row for the strain \"" + banddata::trimcell(d.names[i + 1]) + "\" (readgroups)");
-  d.groups = std::move(g);
+      errorstop("Error: " + path + ": no row for the strain \"" + banddata::trimcell(strains[static_cast<std::size_t>(i)]) +
+                "\" (readgroups)");
+  return g;
+}
+
+void readgroupsfile(BandData& d, const std::string& path) {
+  std::vector<std::string> strains;
+  for (int i = 1; i <= d.n; ++i) strains.push_back(d.names[i]);
+  d.groups = readgroups(path, strains);
 }
 
 void checkuniquenames(const BandData& d, const std::string& path) {

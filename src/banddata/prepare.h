@@ -21,6 +21,8 @@ enum class MissingScores : int { Pairwise = 1, Absent = 2 };
 // naming the file and line for a strain named twice, a strain of the data
 // without a row, or a row of no strain of the data.
 void readgroupsfile(BandData& d, const std::string& path);
+// The same for strains of these names (blanks around them left out).
+Groups readgroups(const std::string& path, const std::vector<std::string>& strains);
 
 // Two strains of the same name stop the run (error stop naming them).
 void checkuniquenames(const BandData& d, const std::string& path);

@@ -1,6 +1,8 @@
 // Reading coordinates and eigenvalue files, and laying out their scatter.
 #include "drawing/scatter.h"
 
+#include "drawing/groups.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -235,7 +237,8 @@ void markers(Scene& s, const std::vector<std::string>& names, const ScatterStyle
   auto& items = s.items;
   items.emplace_back(Begin{"points"});
   for (std::size_t i = 0; i < points.size(); ++i)
-    items.emplace_back(Circle{points[i], style.radius, kFill, kStroke, 0.75, static_cast<int>(i)});
+    items.emplace_back(Circle{points[i], style.radius, style.groups.empty() ? kFill : style.groups.of(names[i]),
+                              kStroke, 0.75, static_cast<int>(i)});
   items.emplace_back(End{});
   if (static_cast<int>(points.size()) > style.maxlabels) return;
   const double size = style.fontsize * 0.9;
@@ -283,8 +286,10 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
   g.frameh = y.span() * scale;
   g.radius = style.radius;
   const double right = g.framex + g.framew, bottom = g.framey + g.frameh;
-  auto px = [&](double v) { return g.framex + (v - x.lo) * scale; };
-  auto py = [&](double v) { return g.framey + (y.hi - v) * scale; };
+  // Structured bindings are copied out first: older compilers cannot capture them.
+  const double xlo = x.lo, yhi = y.hi;
+  auto px = [&](double v) { return g.framex + (v - xlo) * scale; };
+  auto py = [&](double v) { return g.framey + (yhi - v) * scale; };
 
   auto& items = s.items;
   items.emplace_back(Begin{"scatter"});
@@ -319,6 +324,11 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
   markers(s, c.names, style);
   items.emplace_back(End{});
   s.height = xtitle + style.fontsize * 0.4 + kMargin;
+  if (!style.groups.empty()) {
+    const auto [legendright, legendbottom] = grouplegend(s, style.groups, s.width, g.framey, style.fontsize);
+    s.width = legendright + kMargin;
+    s.height = std::max(s.height, legendbottom + kMargin);
+  }
   return s;
 }
 
