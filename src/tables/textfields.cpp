@@ -1,5 +1,7 @@
 #include "tables/textfields.h"
 
+#include <cstdio>
+
 #include "tables/distancetable.h"
 
 namespace lorvane {
@@ -33,7 +35,18 @@ std::string quoted(std::string_view s) {
   std::string q;
   q.reserve(s.size() + 2);
   q += '"';
-  q.append(s);
+  // Control characters (a NUL would cut the message where it is printed)
+  // are shown as \xNN.
+  for (const char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f) {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", u);
+      q += code;
+    } else {
+      q += c;
+    }
+  }
   q += '"';
   return q;
 }

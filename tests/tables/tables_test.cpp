@@ -139,7 +139,7 @@ TEST(TableReader, FaultsNameTheFileAndLine) {
       {"3\nA         0.1 0.2\nB         0.3\n", "line 3: the table ends after 2 of its 3 strains"},
       {",A,B\nB,0,1\nA,1,0\n", "line 2: the row of \"B\" stands where the header puts \"A\""},
       {"strains\n", "line 1: neither a count of strains nor a header of names"},
-      {"2\nA         0.1\nB\n99999\nA\n", "line 4: a table of 99999 strains cannot fit in the file's 26 bytes"},
+      {"2\nA         0.1\nB\n99999\nA\n", "line 4: a table of 99999 strains cannot fit in the 2 bytes left in the file"},
   };
   for (const auto& c : cases) {
     writefile(dir / "bad", c.text);
@@ -174,13 +174,14 @@ TEST(TableWriters, EveryWriterReadsBackEveryValueAndName) {
             EXPECT_EQ(b.lower[k], source->lower[k]);
       }
     }
-  // PHYLIP names: blank-padded to ten characters; longer ones whole, then a blank.
+  // PHYLIP names: blank-padded to ten characters; when one is longer, all
+  // are padded to one more than the longest, their blanks as underscores.
   DistanceTable two;
-  two.names = {"A", "Twelve-chars"};
+  two.names = {"A b", "Twelve-chars"};
   two.lower = {0.5};
-  EXPECT_EQ(phylipsquare(two), "2\nA         0 0.5\nTwelve-chars 0.5 0\n");
-  EXPECT_EQ(phyliplower(two), "2\nA         \nTwelve-chars 0.5\n");
-  EXPECT_EQ(csvtable(two), ",A,Twelve-chars\nA,0,0.5\nTwelve-chars,0.5,0\n");
+  EXPECT_EQ(phylipsquare(two), "2\nA_b          0 0.5\nTwelve-chars 0.5 0\n");
+  EXPECT_EQ(phyliplower(two), "2\nA_b          \nTwelve-chars 0.5\n");
+  EXPECT_EQ(csvtable(two), ",A b,Twelve-chars\nA b,0,0.5\nTwelve-chars,0.5,0\n");
 }
 
 }  // namespace
