@@ -60,12 +60,18 @@ void readrow(std::string_view line, long number, bool relaxed, Row& r) {
   fields(line.substr(cut), r, number);
 }
 
-// A line that goes on with the row before it: it starts with a blank, then a number.
+// A line that goes on with the row before it: it starts with a blank, then
+// a field that looks like a number ("nan" among them, to be refused on its
+// own line); a name after a blank does not.
 bool continues(std::string_view line) {
   if (line.empty() || !blank(line[0])) return false;
   const auto t = tokens(line);
-  double v;
-  return !t.empty() && tonumber(t[0], v);
+  if (t.empty()) return false;
+  const char c = t[0][0];
+  if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.') return true;
+  std::string word(t[0].substr(0, 3));
+  for (char& w : word) w = static_cast<char>(w | 0x20);
+  return word == "nan" || word == "inf";
 }
 
 }  // namespace
@@ -130,9 +136,9 @@ TableReader::TextForm TableReader::textform(std::size_t un, long countline) {
 namespace {
 
 // Row `line` read; PHYLIP rows may go on over lines that continue it. A
-// first line that does not fit the table's reading of names is read the
-// other way when that fits (a relaxed name in a strict table: strict
-// reading takes part of the name for a field).
+// line that does not fit the table's reading of names is read the other
+// way when that fits it exactly (a relaxed name in a strict table: the
+// strict reading takes part of the name for a field).
 template <class Lines>
 void textrow(Lines& lines, const std::string& line, long number, bool relaxed, bool phylip, std::size_t expected,
              Row& row) {
@@ -140,7 +146,7 @@ void textrow(Lines& lines, const std::string& line, long number, bool relaxed, b
   if (phylip && (!row.ok() || row.values.size() > expected)) {
     Row other;
     readrow(line, number, !relaxed, other);
-    if (other.ok() && other.values.size() <= expected) row = std::move(other);
+    if (other.ok() && other.values.size() == expected) row = std::move(other);
   }
   std::string more;
   long m = 0;
