@@ -22,7 +22,6 @@ using tablefields::kNoValue;
 using tablefields::quoted;
 using tablefields::tokens;
 using tablefields::tonumber;
-using tablefields::trimmed;
 using tablefields::trimright;
 
 const char* formatname(TableFormat f) {
@@ -142,7 +141,7 @@ int TableReader::announced() {
     std::vector<std::string> head = csvfields(line, delimiter_);
     // As nextdelimited: a corner cell unless the first row is one field longer.
     const bool corner = !(lines_->get(row, rownumber) && csvfields(row, delimiter_).size() == head.size() + 1 &&
-                          !trimmed(head.front()).empty());
+                          !head.front().empty());
     if (rownumber > 0) lines_->unget(std::move(row), rownumber);
     n = static_cast<int>(head.size()) - (corner ? 1 : 0);
   } else {
@@ -225,7 +224,7 @@ bool TableReader::nextdelimited(DistanceTable& t) {
   } while (tokens(line).empty());
   const long headline = number;
   std::vector<std::string> head = csvfields(line, delimiter_);
-  for (auto& h : head) h = trimmed(h);
+  for (auto& h : head) h = trimright(h);  // names keep no trailing blanks, quoted or not
   lines_->limitwords(head.size() + 2);
   // The header names the strains, after a corner cell (empty or a label)
   // unless the rows are one field longer than the header.
@@ -253,10 +252,10 @@ bool TableReader::nextdelimited(DistanceTable& t) {
       fail(number, "strain " + std::to_string(i + 1) + " has " + std::to_string(f.size() - 1) +
                        " values where " + std::to_string(n) + " were expected");
     const std::string& name = t.names[static_cast<std::size_t>(i)];
-    if (trimmed(f[0]) != name)
-      fail(number, "the row of " + quoted(trimmed(f[0])) + " stands where the header puts " + quoted(name));
+    if (trimright(f[0]) != name)
+      fail(number, "the row of " + quoted(f[0]) + " stands where the header puts " + quoted(name));
     for (int j = 0; j < n; ++j) {
-      const std::string field = trimmed(f[static_cast<std::size_t>(j) + 1]);
+      const std::string& field = f[static_cast<std::size_t>(j) + 1];
       double v;
       if (!tonumber(field, v)) fail(number, quoted(field) + " is not a number");
       if (j != i) store(t, i, j, v, number);

@@ -91,8 +91,9 @@ class TableReader {
 // Every table of a file.
 std::vector<DistanceTable> readtables(const std::string& path);
 
-// The fields of a CSV or TSV line; a field in double quotes may hold the
-// delimiter, and "" stands for one quote inside it.
+// The fields of a CSV or TSV line, without the blanks around them; a field
+// in double quotes may hold the delimiter and blanks, kept whole, and ""
+// stands for one quote inside it.
 std::vector<std::string> csvfields(const std::string& line, char delimiter);
 // A decimal number as the table readers take it (a plain decimal, or any
 // finite number from_chars reads, with an optional leading +); false for

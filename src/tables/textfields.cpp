@@ -62,26 +62,35 @@ bool allnumbers(const std::vector<std::string_view>& t) {
 
 std::vector<std::string> csvfields(const std::string& line, char delimiter) {
   std::vector<std::string> out(1);
+  std::size_t keep = 0;  // the field up to its last character in quotes or not blank
   bool quoted = false;
   for (std::size_t k = 0; k < line.size(); ++k) {
     const char c = line[k];
+    std::string& field = out.back();
     if (quoted) {
       if (c == '"' && k + 1 < line.size() && line[k + 1] == '"') {
-        out.back() += '"';
+        field += '"';
         ++k;
       } else if (c == '"') {
         quoted = false;
       } else {
-        out.back() += c;
+        field += c;
       }
+      keep = field.size();  // what the quotes hold stays whole
     } else if (c == '"') {
       quoted = true;
     } else if (c == delimiter) {
+      field.resize(keep);
       out.emplace_back();
-    } else {
-      out.back() += c;
+      keep = 0;
+    } else if (!tablefields::blank(c)) {
+      field += c;
+      keep = field.size();
+    } else if (!field.empty()) {
+      field += c;  // a blank inside the field; trailing ones are cut at its end
     }
   }
+  out.back().resize(keep);
   return out;
 }
 
