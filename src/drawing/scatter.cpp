@@ -263,7 +263,10 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
   const std::vector<double> zeros(static_cast<std::size_t>(n), 0.0);
   const std::vector<double>& ys = yaxis ? c.axes[static_cast<std::size_t>(yaxis - 1)] : zeros;
 
-  auto [x, y, longer] = ranges(xs, ys, static_cast<std::size_t>(n));
+  // Named members, not a structured binding: clang before 16 cannot capture one in a lambda.
+  const Ranges r = ranges(xs, ys, static_cast<std::size_t>(n));
+  const Range &x = r.x, &y = r.y;
+  const double longer = r.longer;
   const double scale = style.side / longer;  // points a unit, on both axes
 
   const double ticksize = style.fontsize * 0.9;

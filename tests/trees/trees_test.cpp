@@ -214,6 +214,21 @@ TEST(Support, ConsensusTakesMajoritySplitsThenCompatibleOnesByFrequency) {
   s.label(labelled);
   EXPECT_NE(newick(labelled).find(")66.7:"), std::string::npos) << newick(labelled);
 
+  // Splits held by exactly half of the replicates: a compatible one is
+  // taken at 50; of two that conflict, the one seen first.
+  const struct {
+    std::vector<const Tree*> replicates;
+    const char* consensus;
+  } halves[] = {
+      {{&ab_de, &ab_cd, &ab_de, &ab_cd}, "(((D,E)50,C)100,A,B);\n"},
+      {{&ab_cd, &ab_de, &ab_de, &ab_cd}, "(((C,D)50,E)100,A,B);\n"},
+  };
+  for (const auto& h : halves) {
+    Consensus half;
+    for (const Tree* t : h.replicates) half.add(*t);
+    EXPECT_EQ(newick(half.build(), false), h.consensus);
+  }
+
   const struct {
     double p;
     const char* text;
