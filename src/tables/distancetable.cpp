@@ -129,13 +129,19 @@ bool TableReader::next(DistanceTable& t) {
   return true;
 }
 
+bool TableReader::headline(std::string& line, long& number) {
+  lines_->limitwords(0);
+  do {
+    if (!lines_->get(line, number)) return false;
+  } while (tokens(line).empty());
+  return true;
+}
+
 int TableReader::announced() {
   if (format_ == TableFormat::Binary) return count_ == 0 ? binaryrows_ : -1;
   std::string line, row;
   long number = 0, rownumber = 0;
-  do {
-    if (!lines_->get(line, number)) return -1;
-  } while (tokens(line).empty());
+  if (!headline(line, number)) return -1;
   int n = -1;
   if (format_ == TableFormat::Csv || format_ == TableFormat::Tsv) {
     std::vector<std::string> head = csvfields(line, delimiter_);
@@ -218,11 +224,8 @@ void TableReader::store(DistanceTable& t, int i, int j, double v, long line) {
 bool TableReader::nextdelimited(DistanceTable& t) {
   std::string line;
   long number = 0;
-  lines_->limitwords(0);
-  do {
-    if (!lines_->get(line, number)) return false;
-  } while (tokens(line).empty());
-  const long headline = number;
+  if (!headline(line, number)) return false;
+  const long headerline = number;
   std::vector<std::string> head = csvfields(line, delimiter_);
   for (auto& h : head) h = trimright(h);  // names keep no trailing blanks, quoted or not
   lines_->limitwords(head.size() + 2);
@@ -230,7 +233,7 @@ bool TableReader::nextdelimited(DistanceTable& t) {
   // unless the rows are one field longer than the header.
   std::string firstrow;
   long rownumber = 0;
-  if (!lines_->get(firstrow, rownumber)) fail(headline, "a header without rows");
+  if (!lines_->get(firstrow, rownumber)) fail(headerline, "a header without rows");
   const std::size_t rowfields = csvfields(firstrow, delimiter_).size();
   lines_->unget(std::move(firstrow), rownumber);
   if (rowfields == head.size() + 1 && !head.front().empty())
@@ -238,10 +241,10 @@ bool TableReader::nextdelimited(DistanceTable& t) {
   else
     t.names.assign(head.begin() + 1, head.end());
   const int n = t.size();
-  if (n < 1) fail(headline, "a header without names");
+  if (n < 1) fail(headerline, "a header without names");
   const std::size_t un = static_cast<std::size_t>(n);
   // Each row holds n delimiters and its line end at least.
-  checkroom(un, static_cast<long long>(un) * static_cast<long long>(un + 1), headline);
+  checkroom(un, static_cast<long long>(un) * static_cast<long long>(un + 1), headerline);
   t.lower.assign(Triangle::cells(un), 0.0);
   mirrored_ = true;
   for (int i = 0; i < n; ++i) {
@@ -261,7 +264,7 @@ bool TableReader::nextdelimited(DistanceTable& t) {
       if (j != i) store(t, i, j, v, number);
     }
   }
-  checknames(t, headline);
+  checknames(t, headerline);
   return true;
 }
 

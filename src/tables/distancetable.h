@@ -66,6 +66,9 @@ class TableReader {
 
  private:
   struct TextForm;
+  // The next line holding more than blanks, a table's count or header,
+  // bounded by its fields only; false at the end of the file.
+  bool headline(std::string& line, long& number);
   bool nextblock(DistanceTable& t);
   TextForm textform(std::size_t rows, long countline);
   bool nextdelimited(DistanceTable& t);

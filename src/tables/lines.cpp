@@ -25,7 +25,6 @@ TableLines::TableLines(FilePtr file, std::string path, long long size)
   limitwords(0);
 }
 
-
 void TableLines::limitwords(std::size_t words) {
   limit_ = words == 0 ? static_cast<std::size_t>(-1) : kLineBase + kFieldBytes * words;
 }

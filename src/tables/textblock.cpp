@@ -164,10 +164,7 @@ void textrow(Lines& lines, const std::string& line, long number, bool relaxed, b
 bool TableReader::nextblock(DistanceTable& t) {
   std::string line;
   long number = 0;
-  lines_->limitwords(0);
-  do {
-    if (!lines_->get(line, number)) return false;
-  } while (tokens(line).empty());
+  if (!headline(line, number)) return false;
   const auto head = tokens(line);
   int n = 0;
   const auto [end, ec] = std::from_chars(head[0].data(), head[0].data() + head[0].size(), n);

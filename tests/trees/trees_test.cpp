@@ -55,7 +55,8 @@ TEST(GoldenTrees, SplitsLengthsAndSupportAsApeAndPhangornGiveThem) {
     }
   }
   // ape reads the names as written (it keeps quotes; it cannot read a
-  // doubled one); an underscore is quoted, as readers turn a bare one into a blank.
+  // doubled one); an underscore is quoted, as readers turn a bare one into
+  // a blank. The golden files: scripts/trees-golden.R, scripts/newick-golden.py.
   Tree t = build(DistanceTable{{"A B", "it's", "x_y", "a,b(c):[d];"}, {1, 1, 1, 1, 1, 1}, false}, true);
   const std::string text = newick(t);
   EXPECT_NE(text.find("'A B':"), std::string::npos);
@@ -63,6 +64,8 @@ TEST(GoldenTrees, SplitsLengthsAndSupportAsApeAndPhangornGiveThem) {
   EXPECT_NE(text.find("'x_y':"), std::string::npos);
   EXPECT_NE(text.find("'a,b(c):[d];':"), std::string::npos);
   EXPECT_EQ(readfile(kData + "quoted-labels.txt"), "'A B'\nNA\n'x_y'\n'a,b(c):[d];'\n");
+  // scikit-bio reads every name back whole.
+  EXPECT_EQ(readfile(kData + "quoted-labels-skbio.txt"), "A B\nit's\nx_y\na,b(c):[d];\n");
 }
 
 // Two strains with the same distances to every other (T2 and T7, far
