@@ -266,8 +266,10 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
   const std::vector<double> zeros(static_cast<std::size_t>(n), 0.0);
   const std::vector<double>& ys = yaxis ? c.axes[static_cast<std::size_t>(yaxis - 1)] : zeros;
 
-  auto [x, y, longer] = ranges(xs, ys, static_cast<std::size_t>(n));
-  const double scale = style.side / longer;  // points a unit, on both axes
+  // Named members, not a structured binding: clang before 16 cannot capture one in a lambda.
+  const Ranges r = ranges(xs, ys, static_cast<std::size_t>(n));
+  const Range &x = r.x, &y = r.y;
+  const double longer = r.longer, scale = style.side / longer;  // points a unit, on both axes
 
   const double ticksize = style.fontsize * 0.9;
   const double step = roundstep(longer, 8);
@@ -286,10 +288,8 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
   g.frameh = y.span() * scale;
   g.radius = style.radius;
   const double right = g.framex + g.framew, bottom = g.framey + g.frameh;
-  // Structured bindings are copied out first: older compilers cannot capture them.
-  const double xlo = x.lo, yhi = y.hi;
-  auto px = [&](double v) { return g.framex + (v - xlo) * scale; };
-  auto py = [&](double v) { return g.framey + (yhi - v) * scale; };
+  auto px = [&](double v) { return g.framex + (v - x.lo) * scale; };
+  auto py = [&](double v) { return g.framey + (y.hi - v) * scale; };
 
   auto& items = s.items;
   items.emplace_back(Begin{"scatter"});

@@ -92,7 +92,7 @@ std::shared_ptr<const RunResult> boottree(RunContext& ctx, const BootTreeRequest
   const ReplicateSlots slots{[&](int batch) { run.beginslots(batch); },
                              [&](int k, HalfTable& t, int slot) {
                                checkfinite(t.lower, run.names(), k);
-                               run.made(t, slot);
+                               run.made(t, k, slot);
                              },
                              [&](int k, int slot) { run.taken(k, rq.replicates, slot); }};
   const std::uint32_t seed = boottables(
