@@ -1,10 +1,11 @@
 // Delimited 0/1 tables (CSV, TSV or semicolons, found from the header
-// line). Strains as rows: a header of band names after a corner cell, then
-// per strain its name, its group columns and its scores. Strains as
-// columns: a header of strain names after a corner cell, rows of groups
-// (named in their first cell), then per band its name and its scores.
+// line). Strains as rows: a header of band names (after a corner cell, which
+// may be left out), then per strain its name, its group columns and its
+// scores. Strains as columns: a header of strain names (the same), rows of
+// groups (named in their first cell), then per band its name and its scores.
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "banddata/readers.h"
@@ -45,12 +46,18 @@ std::size_t leadinggroups(const std::vector<std::string>& headings, std::size_t 
 
 ScoreGrid strainsasrows(Lines& in, const std::vector<std::string>& header, char delimiter, int groupcolumns) {
   ScoreGrid g;
-  const std::size_t groups = leadinggroups(header, 1, groupcolumns);
-  if (1 + groups >= header.size()) in.fail("a header without band names", 1);
-  for (std::size_t k = 1; k <= groups; ++k) g.groups.levels.push_back(trimcell(header[k]));
-  g.groups.labels.resize(groups);
-  for (std::size_t k = 1 + groups; k < header.size(); ++k) g.bandnames.push_back(trimcell(header[k]));
-  const std::size_t m = g.bandnames.size();
+  std::size_t groups = 0, m = 0;
+  auto setup = [&](std::size_t from) {  // from: the first heading after the corner cell
+    groups = leadinggroups(header, from, groupcolumns);
+    if (from + groups >= header.size()) in.fail("a header without band names", 1);
+    g.groups.levels.clear();
+    for (std::size_t k = from; k < from + groups; ++k) g.groups.levels.push_back(trimcell(header[k]));
+    g.groups.labels.assign(groups, {});
+    g.bandnames.clear();
+    for (std::size_t k = from + groups; k < header.size(); ++k) g.bandnames.push_back(trimcell(header[k]));
+    m = g.bandnames.size();
+  };
+  setup(1);
   std::string line;
   std::vector<std::string> store;
   while (in.next(line)) {
@@ -58,6 +65,8 @@ ScoreGrid strainsasrows(Lines& in, const std::vector<std::string>& header, char 
     const std::vector<std::string_view> c = cellviews(line, delimiter, store);
     std::size_t used = c.size();
     while (used > 1 + groups + m && trimcell(c[used - 1]).empty()) --used;
+    // A header without a corner cell: every heading names a column after the strain's name.
+    if (g.names.empty() && used == 1 + header.size() && !trimcell(header[0]).empty()) setup(0);
     if (used != 1 + groups + m)
       in.fail(std::to_string(used > 1 + groups ? used - 1 - groups : 0) + " scores where the header names " +
               std::to_string(m) + " bands");
@@ -76,14 +85,21 @@ ScoreGrid strainsasrows(Lines& in, const std::vector<std::string>& header, char 
 ScoreGrid strainsascolumns(Lines& in, const std::vector<std::string>& header, char delimiter, int grouprows) {
   ScoreGrid g;
   for (std::size_t k = 1; k < header.size(); ++k) g.names.push_back(trimcell(header[k]));
-  const std::size_t n = g.names.size();
+  std::size_t n = header.size() - 1;
   if (n == 0) in.fail("a header without strain names", 1);
+  bool first = true;
   std::vector<std::uint8_t> bybands;  // band by band
   std::string line;
   int groups = 0;
   while (in.next(line)) {
     if (blankline(line, delimiter)) continue;
     const std::vector<std::string> c = cellsof(line, delimiter);
+    // A header without a corner cell: every heading names a strain.
+    if (std::exchange(first, false) && c.size() == 2 + n && !trimcell(header[0]).empty()) {
+      g.names.clear();
+      for (const std::string& h : header) g.names.push_back(trimcell(h));
+      ++n;
+    }
     const bool grouprow = g.bandnames.empty() && (grouprows > 0 ? groups < grouprows : groupheading(c[0]));
     if (c.size() > 1 + n || (grouprow ? c.size() < 2 : false))
       in.fail(std::to_string(c.size() - 1) + " cells where the header names " + std::to_string(n) + " strains");

@@ -79,10 +79,8 @@ TableReader::TableReader(const std::string& path) : path_(path) {
   while (lines_->get(line, number) && tokens(line).empty()) {
   }
   if (number == 0 || tokens(line).empty()) fail(number, "no table in the file");
-  const auto first = tokens(line);
-  int n = 0;
-  const auto [end, ec] = std::from_chars(first[0].data(), first[0].data() + first[0].size(), n);
-  const bool count = first.size() == 1 && ec == std::errc() && end == first[0].data() + first[0].size();
+  int n = 0, width = 0;
+  const bool count = tablefields::countline(line, n, width);
   if (!count && line.find(',') != std::string::npos) {
     format_ = TableFormat::Csv;
     delimiter_ = ',';
@@ -151,9 +149,8 @@ int TableReader::announced() {
     if (rownumber > 0) lines_->unget(std::move(row), rownumber);
     n = static_cast<int>(head.size()) - (corner ? 1 : 0);
   } else {
-    const auto head = tokens(line);
-    const auto [end, ec] = std::from_chars(head[0].data(), head[0].data() + head[0].size(), n);
-    if (head.size() != 1 || ec != std::errc() || end != head[0].data() + head[0].size()) n = -1;
+    int width = 0;
+    if (!tablefields::countline(line, n, width)) n = -1;
   }
   lines_->unget(std::move(line), number);
   return n;

@@ -70,7 +70,7 @@ class TableReader {
   // bounded by its fields only; false at the end of the file.
   bool headline(std::string& line, long& number);
   bool nextblock(DistanceTable& t);
-  TextForm textform(std::size_t rows, long countline);
+  TextForm textform(std::size_t rows, long countline, std::size_t namewidth);
   bool nextdelimited(DistanceTable& t);
   void readbinary(DistanceTable& t);
   // Refuses a table of n strains when the input cannot hold `bytes` more.

@@ -43,9 +43,10 @@ void fields(std::string_view s, Row& r, long line) {
   }
 }
 
-// Strict: the name is the first 10 characters. Relaxed: the first field.
-void readrow(std::string_view line, long number, bool relaxed, Row& r) {
-  std::size_t cut = std::min<std::size_t>(10, line.size());
+// Strict: the name is the first `width` characters (10 unless the count
+// line gives more). Relaxed: the first field.
+void readrow(std::string_view line, long number, bool relaxed, std::size_t width, Row& r) {
+  std::size_t cut = std::min<std::size_t>(width, line.size());
   if (relaxed) {
     std::size_t b = 0;
     while (b < line.size() && blank(line[b])) ++b;
@@ -83,6 +84,7 @@ struct TableReader::TextForm {
   TableFormat format = TableFormat::PhylipSquare;
   bool diagonal = false;  // a triangle table with its diagonal (shared-band counts)
   bool relaxed = false;
+  std::size_t width = 10;  // of a strict name
   // The values row i of `rows` holds.
   std::size_t values(std::size_t i, std::size_t rows) const {
     switch (format) {
@@ -99,7 +101,7 @@ struct TableReader::TextForm {
 // fitting a form decide; else a second line that goes on with the first
 // (a square row over several lines); else the first row alone, a field that
 // is not a number counted as a value (the row is then at fault).
-TableReader::TextForm TableReader::textform(std::size_t un, long countline) {
+TableReader::TextForm TableReader::textform(std::size_t un, long countline, std::size_t width) {
   std::string first, second;
   long n1 = 0, n2 = 0;
   if (!lines_->get(first, n1)) fail(countline, "the table ends before its first strain");
@@ -112,7 +114,7 @@ TableReader::TextForm TableReader::textform(std::size_t un, long countline) {
   bool found = false;
   auto reads = [&](const std::string& l, long number, std::size_t i, bool relaxed, const TextForm& f, bool exact) {
     Row row;
-    readrow(l, number, relaxed, row);
+    readrow(l, number, relaxed, width, row);
     return (row.ok() || !exact) && row.values.size() == f.values(i, un);
   };
   for (bool r : {false, true})
@@ -121,7 +123,7 @@ TableReader::TextForm TableReader::textform(std::size_t un, long countline) {
         form = f, form.relaxed = r, found = true;
   for (bool r : {false, true}) {
     Row row;
-    readrow(first, n1, r, row);
+    readrow(first, n1, r, width, row);
     if (!found && hassecond && continues(second) && row.ok() && row.values.size() < un)
       form = forms[3], form.relaxed = r, found = true;
   }
@@ -130,6 +132,7 @@ TableReader::TextForm TableReader::textform(std::size_t un, long countline) {
       if (!found && reads(first, n1, 0, r, f, false)) form = f, form.relaxed = r, found = true;
   if (hassecond) lines_->unget(std::move(second), n2);
   lines_->unget(std::move(first), n1);
+  form.width = width;
   return form;
 }
 
@@ -140,12 +143,12 @@ namespace {
 // way when that fits it exactly (a relaxed name in a strict table: the
 // strict reading takes part of the name for a field).
 template <class Lines>
-void textrow(Lines& lines, const std::string& line, long number, bool relaxed, bool phylip, std::size_t expected,
-             Row& row) {
-  readrow(line, number, relaxed, row);
+void textrow(Lines& lines, const std::string& line, long number, bool relaxed, std::size_t width, bool phylip,
+             std::size_t expected, Row& row) {
+  readrow(line, number, relaxed, width, row);
   if (phylip && (!row.ok() || row.values.size() > expected)) {
     Row other;
-    readrow(line, number, !relaxed, other);
+    readrow(line, number, !relaxed, width, other);
     if (other.ok() && other.values.size() == expected) row = std::move(other);
   }
   std::string more;
@@ -165,11 +168,8 @@ bool TableReader::nextblock(DistanceTable& t) {
   std::string line;
   long number = 0;
   if (!headline(line, number)) return false;
-  const auto head = tokens(line);
-  int n = 0;
-  const auto [end, ec] = std::from_chars(head[0].data(), head[0].data() + head[0].size(), n);
-  if (head.size() != 1 || ec != std::errc() || end != head[0].data() + head[0].size() || n < 1)
-    fail(number, "a count of strains (1 or more) was expected");
+  int n = 0, width = 10;
+  if (!tablefields::countline(line, n, width) || n < 1) fail(number, "a count of strains (1 or more) was expected");
   const long countline = number;
   const std::size_t un = static_cast<std::size_t>(n);
   // Each of the n(n - 1)/2 values takes two bytes at least (a digit and a
@@ -178,7 +178,7 @@ bool TableReader::nextblock(DistanceTable& t) {
   checkroom(un, static_cast<long long>(un) * static_cast<long long>(un - 1), countline);
   lines_->limitwords(un + 2);
 
-  const TextForm form = textform(un, countline);
+  const TextForm form = textform(un, countline, static_cast<std::size_t>(width));
   if (count_ == 0) format_ = form.format;
   mirrored_ = form.format == TableFormat::PhylipSquare;
 
@@ -199,7 +199,7 @@ bool TableReader::nextblock(DistanceTable& t) {
     const std::size_t ui = static_cast<std::size_t>(i);
     const std::size_t expected = form.values(ui, un);
     const long rowline = number;
-    textrow(*lines_, line, rowline, form.relaxed, form.format != TableFormat::Triangle, expected, row);
+    textrow(*lines_, line, rowline, form.relaxed, form.width, form.format != TableFormat::Triangle, expected, row);
     if (!row.ok()) fail(row.badline, quoted(row.bad) + " is not a number");
     if (row.values.size() != expected)
       fail(rowline, "strain " + std::to_string(i + 1) + " has " + std::to_string(row.values.size()) +

@@ -1,5 +1,6 @@
 #include "tables/textfields.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "tables/distancetable.h"
@@ -56,6 +57,17 @@ bool allnumbers(const std::vector<std::string_view>& t) {
   for (auto s : t)
     if (!tonumber(s, v)) return false;
   return true;
+}
+
+bool countline(std::string_view line, int& n, int& namewidth) {
+  const auto t = tokens(line);
+  auto whole = [](std::string_view s, int& v) {
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    return ec == std::errc() && end == s.data() + s.size();
+  };
+  namewidth = 10;
+  if (t.empty() || t.size() > 2 || !whole(t[0], n)) return false;
+  return t.size() == 1 || (whole(t[1], namewidth) && namewidth > 10);
 }
 
 }  // namespace tablefields

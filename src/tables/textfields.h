@@ -66,5 +66,9 @@ std::vector<std::string_view> tokens(std::string_view s);
 std::string quoted(std::string_view s);
 // Every word a number.
 bool allnumbers(const std::vector<std::string_view>& t);
+// The count line of a text table: the count of strains alone, or followed by
+// the width of the name field when names are longer than 10 characters
+// ("12 23"). False for any other line.
+bool countline(std::string_view line, int& n, int& namewidth);
 
 }  // namespace lorvane::tablefields

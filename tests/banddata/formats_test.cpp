@@ -132,7 +132,9 @@ TEST(BandFormats, EveryFormatGivesTheTablesOfTheFixedLayout) {
   for (const auto& [format, content, input] :
        {std::tuple{"genalex", study.genalex(), BandInput{}}, {"csv rows", study.rows(','), BandInput{}},
         {"tsv rows", study.rows('\t'), BandInput{}}, {"columns", study.columns(), columns},
-        {"nexus", study.nexus(false), BandInput{}}, {"nexus interleaved", study.nexus(true), BandInput{}}}) {
+        {"nexus", study.nexus(false), BandInput{}}, {"nexus interleaved", study.nexus(true), BandInput{}},
+        {"rows, no corner cell", study.rows(',').substr(7), BandInput{}},
+        {"columns, no corner cell", study.columns().substr(5), columns}}) {
     SCOPED_TRACE(format);
     const auto [table, report] = jaccard(content, input);
     EXPECT_EQ(table, expected);

@@ -82,6 +82,23 @@ TEST(TableReader, EveryFormatReadsToTheSameTable) {
   EXPECT_EQ(relaxed[0](2, 1), 0.3);
 }
 
+// Names longer than 10 characters widen the name field of the triangle
+// tables ("n w" on the count line); they read back whole, blanks and all.
+TEST(TableReader, WideNameFieldsReadBackWhole) {
+  TempDir dir;
+  const std::vector<std::string> names{"A long name", "Twelve chars", "C"};
+  for (const char* text : {"3 12\nA long name 0.5 1\nTwelve chars0.25\nC\n",              // a full name meets its value
+                           "3 12\r\nA long name 2 0.5 1\r\nTwelve chars3 0.25\r\nC           1\r\n"}) {  // diagonal
+    writefile(dir / "t", text);
+    const auto t = readtables(dir / "t");
+    ASSERT_EQ(t.size(), 1u) << text;
+    EXPECT_EQ(t[0].names, names) << text;
+    EXPECT_EQ(t[0](2, 1), 0.25) << text;
+  }
+  writefile(dir / "t", "2 9\nA 0.5\nB\n");  // a width under 10 is no name field
+  EXPECT_NE(errorstopof([&] { readtables(dir / "t"); }), "");
+}
+
 // A FIFO or a pipe has no size: every text form is read as it comes.
 TEST(TableReader, FifosGiveEveryTextForm) {
   TempDir dir;
