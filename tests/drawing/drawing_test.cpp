@@ -154,7 +154,8 @@ TEST(Layout, GroupsColourTipsAndPointsWithALegend) {
   c.names = {"A", "B", "C", "D"};
   c.axes = {{0, 1, 2, 3}, {1, 0, 1, 0}};
   std::vector<Colour> fills;
-  for (const Circle* p : itemsof<Circle>(scatterscene(c, 1, 2, scatter))) fills.push_back(p->fill);
+  const Scene points = scatterscene(c, 1, 2, scatter);
+  for (const Circle* p : itemsof<Circle>(points)) fills.push_back(p->fill);
   ASSERT_EQ(fills.size(), 4u);
   EXPECT_EQ(fills[0], fills[2]);
   EXPECT_NE(fills[0], fills[1]);
