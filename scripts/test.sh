@@ -17,7 +17,7 @@ bash scripts/workflow-check.sh build  # the Snakemake workflow in 3 shards again
 bash scripts/package-check.sh build
 bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DLORVANE_FUZZ=ON -DLORVANE_TESTS=OFF -DLORVANE_DESKTOP=OFF
-for target in bands cmdfile matrix paramlayout tables; do
+for target in bands banddata cmdfile matrix paramlayout tables; do
   build-fuzz/fuzz/fuzz_$target -runs=0 -rss_limit_mb=512 "$PWD/fuzz/corpus/$target"
 done
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLORVANE_SANITIZE=ON

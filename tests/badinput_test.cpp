@@ -176,6 +176,9 @@ INSTANTIATE_TEST_SUITE_P(
         InputCase{"ZeroBands", "6 0\n" + strainlines(6), kHeaderFault},
         InputCase{"HugeStrains", "999999999 24\n" + strainlines(6), kTooMany},
         InputCase{"HugeBands", "6 999999999\n" + strainlines(6), kTooMany},
+        InputCase{"CountsTheFileCannotHold", "90000 90000\n" + strainlines(1),
+                  "Error: the first line of %s announces 90000 strains of 90000 bands, more than the file's 47 bytes "
+                  "hold (readbands)"},
         InputCase{"NulInHeader", std::string("6\0 24\n", 6) + strainlines(6), kHeaderFault},
         InputCase{"MegabyteHeaderLine", std::string(1 << 20, '7') + " 24\n" + strainlines(6), kHeaderFault},
         InputCase{"FewerStrainLines", "8 24\n" + strainlines(6), "Error : End of file"},

@@ -131,6 +131,21 @@ void readstrains(LineReader& reader, std::string& line, BandData& d, BandEvents&
   waitwritten();
 }
 
+// Counts the input cannot hold are refused before any memory or scratch
+// space is taken for them. Each strain needs its line; a short line's
+// missing codes are absent, but a file gives most of its codes. A pipe's
+// size is unknown: its counts are only kept within what a run can hold.
+void checkroom(const std::string& path, std::FILE* in, int n, int m) {
+  struct stat st {};
+  const bool file = ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode);
+  const long long codes = static_cast<long long>(n) * m, bytes = file ? st.st_size : 0;
+  if (file ? (n > bytes || codes > 16 * bytes + (1LL << 24)) : codes > (1LL << 31))
+    errorstop("Error: the first line of " + path + " announces " + std::to_string(n) + " strains of " +
+              std::to_string(m) + " bands, more than " +
+              (file ? "the file's " + std::to_string(bytes) + " bytes hold" : std::string("a stream may give")) +
+              " (readbands)");
+}
+
 }  // namespace
 
 BandData readbands(const std::string& path, ReadMode mode, BandEvents& events) {
@@ -176,6 +191,7 @@ BandData readbands(const std::string& path, FilePtr in, LineReader& reader, cons
   if (d.n > 999999 || d.m > 999999)
     errorstop("Error: the first line of " + path + " announces more than 999999 strains or bands (readbands)");
   const int n = d.n, m = d.m;
+  checkroom(path, in.get(), n, m);
 
   try {
     line.reserve(static_cast<std::size_t>(m) + 20);  // the strain lines' capacity

@@ -84,8 +84,10 @@ ScoreGrid strainsasrows(Lines& in, const std::vector<std::string>& header, char 
 
 ScoreGrid strainsascolumns(Lines& in, const std::vector<std::string>& header, char delimiter, int grouprows) {
   ScoreGrid g;
-  for (std::size_t k = 1; k < header.size(); ++k) g.names.push_back(trimcell(header[k]));
-  std::size_t n = header.size() - 1;
+  std::size_t width = header.size();  // without the empty cells a spreadsheet leaves at the end
+  while (width > 1 && trimcell(header[width - 1]).empty()) --width;
+  for (std::size_t k = 1; k < width; ++k) g.names.push_back(trimcell(header[k]));
+  std::size_t n = width - 1;
   if (n == 0) in.fail("a header without strain names", 1);
   bool first = true;
   std::vector<std::uint8_t> bybands;  // band by band
@@ -93,13 +95,17 @@ ScoreGrid strainsascolumns(Lines& in, const std::vector<std::string>& header, ch
   int groups = 0;
   while (in.next(line)) {
     if (blankline(line, delimiter)) continue;
-    const std::vector<std::string> c = cellsof(line, delimiter);
+    std::vector<std::string> c = cellsof(line, delimiter);
+    while (c.size() > 1 + n && trimcell(c.back()).empty()) c.pop_back();
     // A header without a corner cell: every heading names a strain.
-    if (std::exchange(first, false) && c.size() == 2 + n && !trimcell(header[0]).empty()) {
+    if (first && c.size() == 2 + n && !trimcell(header[0]).empty()) {
       g.names.clear();
-      for (const std::string& h : header) g.names.push_back(trimcell(h));
+      for (std::size_t k = 0; k < width; ++k) g.names.push_back(trimcell(header[k]));
       ++n;
     }
+    for (std::size_t k = 0; first && k < n; ++k)
+      if (g.names[k].empty()) in.fail("strain " + std::to_string(k + 1) + " without a name in the header", 1);
+    first = false;
     const bool grouprow = g.bandnames.empty() && (grouprows > 0 ? groups < grouprows : groupheading(c[0]));
     if (c.size() > 1 + n || (grouprow ? c.size() < 2 : false))
       in.fail(std::to_string(c.size() - 1) + " cells where the header names " + std::to_string(n) + " strains");
