@@ -1,6 +1,7 @@
 #include "drawing/groups.h"
 
 #include <algorithm>
+#include <set>
 
 namespace lorvane::drawing {
 
@@ -35,6 +36,13 @@ GroupColours groupcolours(const std::vector<std::string>& names, const std::vect
 }
 
 GroupColours groupcolours(const Groups& groups, const std::vector<std::string>& strains, std::size_t level) {
+  if (level == kFinestLevel) {
+    std::size_t most = 0;
+    for (std::size_t l = 0; l < groups.labels.size(); ++l) {
+      const std::set<std::string> distinct(groups.labels[l].begin(), groups.labels[l].end());
+      if (distinct.size() > most) most = distinct.size(), level = l;
+    }
+  }
   if (level >= groups.levels.size()) return {};
   return groupcolours(strains, groups.labels[level], groups.levels[level]);
 }

@@ -14,8 +14,12 @@ namespace lorvane::drawing {
 // The groups of strains (names[i] in group labels[i]) at a level.
 GroupColours groupcolours(const std::vector<std::string>& names, const std::vector<std::string>& labels,
                           const std::string& level);
+// The level of band data's groups that holds the most groups (the first of
+// those): populations rather than the regions above them.
+constexpr std::size_t kFinestLevel = static_cast<std::size_t>(-1);
 // The groups of a level of band data's groups (none when it has no such level).
-GroupColours groupcolours(const Groups& groups, const std::vector<std::string>& strains, std::size_t level = 0);
+GroupColours groupcolours(const Groups& groups, const std::vector<std::string>& strains,
+                          std::size_t level = kFinestLevel);
 // The k-th colour of the palette (0-based).
 Colour groupcolour(int k);
 // The legend at (x, y): the level's name, then a swatch and the name of each
