@@ -167,8 +167,8 @@ class Joiner : public SlotTable {
   Search search_;
 };
 
-// Below TreeSettings::scanrows strains the lists cost more than they save:
-// every open row is scanned whole.
+// Below TreeSettings::scanrows strains (every table, unless a caller asks
+// for the lists) every open row is scanned whole.
 template <typename Run>
 auto bysize(int strains, const TreeSettings& settings, Run run) {
   return strains < settings.scanrows ? run(static_cast<Joiner<WholeScan>*>(nullptr))
