@@ -2,6 +2,7 @@
 // PHYLIP's square and lower-triangular forms.
 #include <charconv>
 
+#include "core/interrupt.h"
 #include "tables/distancetable.h"
 #include "tables/lines.h"
 #include "tables/textfields.h"
@@ -219,9 +220,13 @@ bool TableReader::nextblock(DistanceTable& t) {
       }
       if (ui % kBlock == kBlock - 1 || ui + 1 == un) {
         const std::size_t top = ui - ui % kBlock;
-        for (std::size_t j = top + 1; j < un; ++j)
+        for (std::size_t j = top + 1; j < un; ++j) {
+          // The first blocks touch every page of the table, which the
+          // system zeroes then: most of a second for a large one.
+          if (j % 1024 == 0) checkinterrupt();
           for (std::size_t r = top; r < std::min(j, ui + 1); ++r)
             t.lower[Triangle::below(j, r)] = block[(r % kBlock) * un + j];
+        }
       }
       continue;
     }
