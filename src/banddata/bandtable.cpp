@@ -96,6 +96,7 @@ ScoreGrid strainsascolumns(Lines& in, const std::vector<std::string>& header, ch
   while (in.next(line)) {
     if (blankline(line, delimiter)) continue;
     std::vector<std::string> c = cellsof(line, delimiter);
+    if (c.empty()) continue;  // empty cells only ("", "")
     while (c.size() > 1 + n && trimcell(c.back()).empty()) c.pop_back();
     // A header without a corner cell: every heading names a strain.
     if (first && c.size() == 2 + n && !trimcell(header[0]).empty()) {
@@ -140,6 +141,7 @@ ScoreGrid readtable(Lines& in, const BandReadOptions& options) {
   if (trimcell(line).empty()) in.fail("no header line", 1);
   const char delimiter = delimiterof(line);
   const std::vector<std::string> header = cellsof(line, delimiter);
+  if (header.empty()) in.fail("a header of empty cells", 1);
   ScoreGrid g = options.layout == BandLayout::Columns
                     ? strainsascolumns(in, header, delimiter, options.groupcolumns)
                     : strainsasrows(in, header, delimiter, options.groupcolumns);
