@@ -203,5 +203,46 @@ TEST(BandFormats, ExportsReadBackToTheSameTables) {
   }
 }
 
+// Names of 40 characters holding blanks, in a table of either layout: every
+// output keeps them whole (PHYLIP writes each blank as _).
+TEST(BandFormats, LongNamesWithBlanksStayWholeInEveryOutput) {
+  const std::vector<std::string> names = {"Isolate from the northern field, plot 17", "Isolate from the northern field, plot 18",
+                                          "Isolate from the southern field, plot 02", "Reference strain of the 2019 survey (A)"};
+  const char* scores[] = {"1101", "1100", "0011", "0111"};
+  std::string rows = "strain,B1,B2,B3,B4\n", columns = "band";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    rows += cat("\"", names[i], "\"");
+    for (char c : std::string(scores[i])) rows += cat(",", std::string(1, c));
+    rows += "\n";
+    columns += cat(",\"", names[i], "\"");
+  }
+  columns += "\n";
+  for (int b = 0; b < 4; ++b) {
+    columns += cat("B", std::to_string(b + 1));
+    for (const char* row : scores) columns += cat(",", std::string(1, row[b]));
+    columns += "\n";
+  }
+  for (const auto& [layout, content] : {std::pair{"rows", rows}, {"columns", columns}}) {
+    SCOPED_TRACE(layout);
+    test::TempDir dir;
+    writefile(dir / "in.csv", content);
+    const std::string cli = "'" LORVANE_CLI "' ";
+    const test::Run r = test::runprogram(
+        cli + "distance --sites 6 --quiet --layout " + layout + " in.csv && " + cli + "tree --quiet in.csv.matJ && " + cli +
+            "convert --quiet in.csv.matJ && " + cli + "convert --quiet --format csv in.csv.matJ",
+        dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const std::string& name : names) {
+      std::string phylip = name;
+      for (char& c : phylip) c = c == ' ' ? '_' : c;
+      EXPECT_NE(readfile(dir / "in.csv.matJ").find(name), std::string::npos) << name;
+      EXPECT_NE(readfile(dir / "in.csv.matJ.nwk").find("'" + name + "'"), std::string::npos) << name;
+      EXPECT_NE(readfile(dir / "in.csv.matJ.phy").find(phylip + " "), std::string::npos) << name;
+      const std::string field = name.find(',') != std::string::npos ? "\"" + name + "\"" : name;
+      EXPECT_NE(readfile(dir / "in.csv.matJ.csv").find("\n" + field + ","), std::string::npos) << name;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lorvane
