@@ -14,7 +14,10 @@ namespace lorvane::tablefields {
 // The value a table holds where a pair has none.
 constexpr double kNoValue = 999.0;
 
-inline bool blank(char c) { return c == ' ' || c == '\t'; }
+// What separates the fields of a text table's line: blanks, tabs, and a
+// carriage return met inside a line (line ends lose theirs), which no name
+// keeps, so that every name read is written back the same.
+inline bool blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 // A whole field as a finite real: "-0.000", "1e-3", "+2" are numbers; "nan",
 // "inf" and anything with other characters are not.
