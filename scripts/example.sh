@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the shipped example: a simple
-# and a bootstrap computation on examples/strains.txt. The outputs land in
-# build/example/, the report in build/example/data/lorvane/.
+# and a bootstrap computation on examples/strains.txt, then the AMOVA of a
+# simulated study with regions and populations. The outputs land in
+# build/example/, the reports in build/example/data/lorvane/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -14,3 +15,9 @@ XDG_DATA_HOME=$work/data LORVANE_SEED=2026 build/app/lorvane-cli -f "$work/examp
 echo "Outputs:"; ls -l "$work"
 echo "Report:"; cat "$work"/data/lorvane/l-example-*.txt
 echo "Jaccard distances:"; cat "$work/strains.txt.matJ"
+echo "AMOVA of a simulated study (2 regions, 18 populations, 187 strains, 56 bands):"
+cp tests/population/golden/published.txt tests/population/golden/published.groups.csv "$work/"
+XDG_DATA_HOME=$work/data build/app/lorvane-cli amova --groups "$work/published.groups.csv" --levels Region,Pop \
+  --seed 2026 "$work/published.txt"
+cat "$(ls -t "$work"/data/lorvane/l-Lorvane-*.txt | head -1)"
+cat "$work/published.txt.amova.csv"

@@ -149,6 +149,9 @@ std::string answerof(const Parameter& p, const std::string& value, const std::st
       return "1";
     case K::Path:
       return wholepath(p.option, value, startfolder, error);
+    case K::Text:
+      if (value.size() > 255) error = name + ": the value is longer than 255 characters";
+      return value;
     default:
       return {};
   }

@@ -14,7 +14,7 @@
 
 namespace lorvane {
 
-void readgroupsfile(BandData& d, const std::string& path) {
+Groups readgroupsfile(const std::vector<std::string>& names, const std::string& path) {
   banddata::Lines in(path);
   auto fail = [&](const std::string& text) { errorstop("Error: " + path + ", line " + std::to_string(in.number()) + ": " + text + " (readgroups)"); };
   std::string line;
@@ -23,12 +23,13 @@ void readgroupsfile(BandData& d, const std::string& path) {
   std::vector<std::string> header = csvfields(line, delimiter);
   while (!header.empty() && banddata::trimcell(header.back()).empty()) header.pop_back();
   if (header.size() < 2) fail("a header \"name,LEVEL1,...\" with at least one level");
+  const auto n = static_cast<int>(names.size());
   Groups g;
   for (std::size_t k = 1; k < header.size(); ++k) g.levels.push_back(banddata::trimcell(header[k]));
-  g.labels.assign(g.levels.size(), std::vector<std::string>(static_cast<std::size_t>(d.n)));
+  g.labels.assign(g.levels.size(), std::vector<std::string>(static_cast<std::size_t>(n)));
   std::map<std::string, int> strain;  // name (without the fixed layout's blanks) -> strain (0-based)
-  for (int i = 0; i < d.n; ++i) strain.emplace(banddata::trimcell(d.names[i + 1]), i);
-  std::vector<long> given(static_cast<std::size_t>(d.n), 0);
+  for (int i = 0; i < n; ++i) strain.emplace(banddata::trimcell(names[static_cast<std::size_t>(i)]), i);
+  std::vector<long> given(static_cast<std::size_t>(n), 0);
   while (in.next(line)) {
     if (banddata::trimcell(line).empty()) continue;
     std::vector<std::string> c = csvfields(line, delimiter);
@@ -43,10 +44,36 @@ void readgroupsfile(BandData& d, const std::string& path) {
     for (std::size_t k = 0; k < g.levels.size(); ++k)
       g.labels[k][static_cast<std::size_t>(it->second)] = banddata::trimcell(c[k + 1]);
   }
-  for (int i = 0; i < d.n; ++i)
+  for (int i = 0; i < n; ++i)
     if (!given[static_cast<std::size_t>(i)])
-      errorstop("Error: " + path + ": no row for the strain \"" + banddata::trimcell(d.names[i + 1]) + "\" (readgroups)");
-  d.groups = std::move(g);
+      errorstop("Error: " + path + ": no row for the strain \"" + banddata::trimcell(names[static_cast<std::size_t>(i)]) + "\" (readgroups)");
+  return g;
+}
+
+void readgroupsfile(BandData& d, const std::string& path) {
+  std::vector<std::string> names;
+  for (int i = 1; i <= d.n; ++i) names.push_back(d.names[i]);
+  d.groups = readgroupsfile(names, path);
+}
+
+std::size_t levelindex(const Groups& groups, const std::string& name, const std::string& source) {
+  std::string levels;
+  for (std::size_t l = 0; l < groups.levels.size(); ++l) {
+    if (groups.levels[l] == name) return l;
+    levels += (l ? ", " : "") + groups.levels[l];
+  }
+  errorstop("Error: " + source + (groups.empty() ? " give no groups" : " give no level \"" + name + "\" (levels: " + levels + ")") + " (groups)");
+}
+
+void checknested(const Groups& groups, std::size_t upper, std::size_t lower, const std::string& source) {
+  std::map<std::string, std::string> within;  // a group of `lower` -> its group of `upper`
+  const std::vector<std::string>& low = groups.labels[lower];
+  const std::vector<std::string>& up = groups.labels[upper];
+  for (std::size_t i = 0; i < low.size(); ++i)
+    if (const auto [it, fresh] = within.emplace(low[i], up[i]); !fresh && it->second != up[i])
+      errorstop("Error: " + source + " give the " + groups.levels[lower] + " \"" + low[i] + "\" in two " +
+                groups.levels[upper] + " groups, \"" + it->second + "\" and \"" + up[i] + "\": each " +
+                groups.levels[lower] + " must lie in one " + groups.levels[upper] + " (groups)");
 }
 
 void checkuniquenames(const BandData& d, const std::string& path) {
@@ -93,6 +120,12 @@ std::string bandname(const BandData& d, long long k) {
 }
 
 }  // namespace
+
+void keepstrains(BandData& d, const std::vector<int>& rows) {
+  std::vector<long long> columns(static_cast<std::size_t>(d.m));
+  for (long long k = 0; k < d.m; ++k) columns[static_cast<std::size_t>(k)] = k;
+  keep(d, rows, columns);
+}
 
 std::pair<std::vector<std::string>, std::vector<std::string>> dropmissing(BandData& d, double bands, double strains) {
   std::pair<std::vector<std::string>, std::vector<std::string>> dropped;

@@ -21,6 +21,20 @@ enum class MissingScores : int { Pairwise = 1, Absent = 2 };
 // naming the file and line for a strain named twice, a strain of the data
 // without a row, or a row of no strain of the data.
 void readgroupsfile(BandData& d, const std::string& path);
+// The same for strains known by their names alone (a distance table's).
+Groups readgroupsfile(const std::vector<std::string>& names, const std::string& path);
+
+// The place of the level named `name` among the groups' levels; error stop
+// naming the levels there are when none has that name. `source` names where
+// the groups came from ("the groups file g.csv", "the data").
+std::size_t levelindex(const Groups& groups, const std::string& name, const std::string& source);
+// Every group of level `lower` lies in one group of level `upper`; error
+// stop naming the first group of `lower` found in two groups of `upper`.
+void checknested(const Groups& groups, std::size_t upper, std::size_t lower, const std::string& source);
+
+// Keeps the strains `rows` (0-based, ascending) of the data, with their
+// groups.
+void keepstrains(BandData& d, const std::vector<int>& rows);
 
 // Two strains of the same name stop the run (error stop naming them).
 void checkuniquenames(const BandData& d, const std::string& path);
