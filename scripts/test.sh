@@ -18,7 +18,7 @@ bash scripts/package-check.sh build
 bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DLORVANE_FUZZ=ON -DLORVANE_TESTS=OFF -DLORVANE_DESKTOP=OFF
 for target in bands cmdfile matrix paramlayout tables; do
-  build-fuzz/fuzz/fuzz_$target -runs=0 "$PWD/fuzz/corpus/$target"
+  build-fuzz/fuzz/fuzz_$target -runs=0 -rss_limit_mb=512 "$PWD/fuzz/corpus/$target"
 done
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLORVANE_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

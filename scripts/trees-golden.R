@@ -65,5 +65,5 @@ for (path in Sys.glob("tests/data/trees/*.matD")) {
 }
 
 # Names as the Newick writer quotes them: ape must read back the names.
-quoted <- "('A B':1,'it''s':2,x_y:3,'a,b(c):[d];':4);"
+quoted <- "('A B':1,'it''s':2,'x_y':3,'a,b(c):[d];':4);"
 writeLines(read.tree(text = quoted)$tip.label, "tests/data/trees/quoted-labels.txt")

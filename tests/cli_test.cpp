@@ -208,12 +208,13 @@ bool waitsonlock(int pid) {
 // A FIFO input with no writer (the open blocks), or with a writer that
 // sends nothing (the read of the header blocks).
 TEST(Cli, AFirstSignalBreaksABlockingOpenOrReadOfAFifoInput) {
-  for (const bool writer : {false, true}) {
+  for (const bool writer : {false, true})
+  for (const bool table : {false, true}) {
     Cli c;
     const std::string fifo = c.dir / "fifo.txt";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int held = writer ? ::open(fifo.c_str(), O_RDWR) : -1;
-    const int pid = c.start({"distance", "--sites", "6", "fifo.txt"});
+    const int pid = table ? c.start({"tree", "fifo.txt"}) : c.start({"distance", "--sites", "6", "fifo.txt"});
     // The run has begun its report; the input's open comes next.
     ASSERT_TRUE(test::waituntil([&] { return !c.reports().empty(); }, 30));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -222,6 +223,26 @@ TEST(Cli, AFirstSignalBreaksABlockingOpenOrReadOfAFifoInput) {
     EXPECT_NE(readfile(c.dir / "err.txt").find("Error: interrupted by signal 15\n"), std::string::npos) << writer;
     EXPECT_EQ(c.leftovers(c.dir.path()), std::vector<std::string>{});
     if (held >= 0) ::close(held);
+  }
+}
+
+// Long loops look for a stop asked for: a hundred million permutations, a
+// million replicate trees; the run ends well within seconds, not at the
+// loop's end, in memory that does not grow with the count.
+TEST(Cli, LongLoopsStopSoonAfterASignal) {
+  Cli c;
+  writefile(c.dir / "t.csv", ",A,B,C,D\nA,0,1,2,3\nB,1,0,4,5\nC,2,4,0,6\nD,3,5,6,0\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"mantel", "--permutations", "100000000", "t.csv", "t.csv"},
+        std::vector<std::string>{"bootstrap-tree", "--sites", "6", "--replicates", "1000000", "my bands.txt"}}) {
+    const int pid = c.start(args);
+    ASSERT_TRUE(test::waituntil([&] { return !c.reports().empty(); }, 30));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::kill(pid, SIGTERM);
+    const auto sent = std::chrono::steady_clock::now();
+    EXPECT_EQ(test::waitprogram(pid, 20), 128 + SIGTERM) << args[0];
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(5)) << args[0];
+    EXPECT_EQ(readfile(c.dir / "err.txt"), "Error: interrupted by signal 15\n") << args[0];
   }
 }
 

@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "testutil.h"
 
 namespace lorvane {
@@ -192,14 +194,24 @@ TEST(Verbs, UsageErrorsExit64NamingTheOption) {
       {"mantel --method kendall a b", "--method kendall: expected pearson or spearman"},
       {"mantel --seed 1 a", "missing TABLEB"},
       {"mantel a b c", "TABLEA and TABLEB only, not \"c\""},
+      {"mantel --permutations 300000000 a b", "--permutations 300000000: expected a whole number from 0 to 100000000"},
+      {"bootstrap --sites 6 --replicates 99999999999 x", "--replicates 99999999999: expected a whole number from 1 to 2147483647"},
+      {"tree --svg '' t", "--svg '': expected the path of a file"},
+      {"tree --support '' t", "--support '': expected the path of a file"},
+      {"tree --consensus t", "--consensus needs --support REPLICATES"},
+      {"pcoa ''", "TABLE '': expected the path of a file"},
+      {"pcoa --axes 4 tables/three.csv", "--axes 4: expected a whole number from 1 to 3, the number of strains of"},
   };
+  std::filesystem::create_directory(f.dir / "tables");
+  writefile(f.dir / "tables/three.csv", ",A,B,C\nA,0,1,2\nB,1,0,3\nC,2,3,0\n");
   for (const auto& [args, message] : cases) {
     const auto r = f.run(args);
     EXPECT_EQ(r.status, 64) << args;
     EXPECT_NE(r.err.find("lorvane-cli " + args.substr(0, args.find(' ')) + ": " + message), std::string::npos)
         << args << "\n" << r.err;
   }
-  EXPECT_TRUE(listfolder(f.dir.path()) == (std::vector<std::string>{"my bands.txt"}));
+  EXPECT_TRUE(listfolder(f.dir.path()) == (std::vector<std::string>{"my bands.txt", "tables"}));
+  EXPECT_TRUE(listfolder(f.dir / "tables") == (std::vector<std::string>{"three.csv"}));
 
   auto r = f.run("--version");
   EXPECT_EQ(r.status, 0);

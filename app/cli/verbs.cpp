@@ -10,11 +10,13 @@
 
 #include "core/interrupt.h"
 #include "core/messages.h"
+#include "drawing/groups.h"
 #include "drawing/scatter.h"
 #include "drawing/scene.h"
 #include "frame/startup.h"
 #include "runs/catalogue.h"
 #include "shards/shards.h"
+#include "tables/distancetable.h"
 
 namespace lorvane {
 
@@ -112,9 +114,13 @@ std::string joined(const std::vector<std::string_view>& words, const char* last)
 
 // A path given on the command line, whole; an answer holds at most 255
 // characters, so a longer path (which would be cut to another file's name)
-// is a usage error.
+// is a usage error, and so is an empty one.
 std::string wholepath(std::string_view name, const std::string& value, const std::string& startfolder,
                       std::string& error) {
+  if (value.empty()) {
+    error = std::string(name) + " '': expected the path of a file";
+    return {};
+  }
   std::string path = absolutepath(value, startfolder);
   if (path.size() > 255) error = std::string(name) + ": the path " + path + " is longer than 255 characters";
   return path;
@@ -134,10 +140,15 @@ std::string answerof(const Parameter& p, const std::string& value, const std::st
       return {};
     case K::Integer:
     case K::Count:
-      if (!wholenumber(value, p.minimum, p.maximum))
+      if (!wholenumber(value, p.minimum, p.maximum)) {
+        // A number above the range is told the maximum, even an unbounded count's.
+        const bool digits = !value.empty() && value.find_first_not_of("0123456789") == std::string::npos;
+        const bool above = digits && (value.size() > 18 || std::stoll(value) > p.maximum);
         error = name + " " + value + ": expected a whole number " +
-                (p.maximum == INT_MAX ? "of " + std::to_string(p.minimum) + " or more"
-                                      : "from " + std::to_string(p.minimum) + " to " + std::to_string(p.maximum));
+                (p.maximum == INT_MAX && !above
+                     ? "of " + std::to_string(p.minimum) + " or more"
+                     : "from " + std::to_string(p.minimum) + " to " + std::to_string(p.maximum));
+      }
       return value;
     case K::Real:
       if (!realwithin(value, p.minimum, p.maximum))
@@ -246,6 +257,38 @@ void takeoperands(VerbCall& call, const Verb& verb, const std::vector<std::strin
   }
 }
 
+// What holds between the options: one given only with another, and a
+// count of at most the strains of the table (when it is a file whose count
+// can be read; the run checks the others).
+void checkbetween(VerbCall& call, const OptionDescription& option) {
+  auto given = [&](const Parameter& p) { return p.slot > 0 && !call.answers[static_cast<std::size_t>(p.slot)].empty(); };
+  for (const Parameter& p : option.parameters) {
+    if (!given(p)) continue;
+    if (!p.needs.empty())
+      for (const Parameter& q : option.parameters)
+        if (q.option == p.needs && !given(q)) {
+          call.error = std::string(p.option) + " needs " + std::string(q.option) + " " + q.valuename();
+          return;
+        }
+    if (p.uptostrains) {
+      std::error_code ec;
+      if (!std::filesystem::is_regular_file(call.operand, ec)) continue;
+      int strains = -1;
+      try {
+        strains = TableReader(call.operand).announced();
+      } catch (const ErrorStop&) {
+      }
+      const std::string& value = call.answers[static_cast<std::size_t>(p.slot)];
+      if (strains >= p.minimum && std::stoll(value) > strains) {
+        call.error = std::string(p.option) + " " + value + ": expected a whole number from " +
+                     std::to_string(p.minimum) + " to " + std::to_string(strains) + ", the number of strains of " +
+                     call.operand;
+        return;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 VerbCall parseverb(const Verb& verb, int argc, const char* const* argv, const std::string& startfolder) {
@@ -300,6 +343,7 @@ VerbCall parseverb(const Verb& verb, int argc, const char* const* argv, const st
     for (const Parameter& p : verb.option->parameters)
       if (call.error.empty() && p.required && !p.option.empty() && call.answers[static_cast<std::size_t>(p.slot)].empty())
         call.error = "missing " + std::string(p.option) + " " + p.valuename();
+  if (verb.option && call.error.empty()) checkbetween(call, *verb.option);
   if (!call.error.empty())
     call.error = prefix + call.error + "\nTry 'lorvane-cli " + std::string(verb.name) + " --help'.\n";
   return call;
@@ -413,8 +457,11 @@ int writepicture(const VerbCall& call, const RunResult& result) {
       return kExitWorkedThrough;
     }
     if (!result.tree) return kExitWorkedThrough;
-    // The tree beside the table it was built from, when the run kept one.
-    const drawing::Scene scene = drawing::layout(result.tree.get(), result.table.get());
+    // The tree beside the table it was built from, when the run kept one;
+    // the strains coloured by their groups, when the data gave them.
+    drawing::Style style;
+    style.groups = drawing::groupcolours(result.groups, result.strains);
+    const drawing::Scene scene = drawing::layout(result.tree.get(), result.table.get(), style);
     if (interruptsignal() != 0) return exitinterrupted(interruptsignal());
     drawing::writesvg(scene, call.picture);
   } catch (const ErrorStop& e) {

@@ -14,7 +14,8 @@
 
 namespace lorvane {
 
-Groups readgroupsfile(const std::vector<std::string>& names, const std::string& path) {
+Groups readgroups(const std::string& path, const std::vector<std::string>& strains) {
+  const int n = static_cast<int>(strains.size());
   banddata::Lines in(path);
   auto fail = [&](const std::string& text) { errorstop("Error: " + path + ", line " + std::to_string(in.number()) + ": " + text + " (readgroups)"); };
   std::string line;
@@ -23,12 +24,11 @@ Groups readgroupsfile(const std::vector<std::string>& names, const std::string& 
   std::vector<std::string> header = csvfields(line, delimiter);
   while (!header.empty() && banddata::trimcell(header.back()).empty()) header.pop_back();
   if (header.size() < 2) fail("a header \"name,LEVEL1,...\" with at least one level");
-  const auto n = static_cast<int>(names.size());
   Groups g;
   for (std::size_t k = 1; k < header.size(); ++k) g.levels.push_back(banddata::trimcell(header[k]));
   g.labels.assign(g.levels.size(), std::vector<std::string>(static_cast<std::size_t>(n)));
   std::map<std::string, int> strain;  // name (without the fixed layout's blanks) -> strain (0-based)
-  for (int i = 0; i < n; ++i) strain.emplace(banddata::trimcell(names[static_cast<std::size_t>(i)]), i);
+  for (int i = 0; i < n; ++i) strain.emplace(banddata::trimcell(strains[static_cast<std::size_t>(i)]), i);
   std::vector<long> given(static_cast<std::size_t>(n), 0);
   while (in.next(line)) {
     if (banddata::trimcell(line).empty()) continue;
@@ -46,14 +46,15 @@ Groups readgroupsfile(const std::vector<std::string>& names, const std::string& 
   }
   for (int i = 0; i < n; ++i)
     if (!given[static_cast<std::size_t>(i)])
-      errorstop("Error: " + path + ": no row for the strain \"" + banddata::trimcell(names[static_cast<std::size_t>(i)]) + "\" (readgroups)");
+      errorstop("Error: " + path + ": no row for the strain \"" + banddata::trimcell(strains[static_cast<std::size_t>(i)]) +
+                "\" (readgroups)");
   return g;
 }
 
 void readgroupsfile(BandData& d, const std::string& path) {
-  std::vector<std::string> names;
-  for (int i = 1; i <= d.n; ++i) names.push_back(d.names[i]);
-  d.groups = readgroupsfile(names, path);
+  std::vector<std::string> strains;
+  for (int i = 1; i <= d.n; ++i) strains.push_back(d.names[i]);
+  d.groups = readgroups(path, strains);
 }
 
 std::size_t levelindex(const Groups& groups, const std::string& name, const std::string& source) {

@@ -21,8 +21,8 @@ enum class MissingScores : int { Pairwise = 1, Absent = 2 };
 // naming the file and line for a strain named twice, a strain of the data
 // without a row, or a row of no strain of the data.
 void readgroupsfile(BandData& d, const std::string& path);
-// The same for strains known by their names alone (a distance table's).
-Groups readgroupsfile(const std::vector<std::string>& names, const std::string& path);
+// The same for strains of these names (blanks around them left out).
+Groups readgroups(const std::string& path, const std::vector<std::string>& strains);
 
 // The place of the level named `name` among the groups' levels; error stop
 // naming the levels there are when none has that name. `source` names where

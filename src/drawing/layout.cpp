@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "core/messages.h"
+#include "drawing/groups.h"
 #include "drawing/scene.h"
 
 namespace lorvane::drawing {
@@ -81,6 +82,7 @@ class Builder {
     }
     right = names(x);
     if (table_) right = heatmap(right + kGap, bottom);
+    if (!style_.groups.empty()) right = grouplegend(right + kGap);
     scene_.width = right + kMargin;
     scene_.height = std::max(bottom + (tree_ ? 40 * big_ : 0), legendbottom_) + kMargin;
     scene_.geometry = std::move(g_);
@@ -203,7 +205,7 @@ class Builder {
     for (std::size_t k = 0; k < g_.tips.size(); ++k) {
       const std::string& name = tipname(g_.tips[k]);
       widest = std::max(widest, textwidth(name, size));
-      add(Text{x, rowy(static_cast<int>(k)) + 0.35 * size, name, size, Anchor::Start, kBlack,
+      add(Text{x, rowy(static_cast<int>(k)) + 0.35 * size, name, size, Anchor::Start, style_.groups.of(name),
                tree_ ? g_.tips[k] : -1});
     }
     add(End{});
@@ -308,6 +310,13 @@ class Builder {
     double widest = 0;
     for (double v : {g_.low, g_.high, (g_.low + g_.high) / 2}) widest = std::max(widest, textwidth(numbertext(v), size));
     return x + w + 4 + widest;
+  }
+
+  // The legend of the groups from x, at the top; returns its right end.
+  double grouplegend(double x) {
+    const auto [right, bottom] = drawing::grouplegend(scene_, style_.groups, x, g_.top, style_.fontsize * big_);
+    legendbottom_ = std::max(legendbottom_, bottom);
+    return right;
   }
 
   const Tree* tree_;

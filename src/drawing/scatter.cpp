@@ -1,6 +1,8 @@
 // Reading coordinates and eigenvalue files, and laying out their scatter.
 #include "drawing/scatter.h"
 
+#include "drawing/groups.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -235,7 +237,8 @@ void markers(Scene& s, const std::vector<std::string>& names, const ScatterStyle
   auto& items = s.items;
   items.emplace_back(Begin{"points"});
   for (std::size_t i = 0; i < points.size(); ++i)
-    items.emplace_back(Circle{points[i], style.radius, kFill, kStroke, 0.75, static_cast<int>(i)});
+    items.emplace_back(Circle{points[i], style.radius, style.groups.empty() ? kFill : style.groups.of(names[i]),
+                              kStroke, 0.75, static_cast<int>(i)});
   items.emplace_back(End{});
   if (static_cast<int>(points.size()) > style.maxlabels) return;
   const double size = style.fontsize * 0.9;
@@ -263,8 +266,10 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
   const std::vector<double> zeros(static_cast<std::size_t>(n), 0.0);
   const std::vector<double>& ys = yaxis ? c.axes[static_cast<std::size_t>(yaxis - 1)] : zeros;
 
-  auto [x, y, longer] = ranges(xs, ys, static_cast<std::size_t>(n));
-  const double scale = style.side / longer;  // points a unit, on both axes
+  // Named members, not a structured binding: clang before 16 cannot capture one in a lambda.
+  const Ranges r = ranges(xs, ys, static_cast<std::size_t>(n));
+  const Range &x = r.x, &y = r.y;
+  const double longer = r.longer, scale = style.side / longer;  // points a unit, on both axes
 
   const double ticksize = style.fontsize * 0.9;
   const double step = roundstep(longer, 8);
@@ -319,6 +324,11 @@ Scene scatterscene(const Coordinates& c, int xaxis, int yaxis, const ScatterStyl
   markers(s, c.names, style);
   items.emplace_back(End{});
   s.height = xtitle + style.fontsize * 0.4 + kMargin;
+  if (!style.groups.empty()) {
+    const auto [legendright, legendbottom] = grouplegend(s, style.groups, s.width, g.framey, style.fontsize);
+    s.width = legendright + kMargin;
+    s.height = std::max(s.height, legendbottom + kMargin);
+  }
   return s;
 }
 

@@ -50,6 +50,8 @@ struct ScatterStyle {
   double radius = 3.5;  // of the point markers
   double fontsize = 10;
   std::string title;
+  // Points filled by group, with a legend of the groups; none when empty.
+  GroupColours groups;
 };
 
 // A scatter of the strains on axis `xaxis` across and `yaxis` up (1-based;

@@ -7,6 +7,7 @@
 // Coordinates are in points, x to the right and y down, the origin at the
 // top left corner of the picture. Items are drawn in their order.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <variant>
 #include <vector>
@@ -117,6 +118,16 @@ struct Scene {
   Geometry geometry;
 };
 
+// Strains coloured by their group at one level (drawing/groups.h).
+struct GroupColours {
+  std::string level;                           // the level's name, the legend's title
+  std::vector<std::string> groups;             // in the order they first appear
+  std::map<std::string, std::string> groupof;  // strain name -> its group
+  bool empty() const { return groups.empty(); }
+  // The colour of a strain's group; black for a strain of no group.
+  Colour of(const std::string& name) const;
+};
+
 struct Style {
   double rowheight = 12;      // points a row, shrunk to fit maxheight
   double maxheight = 8000;    // the rows together at most this high
@@ -129,6 +140,8 @@ struct Style {
   // The image is at most this many pixels a side.
   int imagepixels = 1000;
   std::string title;
+  // Tip names coloured by group, with a legend of the groups; none when empty.
+  GroupColours groups;
 };
 
 // The picture of a tree, a table, or both (either may be null). With both,

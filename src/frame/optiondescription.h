@@ -60,6 +60,11 @@ struct Parameter {
   // What the number is, for the message of a count out of range
   // ("the number of permutations").
   std::string_view noun = {};
+  // A verb's option that is given only with this other one ("--support").
+  std::string_view needs = {};
+  // A verb's count of at most the strains of its first table (read from
+  // the table's count or header before the run when the table is a file).
+  bool uptostrains = false;
   // Further text for the manual's entry of the option.
   std::string_view manual = {};
 

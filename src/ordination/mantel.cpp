@@ -61,6 +61,20 @@ void checkvaried(const Pairs& t, const std::string& table) {
     throw ErrorStop("Every distance in table " + table + " is the same: the correlation is undefined");
 }
 
+// The values times a power of two that brings the largest magnitude near
+// 1, when it lies outside [2^-200, 2^200]: the sums of squares of values
+// near 1e-170 or 1e160 would leave the range of doubles. Times a power of
+// two, every value and every sum is exact, so r is what it would be with
+// no bounds; a table within the range is left as it is.
+void tounit(Pairs& t) {
+  double largest = 0;
+  for (double v : t) largest = std::max(largest, std::abs(v));
+  int exponent = 0;
+  std::frexp(largest, &exponent);
+  if (largest == 0 || std::abs(exponent) <= 200) return;
+  for (double& v : t) v = std::ldexp(v, -exponent);
+}
+
 // Ranks 1..m, tied values taking the mean of their ranks.
 void torank(Pairs& t) {
   std::vector<std::size_t> index(t.size());
@@ -173,6 +187,9 @@ Observed observe(const TableRef& a, const TableRef& b, const std::vector<std::si
   if (method == Correlation::spearman) {
     torank(x);
     torank(o.y);
+  } else {
+    tounit(x);
+    tounit(o.y);
   }
   o.norm = std::sqrt(centre(x) * centre(o.y));
   o.xsquare = square(x, n);
@@ -182,7 +199,8 @@ Observed observe(const TableRef& a, const TableRef& b, const std::vector<std::si
   const std::uint32_t* identity4[kBatch] = {same.data(), same.data(), same.data(), same.data()};
   double sums[kBatch];
   permutedsums(o.xsquare, o.y, identity4, n, sums);
-  o.r = sums[0] / o.norm;
+  // Rounding can take |r| a few units past 1 (two proportional tables).
+  o.r = std::clamp(sums[0] / o.norm, -1.0, 1.0);
   return o;
 }
 

@@ -1,7 +1,9 @@
 #include "ordination/pcoa.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "core/messages.h"
@@ -93,11 +95,39 @@ Spectrum solve(Eigen::Ref<Eigen::MatrixXd> b, int k, EigenMethod method, bool wh
   return s;
 }
 
-void checkvaried(std::span<const double> d, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = i + 1; j < n; ++j)
-      if (d[i * n + j] != d[1]) return;
-  throw ErrorStop("Every distance in the table is the same: the strains have no principal axes");
+// The power of two that brings the largest distance near 1 when it lies
+// outside [2^-200, 2^200] (0 otherwise): squared distances near 1e-170 or
+// 1e160 would leave the range of doubles. The analysis works on the
+// distances times 2^-e, where every product is exact, and the results are
+// scaled back. A table of zeros has no axes at all.
+int scaleof(std::span<const double> d) {
+  double largest = 0;
+  for (double v : d) largest = std::max(largest, v);
+  if (largest == 0) throw ErrorStop("Every distance in the table is 0: the strains have no principal axes");
+  int exponent = 0;
+  std::frexp(largest, &exponent);
+  return std::abs(exponent) <= 200 ? 0 : exponent;
+}
+
+// Eigenvalues are squared distances: scaled back they must stay finite, and
+// above the smallest normal number unless they are 0.
+double scaledback(double v, int exponent, double largest) {
+  const double back = std::ldexp(v, exponent);
+  if (!std::isfinite(back) || (v != 0 && std::abs(back) < DBL_MIN)) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", largest);
+    throw ErrorStop(std::string("The largest distance of the table is ") + text +
+                    ": its eigenvalues, squared distances, lie beyond the range of numbers");
+  }
+  return back;
+}
+
+void unscale(PcoaResult& r, int e, double largest) {
+  if (e == 0) return;
+  for (double& v : r.eigenvalues) v = scaledback(v, 2 * e, largest);
+  r.positivesum = scaledback(r.positivesum, 2 * e, largest);
+  for (double& c : r.coordinates) c = std::ldexp(c, e);
+  r.constant = scaledback(r.constant, r.applied == Correction::lingoes ? 2 * e : e, largest);
 }
 
 void fill(const Spectrum& s, std::size_t n, PcoaResult& r) {
@@ -135,31 +165,33 @@ PcoaResult pcoa(std::span<const double> distances, std::size_t n, const PcoaOpti
   if (options.axes < 1 || static_cast<std::size_t>(options.axes) > n)
     throw ErrorStop("The number of axes must be from 1 to " + std::to_string(n) + ", the number of strains");
   checkdistances(distances, n, "The table");
-  checkvaried(distances, n);
+  const int e = scaleof(distances);
+  const double s = std::ldexp(1.0, -e);
 
-  WorkMatrix table = centred(distances, n, [](double d) { return d * d; });
+  WorkMatrix table = centred(distances, n, [s](double d) { return (d * s) * (d * s); });
   auto b = table.view();
-  Spectrum s = solve(b, options.axes, options.method, options.correction == Correction::none);
+  Spectrum spectrum = solve(b, options.axes, options.method, options.correction == Correction::none);
   PcoaResult r;
   r.strains = n;
-  r.negatives = r.negativesanalysed = s.negatives;
-  if (options.correction != Correction::none && s.negatives > 0) {
+  r.negatives = r.negativesanalysed = spectrum.negatives;
+  if (options.correction != Correction::none && spectrum.negatives > 0) {
     r.applied = options.correction;
     const bool lingoes = options.correction == Correction::lingoes;
     if (lingoes) {
-      r.constant = -s.smallest;
+      r.constant = -spectrum.smallest;
     } else {
-      WorkMatrix delta2 = centred(distances, n, [](double d) { return d; });
+      WorkMatrix delta2 = centred(distances, n, [s](double d) { return d * s; });
       r.constant = largestrealeigen(b, delta2.view());
     }
     const double c = r.constant;
-    WorkMatrix corrected = lingoes ? centred(distances, n, [c](double d) { return d * d + 2 * c; })
-                                   : centred(distances, n, [c](double d) { return (d + c) * (d + c); });
+    WorkMatrix corrected = lingoes ? centred(distances, n, [c, s](double d) { return (d * s) * (d * s) + 2 * c; })
+                                   : centred(distances, n, [c, s](double d) { return (d * s + c) * (d * s + c); });
     auto cb = corrected.view();
-    s = solve(cb, options.axes, options.method, true);
-    r.negativesanalysed = s.negatives;
+    spectrum = solve(cb, options.axes, options.method, true);
+    r.negativesanalysed = spectrum.negatives;
   }
-  fill(s, n, r);
+  fill(spectrum, n, r);
+  unscale(r, e, *std::max_element(distances.begin(), distances.end()));
   return r;
 }
 

@@ -59,8 +59,10 @@ struct PcoaResult {
 
 // PCoA of the n x n table `distances` (row order). Raises an error stop for
 // fewer than 2 strains, a number of axes outside 1..n, a table that is not
-// a distance table (see checkdistances), and a table whose distances are all
-// equal, which has no principal axes.
+// a distance table (see checkdistances), a table of zeros, which has no
+// principal axes, and a table whose eigenvalues (squared distances) lie
+// beyond the range of doubles. Tables of distances near 1e-170 or 1e160 are
+// analysed in units of a power of two, exactly, and the results scaled back.
 PcoaResult pcoa(std::span<const double> distances, std::size_t n, const PcoaOptions& options);
 
 }  // namespace lorvane

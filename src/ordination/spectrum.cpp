@@ -10,16 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "core/interrupt.h"
 #include "core/messages.h"
+#include "ordination/blocked.h"
 
 extern "C" {
 // LAPACK, Fortran calling convention (trailing lengths of the character arguments).
 void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
              double* work, const int* lwork, int* iwork, const int* liwork, int* info, std::size_t,
              std::size_t);
-void dpotrf_(const char* uplo, const int* n, double* a, const int* lda, int* info, std::size_t);
-void dsytrf_(const char* uplo, const int* n, double* a, const int* lda, int* ipiv, double* work,
-             const int* lwork, int* info, std::size_t);
 // OpenBLAS's own settings; weak, so that another LAPACK links and runs as well.
 void openblas_set_num_threads(int) __attribute__((weak));
 int blas_thread_shutdown_() __attribute__((weak));
@@ -44,6 +43,17 @@ constexpr double kTolerance = 1e-12;
   throw ErrorStop("The eigen solver did not converge (" + what + ")");
 }
 
+// The product of Lanczos' iterations, each of which is a step where a stop
+// asked for (core/interrupt.h) ends the solver.
+class CheckedProduct : public Spectra::DenseSymMatProd<double> {
+ public:
+  using Spectra::DenseSymMatProd<double>::DenseSymMatProd;
+  void perform_op(const double* in, double* out) const {
+    checkinterrupt();
+    Spectra::DenseSymMatProd<double>::perform_op(in, out);
+  }
+};
+
 // Lanczos and Arnoldi work on a Krylov space of this dimension.
 int krylovsize(int nev, int n) { return std::min(n, std::max(2 * nev + 1, 20)); }
 
@@ -55,6 +65,7 @@ class CailliezOp {
   Eigen::Index rows() const { return 2 * d1_.rows(); }
   Eigen::Index cols() const { return 2 * d1_.rows(); }
   void perform_op(const double* in, double* out) const {
+    checkinterrupt();
     const Eigen::Index n = d1_.rows();
     Eigen::Map<const Eigen::VectorXd> top(in, n), bottom(in + n, n);
     Eigen::Map<Eigen::VectorXd> outtop(out, n), outbottom(out + n, n);
@@ -73,6 +84,11 @@ class CailliezOp {
 Eigenpairs alleigen(Eigen::Ref<Eigen::MatrixXd> a, bool vectors) {
   const int n = static_cast<int>(a.rows()), lda = static_cast<int>(a.outerStride());
   Eigen::VectorXd w(n);
+  if (!vectors) {
+    const int info = symmetricvalues(n, a.data(), lda, w.data());
+    if (info != 0) solverfailed("dsterf " + std::to_string(info));
+    return {w.reverse(), {}};
+  }
   const char* jobz = vectors ? "V" : "N";
   int lwork = -1, liwork = -1, info = 0, iworkquery = 0;
   double workquery = 0;
@@ -90,8 +106,8 @@ Eigenpairs alleigen(Eigen::Ref<Eigen::MatrixXd> a, bool vectors) {
 }
 
 Eigenpairs leadingeigen(Eigen::Ref<const Eigen::MatrixXd> b, int k) {
-  Spectra::DenseSymMatProd<double> op(b);
-  Spectra::SymEigsSolver<Spectra::DenseSymMatProd<double>> solver(op, k, krylovsize(k, static_cast<int>(b.rows())));
+  CheckedProduct op(b);
+  Spectra::SymEigsSolver<CheckedProduct> solver(op, k, krylovsize(k, static_cast<int>(b.rows())));
   solver.init();
   solver.compute(Spectra::SortRule::LargestAlge, kMaxIterations, kTolerance);
   if (solver.info() != Spectra::CompInfo::Successful) solverfailed("leading eigenvalues");
@@ -99,8 +115,8 @@ Eigenpairs leadingeigen(Eigen::Ref<const Eigen::MatrixXd> b, int k) {
 }
 
 double smallesteigen(Eigen::Ref<const Eigen::MatrixXd> b) {
-  Spectra::DenseSymMatProd<double> op(b);
-  Spectra::SymEigsSolver<Spectra::DenseSymMatProd<double>> solver(op, 1, krylovsize(1, static_cast<int>(b.rows())));
+  CheckedProduct op(b);
+  Spectra::SymEigsSolver<CheckedProduct> solver(op, 1, krylovsize(1, static_cast<int>(b.rows())));
   solver.init();
   solver.compute(Spectra::SortRule::SmallestAlge, kMaxIterations, kTolerance);
   if (solver.info() != Spectra::CompInfo::Successful) solverfailed("smallest eigenvalue");
@@ -111,9 +127,8 @@ bool nonebelow(Eigen::Ref<Eigen::MatrixXd> b, double t) {
   const int n = static_cast<int>(b.rows()), lda = static_cast<int>(b.outerStride());
   const Eigen::VectorXd diagonal = b.diagonal();
   b.diagonal().array() += t;
-  int info = 0;
-  // dpotrf with "L" leaves the strictly upper triangle as it was.
-  dpotrf_("L", &n, b.data(), &lda, &info, 1);
+  // The factor leaves the strictly upper triangle as it was.
+  const int info = cholesky(n, b.data(), lda);
   if (info < 0) solverfailed("dpotrf " + std::to_string(info));
   if (info == 0) return true;
   b.diagonal() = diagonal;
@@ -128,12 +143,7 @@ int countbelow(Eigen::Ref<const Eigen::MatrixXd> b, double t) {
   Eigen::MatrixXd a = b;
   a.diagonal().array() += t;
   std::vector<int> pivots(static_cast<std::size_t>(n));
-  int lwork = -1, info = 0;
-  double workquery = 0;
-  dsytrf_("L", &n, a.data(), &n, pivots.data(), &workquery, &lwork, &info, 1);
-  lwork = std::max(1, static_cast<int>(workquery));
-  std::vector<double> work(static_cast<std::size_t>(lwork));
-  dsytrf_("L", &n, a.data(), &n, pivots.data(), work.data(), &lwork, &info, 1);
+  const int info = bunchkaufman(n, a.data(), n, pivots.data());
   if (info < 0) solverfailed("dsytrf " + std::to_string(info));
   // b + tI = L D L^T with D of 1 x 1 and 2 x 2 blocks: the negative
   // eigenvalues of D are those of b + tI.

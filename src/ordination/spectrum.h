@@ -3,6 +3,10 @@
 // (LAPACK, dsyevd), the leading pairs only (Lanczos, Spectra), the count of
 // eigenvalues below a bound (inertia of an LDL^T factorisation, LAPACK
 // dsytrf), and the constant of the Cailliez correction (Arnoldi, Spectra).
+// A stop asked for (core/interrupt.h) ends each within a step: an iteration
+// of Lanczos or Arnoldi, a block of a factorisation (ordination/blocked.h);
+// only the whole spectrum with its vectors, asked for on small tables or
+// for many axes, is one call.
 #include <Eigen/Dense>
 
 #include <algorithm>

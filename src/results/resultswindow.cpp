@@ -19,6 +19,8 @@
 
 #include "core/messages.h"
 #include "core/textio.h"
+#include "banddata/prepare.h"
+#include "drawing/groups.h"
 #include "results/resultsview.h"
 #include "results/scenepainter.h"
 
@@ -166,6 +168,12 @@ void ResultsWindow::buildviewmenu() {
   viewmenu->addAction(QStringLiteral("Zoom &out"), QKeySequence::ZoomOut, this,
                       [this] { view_->zoomby(0.8, QPointF(view_->width() / 2.0, view_->height() / 2.0)); });
   viewmenu->addAction(QStringLiteral("&Fit in window"), this, [this] { view_->fit(); });
+  viewmenu->addAction(QStringLiteral("&Colour by group..."), this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Colour by group"), QString(),
+                                                      QStringLiteral("Groups files (*.csv *.tsv *.txt);;All files (*)"));
+    QString error;
+    if (!path.isEmpty() && !colourbygroup(path, error)) QMessageBox::warning(this, QStringLiteral("Colour by group"), error);
+  });
   viewmenu->addAction(QStringLiteral("Scatter &axes..."), this, [this] {
     if (!coordinates_ || coordinates_->axiscount() < 2) {
       QMessageBox::information(this, QStringLiteral("Scatter axes"),
@@ -215,18 +223,19 @@ void ResultsWindow::open(const QString& tablepath, const QString& treepath) {
 }
 
 void ResultsWindow::openscatter(std::function<drawing::Coordinates()> read) {
-  start(QStringLiteral("Reading"), [read = std::move(read)](std::atomic<double>& fraction) {
+  start(QStringLiteral("Reading"), [read = std::move(read), scatter = scatterstyle()](std::atomic<double>& fraction) {
     auto out = std::make_shared<Loaded>();
     out->coordinates = read();
     fraction = 0.7;
     out->yaxis = out->coordinates->axiscount() >= 2 ? 2 : 0;
-    out->scene = drawing::scatterscene(*out->coordinates, out->xaxis, out->yaxis);
+    out->scene = drawing::scatterscene(*out->coordinates, out->xaxis, out->yaxis, scatter);
     return out;
   });
 }
 
 void ResultsWindow::open(const RunResult& result) {
   auto name = [](const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName(); };
+  style_.groups = drawing::groupcolours(result.groups, result.strains);
   if (result.ordination) {
     setWindowTitle(QStringLiteral("Results: ") + name(result.ordinationfile));
     openscatter([o = result.ordination] { return drawing::coordinatesof(o->names, o->pcoa); });
@@ -252,6 +261,28 @@ void ResultsWindow::open(const RunResult& result) {
   });
 }
 
+bool ResultsWindow::colourbygroup(const QString& path, QString& error) {
+  const std::vector<std::string> names =
+      coordinates_ ? coordinates_->names : shown_ ? shown_->names : table_ ? table_->names : std::vector<std::string>{};
+  if (names.empty()) {
+    error = QStringLiteral("Open a table, a tree or principal coordinates first.");
+    return false;
+  }
+  try {
+    style_.groups = drawing::groupcolours(readgroups(path.toStdString(), names), names);
+  } catch (const ErrorStop& e) {
+    error = QString::fromStdString(e.what());
+    return false;
+  }
+  return coordinates_ ? setaxes(xaxis_, yaxis_ ? yaxis_ : 1) : (relayout(), true);
+}
+
+drawing::ScatterStyle ResultsWindow::scatterstyle() const {
+  drawing::ScatterStyle scatter;
+  scatter.groups = style_.groups;
+  return scatter;
+}
+
 void ResultsWindow::relayout() {
   if (!table_ && !shown_) return;
   auto table = std::make_shared<const std::optional<DistanceTable>>(table_);
@@ -268,12 +299,12 @@ void ResultsWindow::relayout() {
 
 bool ResultsWindow::setaxes(int x, int y) {
   if (!coordinates_ || x < 1 || x > coordinates_->axiscount() || y < 1 || y > coordinates_->axiscount()) return false;
-  start(QStringLiteral("Drawing"), [c = *coordinates_, x, y](std::atomic<double>&) {
+  start(QStringLiteral("Drawing"), [c = *coordinates_, x, y, scatter = scatterstyle()](std::atomic<double>&) {
     auto out = std::make_shared<Loaded>();
     out->coordinates = c;
     out->xaxis = x;
     out->yaxis = y;
-    out->scene = drawing::scatterscene(c, x, y);
+    out->scene = drawing::scatterscene(c, x, y, scatter);
     return out;
   });
   return true;

@@ -55,6 +55,11 @@ class ResultsWindow : public QMainWindow {
   // when no scatter is shown or the file holds no such axes.
   bool setaxes(int x, int y);
 
+  // The strains coloured by the first level of a groups file (a header
+  // "name,LEVEL,..." and a row a strain shown); false (and the message in
+  // `error`) when it cannot be read or does not name the strains shown.
+  bool colourbygroup(const QString& path, QString& error);
+
   // Tree changes, laid out again on the worker thread.
   void reroot(int node);
   void collapse(double threshold);
@@ -85,6 +90,7 @@ class ResultsWindow : public QMainWindow {
   void start(const QString& what, std::function<std::shared_ptr<Loaded>(std::atomic<double>&)> work);
   void finish(int generation, std::shared_ptr<Loaded> result, QString error);
   void relayout();
+  drawing::ScatterStyle scatterstyle() const;
   void choose(const QString& what);
   QString describecell(int row, int column) const;
   QString describepoint(int point) const;

@@ -21,6 +21,11 @@ std::shared_ptr<const RunResult> convert(RunContext& ctx, const ConvertRequest& 
   int n = 0;
   while (reader.next(t)) {
     n = t.size();
+    if (format != ConvertFormat::Csv && reader.tablesread() == 1)
+      if (const auto clash = phylipclash(t))
+        errorstop("Error: strains " + std::to_string(clash->first + 1) + " and " + std::to_string(clash->second + 1) +
+                  " of " + rq.path + " would have the same name in PHYLIP, whose long names hold no blanks (each "
+                  "becomes _); the CSV form keeps names whole (convert)");
     const int k = reader.tablesread();
     const double read = reader.fraction();
     progress.step(k, read > 0 ? std::max(k, static_cast<int>(std::lround(k / read))) : k);

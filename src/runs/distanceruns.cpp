@@ -50,6 +50,8 @@ std::shared_ptr<const RunResult> calcdist(RunContext& ctx, const DistanceRequest
     result->wrote(out.path);
   }
   if (!result->outputs.empty()) result->tablefile = result->outputs.front();
+  result->groups = std::move(d.groups);
+  result->strains = trimmednames(d);
   return result;
 }
 

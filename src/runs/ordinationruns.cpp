@@ -2,6 +2,7 @@
 #include <cctype>
 #include <vector>
 
+#include "core/interrupt.h"
 #include "core/messages.h"
 #include "core/textio.h"
 #include "ordination/mantel.h"
@@ -28,12 +29,14 @@ SquareInput readsquare(RunContext& ctx, const std::string& path, const char* ope
   return in;
 }
 
-// The analyses' own faults, as the module words its error stops.
+// The analyses' own faults, as the module words its error stops; a stop
+// asked for by a signal or Cancel keeps its own message.
 template <typename F>
 auto analysis(F&& f, const char* operation) {
   try {
     return f();
   } catch (const ErrorStop& e) {
+    if (interruptsignal() != 0) throw;
     std::string text = e.what();
     if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
     errorstop("Error: " + text + " (" + operation + ")");

@@ -69,7 +69,7 @@ PopulationData readtable(RunContext& ctx, const AmovaRequest& rq, const std::str
   const DistanceTable t = readfirsttable(ctx, rq.path, reader, "amova");
   if (rq.groups.empty()) errorstop("Error: the groups of a distance table's strains come from --groups FILE (amova)");
   if (!rq.clonecorrect.empty()) errorstop("Error: the clone correction needs band data, not a distance table (amova)");
-  const Groups groups = readgroupsfile(t.names, rq.groups);
+  const Groups groups = readgroups(rq.groups, t.names);
   ctx.report.print("Groups file: %s\n", rq.groups.c_str());
   PopulationData data{t.names, makedesign(groups, top, lower, "the groups file " + rq.groups), {}, {}};
   reportdesign(ctx.report, data.design);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "aflp/bands.h"
 #include "frame/optiondescription.h"
 #include "ordination/mantel.h"
 #include "ordination/pcoa.h"
@@ -33,6 +34,10 @@ struct RunResult : RunOutcome {
   std::shared_ptr<const Ordination> ordination;
   std::string ordinationfile;
   std::optional<MantelResult> mantel;
+  // The strains' groups, when the data gave them: a picture colours the
+  // strains (by name, strains[i] in groups.labels[level][i]) by the first level.
+  Groups groups;
+  std::vector<std::string> strains;
 
   // The output files it wrote, in order.
   void wrote(const std::string& path) { outputs.push_back(path); }

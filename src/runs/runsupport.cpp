@@ -35,6 +35,9 @@ void readreport(RunContext& ctx, const std::string& path, const TableReader& rea
 DistanceTable readfirsttable(RunContext& ctx, const std::string& path, TableReader& reader, const char* operation) {
   DistanceTable t;
   if (!reader.next(t)) errorstop("Error: " + path + " holds no table (" + operation + ")");
+  // The tables after it are read for their faults only, one at a time.
+  for (DistanceTable later; reader.next(later);) {
+  }
   readreport(ctx, path, reader, t);
   return t;
 }

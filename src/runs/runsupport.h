@@ -20,7 +20,8 @@ OutputFile openoutput(const std::string& path, const char* operation);
 void commitall(std::initializer_list<OutputFile*> outputs, const char* operation);
 // "Input file: ..." and "--- Format: ..., number of rows: n, columns: n".
 void readreport(RunContext& ctx, const std::string& path, const TableReader& reader, const DistanceTable& t);
-// The first table of a file; error stop when it holds none.
+// The first table of a file; error stop when it holds none, or when a
+// later table of the file is at fault (each is read and checked, not kept).
 DistanceTable readfirsttable(RunContext& ctx, const std::string& path, TableReader& reader, const char* operation);
 
 // The band reader's report lines: the input file and its counts, and with

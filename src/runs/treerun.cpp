@@ -1,10 +1,42 @@
 #include "runs/treerun.h"
 
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <unordered_set>
+
+#include "core/interrupt.h"
 #include "core/threadpool.h"
 #include "core/messages.h"
 #include "runs/runsupport.h"
 
 namespace lorvane {
+
+namespace {
+
+// A tree of n strains adds up to about 3n distances in its sums and
+// criteria: tables with larger distances than a quarter of the largest
+// number over n are refused, so that no length or sum is infinite.
+void checkrange(const LowerHalf& lower, std::size_t n, int k, const char* operation) {
+  double largest = 0;
+  for (double v : lower) largest = std::max(largest, std::abs(v));
+  if (largest <= DBL_MAX / (4.0 * static_cast<double>(std::max<std::size_t>(n, 1)))) return;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", largest);
+  errorstop("Error: the distances of " + (k > 0 ? "replicate table " + std::to_string(k) : std::string("the table")) +
+            " reach " + text + ": with " + std::to_string(n) +
+            " strains the tree's lengths would go beyond the largest number (" + operation + ")");
+}
+
+// No length of a finished tree is infinite or not a number.
+void checklengths(const Tree& t, int k, const char* operation) {
+  for (const Tree::Node& node : t.nodes)
+    if (!std::isfinite(node.length))
+      errorstop("Error: the tree of " + (k > 0 ? "replicate table " + std::to_string(k) : std::string("the table")) +
+                " has a length beyond the largest number (" + operation + ")");
+}
+
+}  // namespace
 
 TreeRun::TreeRun(RunContext& ctx, const std::string& stem, TreeMethod method, bool replicates, bool consensus,
                  const char* operation)
@@ -16,6 +48,12 @@ TreeRun::TreeRun(RunContext& ctx, const std::string& stem, TreeMethod method, bo
 }
 
 void TreeRun::reference(DistanceTable&& t, bool keeptable) {
+  std::unordered_set<std::string_view> seen;
+  for (const std::string& name : t.names)
+    if (!seen.insert(name).second)
+      errorstop("Error: two strains have the name " + name + ": every leaf of a tree needs a name of its own (" +
+                operation_ + ")");
+  checkrange(t.lower, t.names.size(), 0, operation_);
   names_ = t.names;
   if (keeptable) table_ = std::make_shared<const DistanceTable>(t);
   TreeSettings s = settings_;
@@ -23,6 +61,7 @@ void TreeRun::reference(DistanceTable&& t, bool keeptable) {
   ctx_.report.print("Lorvane: Building tree\n");
   ctx_.report.print(upgma_ ? "Method = UPGMA\n" : "Method = neighbor-joining\n");
   reference_ = build(std::move(t), s);
+  checklengths(reference_, 0, operation_);
   support_.emplace(reference_);
 }
 
@@ -69,10 +108,13 @@ Tree TreeRun::build(DistanceTable&& t, const TreeSettings& s) const {
                 : neighborjoining(std::move(t.names), std::move(t.lower), s);
 }
 
-void TreeRun::make(std::vector<std::string> names, LowerHalf* lower, Made& made) const {
+void TreeRun::make(std::vector<std::string> names, LowerHalf* lower, int k, Made& made) const {
   TreeSettings one = settings_;
   one.threads = 1;
+  one.progress = [](int, int) { checkinterrupt(); };
+  checkrange(*lower, names.size(), k, operation_);
   made.tree = upgma_ ? upgma(std::move(names), lower, one) : neighborjoining(std::move(names), lower, one);
+  checklengths(made.tree, k, operation_);
   made.edges = splits(made.tree);
   made.line = newick(made.tree);
 }
@@ -95,7 +137,7 @@ void TreeRun::flush() {
   std::vector<Made> made(count);
   parallelfor(static_cast<int>(count), settings_.threads, [&](int b) {
     const auto k = static_cast<std::size_t>(b);
-    make(std::move(batch_[k].names), &batch_[k].lower, made[k]);
+    make(std::move(batch_[k].names), &batch_[k].lower, steps_[k].first, made[k]);
   });
   for (std::size_t b = 0; b < count; ++b) take(made[b], steps_[b].first, steps_[b].second);
   for (DistanceTable& t : batch_) spare_.push_back(std::move(t.lower));

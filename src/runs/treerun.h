@@ -31,6 +31,8 @@ struct TreeTally {
 class TreeRun {
  public:
   // Opens STEM.nwk, with `replicates` STEM.reps.nwk and with `consensus` too STEM.cons.nwk.
+  // Tables of repeated names, and tables whose distances are so large that
+  // a tree's lengths would go beyond the largest number, stop the run.
   TreeRun(RunContext& ctx, const std::string& stem, TreeMethod method, bool replicates, bool consensus,
           const char* operation);
 
@@ -45,7 +47,7 @@ class TreeRun {
   // trees under way at once, made(table, slot) there, taken(k, ...) in order.
   const std::vector<std::string>& names() const { return names_; }
   void beginslots(int slots) { slots_.resize(static_cast<std::size_t>(slots)); }
-  void made(HalfTable& table, int slot) { make(names_, &table.lower, slots_[static_cast<std::size_t>(slot)]); }
+  void made(HalfTable& table, int k, int slot) { make(names_, &table.lower, k, slots_[static_cast<std::size_t>(slot)]); }
   void taken(int k, int total, int slot) { take(slots_[static_cast<std::size_t>(slot)], k, total); }
 
   // Labels the support, writes and commits the files, reports them.
@@ -61,7 +63,7 @@ class TreeRun {
     std::string line;
   };
   Tree build(DistanceTable&& t, const TreeSettings& s) const;
-  void make(std::vector<std::string> names, LowerHalf* lower, Made& made) const;
+  void make(std::vector<std::string> names, LowerHalf* lower, int k, Made& made) const;
   void take(Made& made, int k, int total);
   void flush();
 

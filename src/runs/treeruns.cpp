@@ -13,7 +13,7 @@
 namespace lorvane {
 
 std::uint32_t boottables(RunContext& ctx, const BootTreeRequest& request, const ReplicateTable& each,
-                         const ReplicateSlots* slots) {
+                         const ReplicateSlots* slots, RunResult* groups) {
   checkparameters(request.sites, request.k, "boottree");
   const DistanceOptions o = DistanceOptions::simple(request.sites, request.k, request.index, request.jukescantor, false);
   if (o.index == DistanceIndex::Other) errorstop("Error: the index must be 1, 2 or 3 (boottree)");
@@ -21,6 +21,7 @@ std::uint32_t boottables(RunContext& ctx, const BootTreeRequest& request, const 
   ctx.report.print("Lorvane: Reading input file\n");
   const BandData d = readinput(ctx, request.path, request, ReadMode::Bootstrap, false);
   const std::vector<std::string> names = trimmednames(d);
+  if (groups) groups->groups = d.groups, groups->strains = names;
   // One seed for the draws and the report line (the clock's changes).
   ComputeSettings fixed = ctx.settings;
   fixed.seed = ctx.settings.seedvalue();
@@ -85,12 +86,13 @@ std::shared_ptr<const RunResult> treefromtable(RunContext& ctx, const TreeReques
 
 std::shared_ptr<const RunResult> boottree(RunContext& ctx, const BootTreeRequest& rq) {
   ctx.report.print("Lorvane: Bootstrap tree\n");
+  RunResult groups;
   TreeRun run(ctx, outputstem(ctx, rq.path), rq.method, true, true, "boottree");
   if (ctx.shard) run.toshard(boottreeshard(ctx, rq));
   const ReplicateSlots slots{[&](int batch) { run.beginslots(batch); },
                              [&](int k, HalfTable& t, int slot) {
                                checkfinite(t.lower, run.names(), k);
-                               run.made(t, slot);
+                               run.made(t, k, slot);
                              },
                              [&](int k, int slot) { run.taken(k, rq.replicates, slot); }};
   const std::uint32_t seed = boottables(
@@ -103,8 +105,10 @@ std::shared_ptr<const RunResult> boottree(RunContext& ctx, const BootTreeRequest
         else
           run.replicate(std::move(t), k, rq.replicates);
       },
-      &slots);
+      &slots, &groups);
   auto result = run.finish();
+  result->groups = std::move(groups.groups);
+  result->strains = std::move(groups.strains);
   ctx.report.print("Random number seed: %u\n", seed);
   return result;
 }

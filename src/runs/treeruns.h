@@ -55,7 +55,8 @@ struct ReplicateSlots {
   std::function<void(int k, int slot)> take;
 };
 // Returns the seed of the draws.
+// `groups`, when given, receives the strains' groups and names.
 std::uint32_t boottables(RunContext& ctx, const BootTreeRequest& request, const ReplicateTable& table,
-                         const ReplicateSlots* slots = nullptr);
+                         const ReplicateSlots* slots = nullptr, RunResult* groups = nullptr);
 
 }  // namespace lorvane

@@ -1,5 +1,7 @@
 #include "tables/textfields.h"
 
+#include <cstdio>
+
 #include "tables/distancetable.h"
 
 namespace lorvane {
@@ -33,7 +35,18 @@ std::string quoted(std::string_view s) {
   std::string q;
   q.reserve(s.size() + 2);
   q += '"';
-  q.append(s);
+  // Control characters (a NUL would cut the message where it is printed)
+  // are shown as \xNN.
+  for (const char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f) {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", u);
+      q += code;
+    } else {
+      q += c;
+    }
+  }
   q += '"';
   return q;
 }
@@ -49,26 +62,35 @@ bool allnumbers(const std::vector<std::string_view>& t) {
 
 std::vector<std::string> csvfields(const std::string& line, char delimiter) {
   std::vector<std::string> out(1);
+  std::size_t keep = 0;  // the field up to its last character in quotes or not blank
   bool quoted = false;
   for (std::size_t k = 0; k < line.size(); ++k) {
     const char c = line[k];
+    std::string& field = out.back();
     if (quoted) {
       if (c == '"' && k + 1 < line.size() && line[k + 1] == '"') {
-        out.back() += '"';
+        field += '"';
         ++k;
       } else if (c == '"') {
         quoted = false;
       } else {
-        out.back() += c;
+        field += c;
       }
+      keep = field.size();  // what the quotes hold stays whole
     } else if (c == '"') {
       quoted = true;
     } else if (c == delimiter) {
+      field.resize(keep);
       out.emplace_back();
-    } else {
-      out.back() += c;
+      keep = 0;
+    } else if (!tablefields::blank(c)) {
+      field += c;
+      keep = field.size();
+    } else if (!field.empty()) {
+      field += c;  // a blank inside the field; trailing ones are cut at its end
     }
   }
+  out.back().resize(keep);
   return out;
 }
 

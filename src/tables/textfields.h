@@ -62,7 +62,7 @@ std::string trimright(std::string_view s);
 std::string trimmed(const std::string& s);
 // The words of a line, between blanks.
 std::vector<std::string_view> tokens(std::string_view s);
-// The text in double quotes, for messages.
+// The text in double quotes, for messages; control characters as \xNN.
 std::string quoted(std::string_view s);
 // Every word a number.
 bool allnumbers(const std::vector<std::string_view>& t);

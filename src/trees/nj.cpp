@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "core/messages.h"
 #include "trees/njsearch.h"
 #include "trees/tree.h"
 
@@ -29,7 +30,13 @@ class Joiner : public SlotTable {
     const int total = std::max(0, slots() - 3);
     for (int done = 0; live() > 3; ++done) {
       progress(done, total);
-      join(search_.find(), done);
+      const NJPair pair = search_.find();
+      // Only values beyond the range of numbers (no Q is below +infinity,
+      // or Q is not a number) leave no pair: never join outside the table.
+      if (pair.i < 0 || pair.j < 0)
+        throw ErrorStop("Error: neighbor-joining found no pair to join: the table holds values beyond the range of "
+                        "numbers (neighborjoining)");
+      join(pair, done);
       if (search_.wantscompact()) {
         // The slots keep their order, so that every sum is added in the
         // same order whatever the layout.

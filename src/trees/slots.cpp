@@ -1,5 +1,7 @@
 #include "trees/slots.h"
 
+#include "core/interrupt.h"
+
 namespace lorvane {
 
 SlotTable::SlotTable(std::vector<std::string>&& names, LowerHalf&& lower, const TreeSettings& settings)
@@ -50,7 +52,10 @@ std::vector<std::pair<int, int>> SlotTable::keptruns(const std::vector<int>& kep
   return runs;
 }
 
+// A stop asked for (core/interrupt.h) ends the tree at any join: a join of a
+// large table with many near ties can take a tenth of a second.
 void SlotTable::progress(int done, int total) const {
+  checkinterrupt();
   if (settings_.progress && (done % 64 == 0 || done == total)) settings_.progress(done, total);
 }
 

@@ -51,6 +51,8 @@ class SlotTable {
   // slot's own values of the caller along.
   template <typename Move>
   void compact(Move perslot);
+  // Before each join: the settings' progress now and then; an error stop
+  // when a stop was asked for.
   void progress(int done, int total) const;
 
   Tree tree_;

@@ -225,7 +225,14 @@ std::string percenttext(double percent) {
 std::string newickname(const std::string& name) {
   std::string s = name;
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
-  if (s.find_first_of(" \t:;()[],'") == std::string::npos) return s;
+  // Bare: letters, digits, '.', '-' and bytes of UTF-8 characters. Readers
+  // turn a bare '_' into a blank, and the other punctuation has meanings.
+  auto bare = [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+           u >= 0x80;
+  };
+  if (std::all_of(s.begin(), s.end(), bare)) return s;
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("''") : std::string(1, c);
   return q + "'";

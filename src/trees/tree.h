@@ -133,7 +133,9 @@ class Consensus {
 // "100", "99.9", "50": at most one decimal, no trailing ".0".
 std::string percenttext(double percent);
 // A name as Newick writes it: trailing blanks trimmed, single-quoted (a
-// quote inside doubled) when it holds blanks or any of :;()[],'
+// quote inside doubled) when it holds anything but letters, digits, '.',
+// '-' and UTF-8 characters: a blank, an underscore (which readers turn into
+// a blank when bare) or punctuation.
 std::string newickname(const std::string& name);
 // One line ending in ";\n": lengths as %.10g when `lengths`, support as
 // the label of the node below its edge.

@@ -4,6 +4,7 @@
 // new cluster taking the slot of its first member at half the joining
 // distance, and its distance to each other cluster is the mean of its
 // members' distances, weighted by their sizes.
+#include "core/messages.h"
 #include "trees/slots.h"
 #include "trees/tree.h"
 
@@ -29,6 +30,8 @@ class Averager : public SlotTable {
     for (int done = 0; live() > 1; ++done) {
       progress(done, total);
       const int b = closest();
+      if (b < 0)
+        throw ErrorStop("Error: UPGMA found no pair to join: the table holds values beyond the range of numbers (upgma)");
       join(near_[static_cast<std::size_t>(b)], b);
       if (slots() >= 256 && live() * 2 <= slots()) {
         compact([this](int to, int from) {

@@ -11,7 +11,24 @@
 #include "aflp/rowbuffer.h"
 #include "aflp/tablewriters.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+
+#include <cerrno>
 #include <filesystem>
+
+// The program's renames come here in this test program: when armed, call
+// number `failat` (from 1) fails as a disk error would; the others move.
+namespace renames {
+int calls = 0, failat = 0;
+}
+extern "C" int rename(const char* from, const char* to) noexcept {
+  if (renames::failat > 0 && ++renames::calls == renames::failat) {
+    errno = EIO;
+    return -1;
+  }
+  return ::renameat(AT_FDCWD, from, AT_FDCWD, to);
+}
 
 namespace lorvane {
 namespace {
@@ -144,6 +161,7 @@ TEST(OutputSet, ReplacesEveryEarlierFileOrNone) {
     const char* what;
     int folderat;            // the output whose name a folder takes, -1: none
     std::vector<bool> earlier;  // which outputs have an earlier file
+    int failedmove = 0;      // the output (from 1) whose move into place fails, after the checks
   };
   const Case cases[] = {
       {"all replaceable", -1, {true, true, true}},
@@ -151,6 +169,8 @@ TEST(OutputSet, ReplacesEveryEarlierFileOrNone) {
       {"the last is a folder", 2, {true, true, false}},
       {"the first is a folder", 0, {false, true, true}},
       {"the middle one is a folder", 1, {true, false, true}},
+      {"the second move fails, the first is put back", -1, {true, true, false}, 2},
+      {"the third move fails, two are put back or removed", -1, {false, true, true}, 3},
   };
   // Nor does it leave a path for a signal to remove.
   const int registered = registeredtemporaries();
@@ -158,23 +178,28 @@ TEST(OutputSet, ReplacesEveryEarlierFileOrNone) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     const std::string names[] = {"x.matD", "x.matDP", "x.matS"};
+    const int failed = c.failedmove > 0 ? c.failedmove - 1 : c.folderat;
     std::vector<std::string> expected;
     for (int k = 0; k < 3; ++k) {
       if (k == c.folderat) std::filesystem::create_directory(dir / names[k]);
       else if (c.earlier[static_cast<std::size_t>(k)]) writefile(dir / names[k], "earlier " + names[k]);
-      if (k == c.folderat || c.earlier[static_cast<std::size_t>(k)] || c.folderat < 0) expected.push_back(names[k]);
+      if (k == c.folderat || c.earlier[static_cast<std::size_t>(k)] || failed < 0) expected.push_back(names[k]);
     }
     std::sort(expected.begin(), expected.end());
     std::string stop;
     {
       OutputSet set;
       for (const auto& n : names) set.add(dir / n, 'b', "write " + n, "close " + n).file.text("new " + n);
+      renames::calls = 0;
+      renames::failat = c.failedmove;
       stop = test::errorstopof([&] { set.commit(); });
+      renames::failat = 0;
     }
-    EXPECT_EQ(stop, c.folderat < 0 ? "" : "close " + names[c.folderat] + ": " + (dir / names[c.folderat]) + ": Is a directory");
+    const std::string reason = c.failedmove > 0 ? "Input/output error" : "Is a directory";
+    EXPECT_EQ(stop, failed < 0 ? "" : "close " + names[failed] + ": " + (dir / names[failed]) + ": " + reason);
     for (int k = 0; k < 3; ++k) {
-      if (k == c.folderat || (c.folderat >= 0 && !c.earlier[static_cast<std::size_t>(k)])) continue;
-      EXPECT_EQ(readfile(dir / names[k]), (c.folderat < 0 ? "new " : "earlier ") + names[k]);
+      if (k == c.folderat || (failed >= 0 && !c.earlier[static_cast<std::size_t>(k)])) continue;
+      EXPECT_EQ(readfile(dir / names[k]), (failed < 0 ? "new " : "earlier ") + names[k]);
     }
     EXPECT_EQ(test::listfolder(dir.path()), expected);
     EXPECT_EQ(registeredtemporaries(), registered);

@@ -9,6 +9,8 @@
 #include <random>
 #include <set>
 
+#include "drawing/groups.h"
+#include "drawing/scatter.h"
 #include "drawing/scene.h"
 #include "testutil.h"
 
@@ -124,6 +126,40 @@ TEST(Layout, RowsFollowTheTreeAndColoursTheValues) {
   Style low;
   low.supportthreshold = 40;
   EXPECT_EQ(itemsof<Text>(layout(&tree, &table, low)).size(), itemsof<Text>(s).size() + 1);
+}
+
+TEST(Layout, GroupsColourTipsAndPointsWithALegend) {
+  const Tree tree = parse("((A:0.05,B:0.05)80:0.3,(C:0.1,D:0.1)40:0.3);");
+  Style style;  // D belongs to no group: it stays black
+  style.groups = groupcolours({"A", "B", "C"}, {"north", "south", "north"}, "region");
+  const Scene s = layout(&tree, nullptr, style);
+  std::map<std::string, Colour> tips;
+  for (const Text* t : itemsof<Text>(s))
+    if (t->node >= 0 && t->node < tree.leaves()) tips[t->text] = t->colour;
+  const std::map<std::string, Colour> want{
+      {"A", groupcolour(0)}, {"B", groupcolour(1)}, {"C", groupcolour(0)}, {"D", kBlack}};
+  EXPECT_EQ(tips, want);
+  EXPECT_NE(groupcolour(0), groupcolour(1));
+  std::vector<std::string> legend;
+  for (const Text* t : itemsof<Text>(s))
+    if (t->node < 0) legend.push_back(t->text);
+  ASSERT_GE(legend.size(), 3u);  // after the scale bar's length
+  EXPECT_EQ(std::vector<std::string>(legend.end() - 3, legend.end()),
+            (std::vector<std::string>{"region", "north", "south"}));
+  for (const Text* t : itemsof<Text>(s)) EXPECT_LE(t->x + textwidth(t->text, t->size), s.width) << t->text;
+
+  ScatterStyle scatter;
+  scatter.groups = style.groups;
+  Coordinates c;
+  c.names = {"A", "B", "C", "D"};
+  c.axes = {{0, 1, 2, 3}, {1, 0, 1, 0}};
+  std::vector<Colour> fills;
+  for (const Circle* p : itemsof<Circle>(scatterscene(c, 1, 2, scatter))) fills.push_back(p->fill);
+  ASSERT_EQ(fills.size(), 4u);
+  EXPECT_EQ(fills[0], fills[2]);
+  EXPECT_NE(fills[0], fills[1]);
+  EXPECT_NE(fills[3], fills[0]);
+  EXPECT_NE(fills[3], fills[1]);
 }
 
 TEST(Layout, SupportStaysOnItsEdgeAfterReRooting) {

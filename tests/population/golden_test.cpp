@@ -88,7 +88,9 @@ TEST(PopulationGolden, AmovaOfBothDesignsIsAde4sAndItsPermutationsAgree) {
     for (std::size_t k = 0; k < ade4p[c.golden].size(); ++k) {
       const double p = std::stod(ours[k + 1][7]), theirs = std::stod(ade4p[c.golden][k]);
       // Strongly structured: no permutation reaches the observed value.
-      if (c.data == "published") EXPECT_EQ(p, 0.001) << c.golden << " row " << k;
+      if (c.data == "published") {
+        EXPECT_EQ(p, 0.001) << c.golden << " row " << k;
+      }
       // Other draws of the same null distribution: within 4 standard errors.
       EXPECT_NEAR(p, theirs, 4 * std::sqrt(2 * theirs * (1 - theirs) / 999) + 0.002) << c.golden << " row " << k;
     }

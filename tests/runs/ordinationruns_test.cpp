@@ -125,7 +125,7 @@ TEST(OrdinationOptions, FaultsStopTheRunWithEarlierFilesKept) {
   Options o;
   const std::string plane = o.dir / "plane.csv", same = o.dir / "same.csv", other = o.dir / "other.csv";
   writefile(plane, planetable());
-  writefile(same, ",A,B,C\nA,0,2,2\nB,2,0,2\nC,2,2,0\n");
+  writefile(same, ",A,B,C\nA,0,0,0\nB,0,0,0\nC,0,0,0\n");
   writefile(other, ",A,B b,\"C,c\",E\nA,0,1,1,1\nB b,1,0,1,1\n\"C,c\",1,1,0,1\nE,1,1,1,0\n");
   o.run(6, {plane});
   o.run(7, {plane, plane, "9"});
@@ -140,7 +140,7 @@ TEST(OrdinationOptions, FaultsStopTheRunWithEarlierFilesKept) {
   } cases[] = {
       {6, {plane, "", "3"}, "the correction must be 0, 1 or 2 (pcoa)"},
       {6, {plane, "5"}, "the number of axes must be from 1 to 4, the number of strains (pcoa)"},
-      {6, {same}, "every distance in the table is the same: the strains have no principal axes (pcoa)"},
+      {6, {same}, "every distance in the table is 0: the strains have no principal axes (pcoa)"},
       {7, {plane, other}, "the strain D\"d of table A is not in table B: the Mantel test needs the same strains in both (mantel)"},
       {7, {plane, same}, "table A holds 4 strains and table B 3: the Mantel test needs the same strains in both (mantel)"},
       {7, {plane, plane, "9", "3"}, "the correlation must be 1 or 2 (mantel)"},

@@ -1,6 +1,9 @@
 // Distance tables: every format reads to the same table, faults name the
 // file and line, and each writer's output reads back whole.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <thread>
 
 #include "../tables.h"
 #include "../testutil.h"
@@ -27,35 +30,41 @@ void expectfour(const DistanceTable& t, const std::string& what) {
     for (int j = 0; j < 4; ++j) EXPECT_EQ(t(i, j), kValues[i][j]) << what << " " << i << "," << j;
 }
 
+struct FormatCase {
+  const char* name;
+  std::string text;
+  TableFormat format;
+};
+const FormatCase kFormats[] = {
+    {"triangle", "4\r\nStrain A  0.125 -0.000 12.345 \r\nB               0.500 0.250 \r\n"
+                 "LongName10              0.750 \r\nD                             \r\n",
+     TableFormat::Triangle},
+    {"triangle with diagonal", "4\nStrain A   3 0.125 -0.000 12.345\nB            2 0.5 0.25\n"
+                               "LongName10         1 0.75\nD                  4\n",
+     TableFormat::Triangle},
+    {"phylip square", "    4\nStrain A  0 0.125 -0 12.345\nB         0.125 0 0.5 0.25\n"
+                      "LongName100 0.5 0 0.75\nD         12.345 0.25 0.75 0\n",
+     TableFormat::PhylipSquare},
+    {"phylip square, rows wrapped after n - 1 values",
+     "4\nStrain A  0 0.125 -0\n 12.345\nB         0.125 0 0.5\n 0.25\nLongName100 0.5 0\n 0.75\n"
+     "D         12.345 0.25 0.75\n 0\n",
+     TableFormat::PhylipSquare},
+    {"phylip square, rows over two lines", "4\nStrain A  0 0.125\n   -0 12.345\nB         0.125 0 0.5 0.25\n"
+                                           "LongName100 0.5\n  0 0.75\nD         12.345 0.25 0.75 0\n",
+     TableFormat::PhylipSquare},
+    {"phylip lower, strict", "4\nStrain A\nB         0.125\nLongName10-0 0.5\nD         12.345 0.25 0.75\n",
+     TableFormat::PhylipLower},
+    {"csv", ",Strain A,B,LongName10,D\nStrain A,0,0.125,-0,12.345\nB,0.125,0,0.5,0.25\n"
+            "LongName10,-0,0.5,0,0.75\n\"D\",12.345,0.25,0.75,0\n",
+     TableFormat::Csv},
+    {"tsv", "Strain A\tB\tLongName10\tD\nStrain A\t0\t0.125\t-0\t12.345\nB\t0.125\t0\t0.5\t0.25\n"
+            "LongName10\t-0\t0.5\t0\t0.75\nD\t12.345\t0.25\t0.75\t0\n",
+     TableFormat::Tsv},
+};
+
 TEST(TableReader, EveryFormatReadsToTheSameTable) {
   TempDir dir;
-  const struct {
-    const char* name;
-    std::string text;
-    TableFormat format;
-  } cases[] = {
-      {"triangle", "4\r\nStrain A  0.125 -0.000 12.345 \r\nB               0.500 0.250 \r\n"
-                   "LongName10              0.750 \r\nD                             \r\n",
-       TableFormat::Triangle},
-      {"triangle with diagonal", "4\nStrain A   3 0.125 -0.000 12.345\nB            2 0.5 0.25\n"
-                                 "LongName10         1 0.75\nD                  4\n",
-       TableFormat::Triangle},
-      {"phylip square", "    4\nStrain A  0 0.125 -0 12.345\nB         0.125 0 0.5 0.25\n"
-                        "LongName100 0.5 0 0.75\nD         12.345 0.25 0.75 0\n",
-       TableFormat::PhylipSquare},
-      {"phylip square, rows over two lines", "4\nStrain A  0 0.125\n   -0 12.345\nB         0.125 0 0.5 0.25\n"
-                                             "LongName100 0.5\n  0 0.75\nD         12.345 0.25 0.75 0\n",
-       TableFormat::PhylipSquare},
-      {"phylip lower, strict", "4\nStrain A\nB         0.125\nLongName10-0 0.5\nD         12.345 0.25 0.75\n",
-       TableFormat::PhylipLower},
-      {"csv", ",Strain A,B,LongName10,D\nStrain A,0,0.125,-0,12.345\nB,0.125,0,0.5,0.25\n"
-              "LongName10,-0,0.5,0,0.75\n\"D\",12.345,0.25,0.75,0\n",
-       TableFormat::Csv},
-      {"tsv", "Strain A\tB\tLongName10\tD\nStrain A\t0\t0.125\t-0\t12.345\nB\t0.125\t0\t0.5\t0.25\n"
-              "LongName10\t-0\t0.5\t0\t0.75\nD\t12.345\t0.25\t0.75\t0\n",
-       TableFormat::Tsv},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : kFormats) {
     const std::string path = dir / "table";
     writefile(path, c.text);
     TableReader reader(path);
@@ -71,6 +80,24 @@ TEST(TableReader, EveryFormatReadsToTheSameTable) {
   ASSERT_EQ(relaxed.size(), 1u);
   EXPECT_EQ(relaxed[0].names, (std::vector<std::string>{"Alpha", "Beta-longer-name", "G"}));
   EXPECT_EQ(relaxed[0](2, 1), 0.3);
+}
+
+// A FIFO or a pipe has no size: every text form is read as it comes.
+TEST(TableReader, FifosGiveEveryTextForm) {
+  TempDir dir;
+  const std::string fifo = dir / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const auto& c : kFormats) {
+    std::thread writer([&] { writefile(fifo, c.text); });
+    DistanceTable t;
+    {
+      TableReader reader(fifo);
+      ASSERT_TRUE(reader.next(t)) << c.name;
+      expectfour(t, c.name);
+      EXPECT_FALSE(reader.next(t)) << c.name;
+    }
+    writer.join();
+  }
 }
 
 TEST(TableReader, BinaryMatrixFilesAndSeveralTablesPerFile) {
@@ -139,7 +166,18 @@ TEST(TableReader, FaultsNameTheFileAndLine) {
       {"3\nA         0.1 0.2\nB         0.3\n", "line 3: the table ends after 2 of its 3 strains"},
       {",A,B\nB,0,1\nA,1,0\n", "line 2: the row of \"B\" stands where the header puts \"A\""},
       {"strains\n", "line 1: neither a count of strains nor a header of names"},
-      {"2\nA         0.1\nB\n99999\nA\n", "line 4: a table of 99999 strains cannot fit in the file's 26 bytes"},
+      {"2\nA         0.1\nB\n99999\nA\n", "line 4: a table of 99999 strains cannot fit in the 2 bytes left in the file"},
+      {",a,b,c,d,e,f,g,h\na,0,1\n", "line 1: a table of 8 strains cannot fit in the 6 bytes left in the file"},
+      // 999 marks a pair without a value in every form.
+      {"3\nA         0 0.1 999\nB         0.1 0 0.3\nC         999 0.3 0\n", "line 2: strains 1 and 3 have no value (999)"},
+      {"3\nA\nB         0.1\nC         999 0.3\n", "line 4: strains 1 and 3 have no value (999)"},
+      {",A,B\nA,0,999\nB,999,0\n", "line 2: strains 1 and 2 have no value (999)"},
+      {",A,B,A\nA,0,1,2\nB,1,0,3\nA,2,3,0\n", "line 1: strains 1 and 3 have the same name \"A\""},
+      {"3\nA         0 0.1\n  nan\nB         0.1 0 0.3\nC         0.2 0.3 0\n", "line 3: \"nan\" is not a number"},
+      {std::string(",A,B\nA,0,1\nB\0x,1,0\n", 20), "line 3: the row of \"B\\x00x\" stands where the header puts \"B\""},
+      {std::string(5000, '7') + "\n", "line 1: a field goes on for more than 4096 characters"},
+      {"2\nA         " + std::string(3000 * 2, ' ').replace(0, 1, "0") + "1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 9 0\n",
+       "line 2: the line goes on for more than 4352 bytes"},
   };
   for (const auto& c : cases) {
     writefile(dir / "bad", c.text);
@@ -148,6 +186,8 @@ TEST(TableReader, FaultsNameTheFileAndLine) {
     EXPECT_NE(error.find(c.message), std::string::npos) << c.text << "\n" << error;
   }
   EXPECT_NE(errorstopof([&] { readtables(dir / "missing"); }).find("can't open distance table"), std::string::npos);
+  // An endless line is refused after a few kilobytes, never read whole.
+  EXPECT_NE(errorstopof([&] { readtables("/dev/zero"); }).find("/dev/zero, line 1: a field goes on"), std::string::npos);
 }
 
 TEST(TableWriters, EveryWriterReadsBackEveryValueAndName) {
@@ -174,13 +214,14 @@ TEST(TableWriters, EveryWriterReadsBackEveryValueAndName) {
             EXPECT_EQ(b.lower[k], source->lower[k]);
       }
     }
-  // PHYLIP names: blank-padded to ten characters; longer ones whole, then a blank.
+  // PHYLIP names: blank-padded to ten characters; when one is longer, all
+  // are padded to one more than the longest, their blanks as underscores.
   DistanceTable two;
-  two.names = {"A", "Twelve-chars"};
+  two.names = {"A b", "Twelve-chars"};
   two.lower = {0.5};
-  EXPECT_EQ(phylipsquare(two), "2\nA         0 0.5\nTwelve-chars 0.5 0\n");
-  EXPECT_EQ(phyliplower(two), "2\nA         \nTwelve-chars 0.5\n");
-  EXPECT_EQ(csvtable(two), ",A,Twelve-chars\nA,0,0.5\nTwelve-chars,0.5,0\n");
+  EXPECT_EQ(phylipsquare(two), "2\nA_b          0 0.5\nTwelve-chars 0.5 0\n");
+  EXPECT_EQ(phyliplower(two), "2\nA_b          \nTwelve-chars 0.5\n");
+  EXPECT_EQ(csvtable(two), ",A b,Twelve-chars\nA b,0,0.5\nTwelve-chars,0.5,0\n");
 }
 
 }  // namespace

@@ -54,14 +54,18 @@ TEST(GoldenTrees, SplitsLengthsAndSupportAsApeAndPhangornGiveThem) {
                  std::string(name) + (nj ? " nj" : " upgma"));
     }
   }
-  // ape reads the names as written (it keeps quotes; it cannot read a doubled one).
+  // ape reads the names as written (it keeps quotes; it cannot read a
+  // doubled one); an underscore is quoted, as readers turn a bare one into
+  // a blank. The golden files: scripts/trees-golden.R, scripts/newick-golden.py.
   Tree t = build(DistanceTable{{"A B", "it's", "x_y", "a,b(c):[d];"}, {1, 1, 1, 1, 1, 1}, false}, true);
   const std::string text = newick(t);
   EXPECT_NE(text.find("'A B':"), std::string::npos);
   EXPECT_NE(text.find("'it''s':"), std::string::npos);
-  EXPECT_NE(text.find("x_y:"), std::string::npos);
+  EXPECT_NE(text.find("'x_y':"), std::string::npos);
   EXPECT_NE(text.find("'a,b(c):[d];':"), std::string::npos);
-  EXPECT_EQ(readfile(kData + "quoted-labels.txt"), "'A B'\nNA\nx_y\n'a,b(c):[d];'\n");
+  EXPECT_EQ(readfile(kData + "quoted-labels.txt"), "'A B'\nNA\n'x_y'\n'a,b(c):[d];'\n");
+  // scikit-bio reads every name back whole.
+  EXPECT_EQ(readfile(kData + "quoted-labels-skbio.txt"), "A B\nit's\nx_y\na,b(c):[d];\n");
 }
 
 // Two strains with the same distances to every other (T2 and T7, far
@@ -212,6 +216,21 @@ TEST(Support, ConsensusTakesMajoritySplitsThenCompatibleOnesByFrequency) {
   Tree labelled = ab_de;
   s.label(labelled);
   EXPECT_NE(newick(labelled).find(")66.7:"), std::string::npos) << newick(labelled);
+
+  // Splits held by exactly half of the replicates: a compatible one is
+  // taken at 50; of two that conflict, the one seen first.
+  const struct {
+    std::vector<const Tree*> replicates;
+    const char* consensus;
+  } halves[] = {
+      {{&ab_de, &ab_cd, &ab_de, &ab_cd}, "(((D,E)50,C)100,A,B);\n"},
+      {{&ab_cd, &ab_de, &ab_de, &ab_cd}, "(((C,D)50,E)100,A,B);\n"},
+  };
+  for (const auto& h : halves) {
+    Consensus half;
+    for (const Tree* t : h.replicates) half.add(*t);
+    EXPECT_EQ(newick(half.build(), false), h.consensus);
+  }
 
   const struct {
     double p;
