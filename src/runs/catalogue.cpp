@@ -364,7 +364,7 @@ Parameter permutations(std::string_view manual) {
           .minimum = 0, .maximum = kMostPermutations, .noun = "the number of permutations", .manual = manual};
 }
 Parameter clonecorrect() {
-  return {.kind = K::Text, .slot = 4, .label = "Clone correction by level (default = none)", .descriptor = "text,,",
+  return {.kind = K::Text, .slot = 4, .label = "Clone correction by level (default = none) : ", .descriptor = "text,,",
           .option = "--clone-correct", .metavar = "LEVEL", .help = "keep the first strain of each genotype in each group of LEVEL",
           .manual = "Clone correction\n.RB ( amova \", \" phipt ):\nkeep the first strain of each multilocus genotype "
                     "in each group of LEVEL."};
@@ -391,7 +391,7 @@ OptionDescription amovaoption() {
                  "their permutation tests. DATA.amova.csv holds the header\n.B source,df,SS,MS,sigma2,percent,phi,p\n"
                  "and a row a level and the total. The report ends with the line\n.BI \"Random number seed: \" S ."},
       with<R>({bind(inputfile("DATA"), &R::path),
-               bind(Parameter{.kind = K::Text, .slot = 2, .label = "Levels : TOP or TOP,LOWER", .descriptor = "text,,",
+               bind(Parameter{.kind = K::Text, .slot = 2, .label = "Levels of the groups, top first (TOP or TOP,LOWER) : ", .descriptor = "text,,",
                               .option = "--levels", .metavar = "TOP[,LOWER]",
                               .help = "the levels of the groups, top first (required)", .required = true,
                               .manual = "One or two levels of the groups, the top one first\n.RB ( amova ). Required."},
@@ -434,7 +434,7 @@ OptionDescription phiptoption() {
                  "estimate written as 0), which the options on distance tables read; DATA.phipt.p.csv the p-values.\n"
                  "The report ends with the line\n.BI \"Random number seed: \" S ."},
       with<R>({bind(inputfile("DATA"), &R::path),
-               bind(Parameter{.kind = K::Text, .slot = 2, .label = "Level of the groups", .descriptor = "text,,",
+               bind(Parameter{.kind = K::Text, .slot = 2, .label = "Level of the groups : ", .descriptor = "text,,",
                               .option = "--level", .metavar = "LEVEL", .help = "the level of the groups (required)",
                               .required = true, .manual = "The level of the groups\n.RB ( phipt ). Required."},
                     &R::level),
