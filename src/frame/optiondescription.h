@@ -34,6 +34,8 @@ enum class ParameterKind {
   // Settings of a verb that are no answer (slot 0):
   Seed,     // the seed of the run's random draws
   Picture,  // an SVG picture of the run's results, drawn after it
+  PictureGroups,  // a groups file whose groups colour the picture's strains
+  ColourBy,       // the level of the groups that colours the picture
   Shard,    // one share of the run's replicates or permutations ("I/N")
 };
 
