@@ -1,9 +1,11 @@
 #!/usr/bin/python3
-"""AMOVA with 999 permutations against ade4's amova + randtest.amova.
+"""AMOVA with 999 permutations against ade4's amova + randtest.amova, and
+the Mantel test with 999 permutations against vegan's mantel, in one run.
 
     bench/population.py [--cli build/app/lorvane-cli] [--work DIR]
-                        [--sizes 500,2000] [--ade4-sizes 500] [--bands 1000]
-                        [--threads 2]
+                        [--sizes 500,2000] [--ade4-sizes 500,2000]
+                        [--ade4-permutations 999] [--bands 1000]
+                        [--mantel-size 2000] [--threads 2]
 
 Makes band data deterministically: N strains of --bands bands in 4 regions
 of 5 populations (N / 20 strains each), band frequencies drawn round each
@@ -14,8 +16,14 @@ region's and population's own. For each size times, in one run:
   R (ade4)   amova(samples, dist(x), structures) and
              randtest.amova(a, nrepet = 999), system.time of the two calls
              (the reading of the data left out), for the sizes of --ade4-sizes;
+             above 500 strains randtest runs --ade4-permutations times and
+             its time is scaled to 999;
 and checks that both give the same sums of squares and components (relative
-1e-9). Prints a Markdown table for bench/RESULTS.md.
+1e-9). Then the Mantel test of two tables of --mantel-size strains (those of
+bench/ordination.py): lorvane-cli mantel --permutations 999 (the whole
+program, reading the tables included, best of 2) against vegan's
+mantel(permutations = 999) (system.time of the call alone); r must agree
+within 1e-9. Prints Markdown tables for bench/RESULTS.md.
 """
 import argparse
 import os
@@ -34,8 +42,10 @@ pops <- unique(g$Pop)
 samples <- as.data.frame(sapply(pops, function(p) as.integer(g$Pop == p)))
 structures <- data.frame(Region = factor(g$Region[match(pops, g$Pop)]))
 d <- dist(x)
-t <- system.time({ a <- amova(samples, d, structures); r <- randtest(a, nrepet = 999) })
-cat(sprintf("seconds %.3f\n", t[["elapsed"]]))
+nrepet <- as.integer(args[4])
+t1 <- system.time(a <- amova(samples, d, structures))[["elapsed"]]
+t2 <- system.time(r <- randtest(a, nrepet = nrepet))[["elapsed"]]
+cat(sprintf("seconds %.3f\n", t1 + t2 * 999 / nrepet))
 cat(sprintf("ss %.17g\n", a$results$`Sum Sq`))
 cat(sprintf("sigma %.17g\n", a$componentsofcovariance$Sigma))
 cat(sprintf("p %.17g\n", rev(r$pvalue)))
@@ -81,11 +91,11 @@ def lorvane(cli, stem, threads):
     return best, rows
 
 
-def ade4(stem, bands, work):
+def ade4(stem, bands, work, nrepet):
     script = os.path.join(work, "amova.R")
     with open(script, "w") as f:
         f.write(R_SCRIPT)
-    out = subprocess.run(["Rscript", script, stem + ".r.txt", stem + ".groups.csv", str(bands)], check=True,
+    out = subprocess.run(["Rscript", script, stem + ".r.txt", stem + ".groups.csv", str(bands), str(nrepet)], check=True,
                          capture_output=True, text=True).stdout
     values = {}
     for line in out.splitlines():
@@ -99,7 +109,9 @@ def main():
     a.add_argument("--cli", default="build/app/lorvane-cli")
     a.add_argument("--work", default="/tmp/lorvane-bench-population")
     a.add_argument("--sizes", default="500,2000")
-    a.add_argument("--ade4-sizes", default="500")
+    a.add_argument("--ade4-sizes", default="500,2000")
+    a.add_argument("--ade4-permutations", type=int, default=999)
+    a.add_argument("--mantel-size", type=int, default=2000)
     a.add_argument("--bands", type=int, default=1000)
     a.add_argument("--threads", type=int, default=2)
     o = a.parse_args()
@@ -114,7 +126,7 @@ def main():
         if n not in anchors:
             print(f"| {n:,} | {o.bands:,} | {ours:.3f} s | | | {p} |")
             continue
-        r = ade4(stem, o.bands, o.work)
+        r = ade4(stem, o.bands, o.work, 999 if n <= 500 else o.ade4_permutations)
         ss = [float(row[2]) for row in rows]
         sigma = [float(row[4]) for row in rows]
         for mine, theirs in zip(ss + sigma, r["ss"] + r["sigma"]):
@@ -123,6 +135,49 @@ def main():
         seconds = r["seconds"][0]
         print(f"| {n:,} | {o.bands:,} | {ours:.3f} s | {seconds:.1f} s | {seconds / ours:.0f} | {p} (ade4: "
               + ", ".join("%g" % v for v in r["p"]) + ") |")
+    if o.mantel_size > 0:
+        mantel(o)
+
+
+MANTEL_R = r"""
+args <- commandArgs(TRUE)
+read <- function(path) {
+  first <- strsplit(readLines(path, n = 1), " ")[[1]]
+  t <- read.table(path, colClasses = c("character", rep("numeric", length(first) - 1)))
+  m <- as.matrix(t[, -1]); rownames(m) <- colnames(m) <- t[, 1]; m
+}
+d <- read(args[1]); g <- read(args[2]); g <- g[rownames(d), rownames(d)]
+t <- system.time(m <- vegan::mantel(as.dist(d), as.dist(g), permutations = 999))[["elapsed"]]
+cat(sprintf("seconds %.3f\nr %.17g\np %.17g\n", t, m$statistic, m$signif))
+"""
+
+
+def mantel(o):
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    import ordination
+    dice, plane = ordination.generate(o.mantel_size, o.work)
+    dphy, pphy = ordination.phylip(dice), ordination.phylip(plane)
+    best = None
+    for _ in range(2):
+        start = time.perf_counter()
+        subprocess.run([o.cli, "mantel", "--quiet", "--seed", "15", "--threads", str(o.threads), "--permutations",
+                        "999", dphy, pphy], check=True)
+        seconds = time.perf_counter() - start
+        best = seconds if best is None else min(best, seconds)
+    with open(dphy + ".mantel.csv") as f:
+        ours = f.read().splitlines()[1].split(",")
+    script = os.path.join(o.work, "mantel.R")
+    with open(script, "w") as f:
+        f.write(MANTEL_R)
+    out = subprocess.run(["Rscript", script, dice, plane], check=True, capture_output=True, text=True).stdout
+    vegan = {line.split()[0]: float(line.split()[1]) for line in out.splitlines()}
+    if abs(float(ours[0]) - vegan["r"]) > 1e-9:
+        sys.exit(f"Mantel r {ours[0]} against vegan's {vegan['r']}")
+    print()
+    print("| strains | lorvane-cli mantel (whole program) | vegan mantel (the call) | vegan / lorvane | r | p (vegan) |")
+    print("|---:|---:|---:|---:|---|---|")
+    print(f"| {o.mantel_size:,} | {best:.3f} s | {vegan['seconds']:.1f} s | {vegan['seconds'] / best:.0f} | {ours[0]} "
+          f"| {ours[1]} ({vegan['p']:g}) |")
 
 
 if __name__ == "__main__":
