@@ -8,6 +8,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "drawing/groups.h"
 #include "drawing/scatter.h"
@@ -139,7 +140,13 @@ TEST(Layout, GroupsColourTipsAndPointsWithALegend) {
   const std::map<std::string, Colour> want{
       {"A", groupcolour(0)}, {"B", groupcolour(1)}, {"C", groupcolour(0)}, {"D", kBlack}};
   EXPECT_EQ(tips, want);
-  EXPECT_NE(groupcolour(0), groupcolour(1));
+  std::set<std::tuple<int, int, int>> distinct;  // no two of many groups share a colour, none is white
+  for (int k = 0; k < 60; ++k) {
+    const Colour c = groupcolour(k);
+    distinct.emplace(c.r, c.g, c.b);
+    EXPECT_LT(c.r + c.g + c.b, 3 * 240) << k;
+  }
+  EXPECT_EQ(distinct.size(), 60u);
   std::vector<std::string> legend;
   for (const Text* t : itemsof<Text>(s))
     if (t->node < 0) legend.push_back(t->text);
