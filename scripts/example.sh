@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the shipped example: a simple
 # and a bootstrap computation on examples/strains.txt, then the AMOVA of a
-# simulated study with regions and populations. The outputs land in
+# simulated study with regions and populations and a picture of its
+# principal coordinates coloured by population. The outputs land in
 # build/example/, the reports in build/example/data/lorvane/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,3 +22,8 @@ XDG_DATA_HOME=$work/data build/app/lorvane-cli amova --groups "$work/published.g
   --seed 2026 "$work/published.txt"
 cat "$(ls -t "$work"/data/lorvane/l-Lorvane-*.txt | head -1)"
 cat "$work/published.txt.amova.csv"
+echo "Principal coordinates of its Jaccard distances, coloured by population:"
+XDG_DATA_HOME=$work/data build/app/lorvane-cli distance --quiet --sites 6 "$work/published.txt"
+XDG_DATA_HOME=$work/data build/app/lorvane-cli pcoa --quiet --axes 2 --groups "$work/published.groups.csv" \
+  --color-by Pop --svg "$work/published-pcoa.svg" "$work/published.txt.matJ"
+echo "Picture: $work/published-pcoa.svg"
