@@ -104,20 +104,26 @@ double centre(Pairs& t) {
   return squares;
 }
 
-// The observed sum over i < j of x(i, j) y(i, j), added up row by row, each
-// row as two partial sums of alternate pairs.
-double observedsum(const Pairs& x, const Pairs& y, std::size_t n) {
+// The sum over i < j of x(order(i), order(j)) y(i, j) in double precision,
+// x and y pairs, added up row by row, each row as two partial sums of
+// alternate pairs: the exact sum a permutation's r is decided by.
+double doublesum(const Pairs& x, const Pairs& y, const std::uint32_t* order, std::size_t n) {
+  auto at = [&](std::size_t p, std::size_t q) {
+    if (p > q) std::swap(p, q);
+    return x[p * n - p * (p + 1) / 2 + (q - p - 1)];
+  };
   double total = 0;
   std::size_t k = 0;
   for (std::size_t i = 0; i + 1 < n; ++i) {
-    const std::size_t length = n - 1 - i;
+    const std::size_t length = n - 1 - i, row = order[i];
+    const std::uint32_t* c = order + i + 1;
     double a = 0, b = 0;
     std::size_t t = 0;
     for (; t + 2 <= length; t += 2) {
-      a += y[k + t] * x[k + t];
-      b += y[k + t + 1] * x[k + t + 1];
+      a += y[k + t] * at(row, c[t]);
+      b += y[k + t + 1] * at(row, c[t + 1]);
     }
-    if (t < length) a += y[k + t] * x[k + t];
+    if (t < length) a += y[k + t] * at(row, c[t]);
     total += a + b;
     k += length;
   }
@@ -137,9 +143,10 @@ int unitexponent(const Pairs& t) {
 // two to magnitudes of at most 1: table A as a square of rows, so that each
 // permutation reads the row of a strain at the columns of the others, and
 // table B's pairs once for a whole batch of permutations. A product of two
-// floats is exact in double precision, and the sums are added up in double
-// precision, so a permuted sum depends on the tables' values and the
-// permutation alone.
+// floats is exact in double precision and the sums are added up in double
+// precision, so the r of single precision lies within 2^-23 of the r of
+// double precision (|sum of x y| <= the norm); a permutation whose r of
+// single precision lies within kScreen of the bar is decided by doublesum.
 std::vector<float> floatsquare(const Pairs& t, std::size_t n, int exponent) {
   std::vector<float> out(n * n, 0.0F);
   std::size_t k = 0;
@@ -189,45 +196,56 @@ void permutedsums(const std::vector<float>& x, const std::vector<float>& y, cons
 // The two tables as the permutations read them, and the observed r.
 struct Observed {
   std::size_t strains = 0;
-  std::vector<float> xsquare;  // table A, centred (ranked first for Spearman), scaled, square
-  std::vector<float> y;        // table B in A's order, centred likewise, scaled
-  double norm = 0;             // the square root of the product of their sums of squares, scaled likewise
+  Pairs x, y;                  // table A, and B in A's order, centred (ranked first for Spearman)
+  std::vector<float> xsquare;  // table A as a square, scaled, in single precision
+  std::vector<float> yfloat;   // table B's pairs, scaled, in single precision
+  double norm = 0;             // the square root of the product of their sums of squares
+  double floatnorm = 0;        // the same, scaled as the single-precision tables
   double r = 0;
   double bar = 0;  // a permutation counts when its r is at least this
 };
+
+// A single-precision r this far from the bar at least decides alone.
+constexpr double kScreen = 1e-6;
 
 Observed observe(const TableRef& a, const TableRef& b, const std::vector<std::size_t>& order, Correlation method) {
   const std::size_t n = a.size();
   std::vector<std::size_t> identity(n);
   std::iota(identity.begin(), identity.end(), std::size_t{0});
-  Pairs x = pairs(a.values, n, identity);
-  Pairs y = pairs(b.values, n, order);
-  checkvaried(x, "A");
-  checkvaried(y, "B");
-  if (method == Correlation::spearman) {
-    torank(x);
-    torank(y);
-  } else {
-    tounit(x);
-    tounit(y);
-  }
   Observed o;
   o.strains = n;
-  const double norm = std::sqrt(centre(x) * centre(y));
+  o.x = pairs(a.values, n, identity);
+  o.y = pairs(b.values, n, order);
+  checkvaried(o.x, "A");
+  checkvaried(o.y, "B");
+  if (method == Correlation::spearman) {
+    torank(o.x);
+    torank(o.y);
+  } else {
+    tounit(o.x);
+    tounit(o.y);
+  }
+  o.norm = std::sqrt(centre(o.x) * centre(o.y));
+  std::vector<std::uint32_t> same(n);
+  std::iota(same.begin(), same.end(), std::uint32_t{0});
   // Rounding can take |r| a few units past 1 (two proportional tables).
-  o.r = std::clamp(observedsum(x, y, n) / norm, -1.0, 1.0);
-  const int ex = unitexponent(x), ey = unitexponent(y);
-  o.xsquare = floatsquare(x, n, ex);
-  o.y = floatpairs(y, ey);
-  o.norm = std::ldexp(norm, -ex - ey);
-  // The bar from the observed sum as a permutation's is added up, so that a
-  // permutation that only swaps strains of equal distances counts.
-  std::vector<std::uint32_t> same(n * kBatch);
-  for (std::size_t j = 0; j < n; ++j) std::fill_n(same.begin() + static_cast<std::ptrdiff_t>(j * kBatch), kBatch, static_cast<std::uint32_t>(j));
-  double sums[kBatch];
-  permutedsums(o.xsquare, o.y, same.data(), n, sums);
-  o.bar = std::min(sums[0] / o.norm, 1.0) - std::sqrt(DBL_EPSILON);
+  o.r = std::clamp(doublesum(o.x, o.y, same.data(), n) / o.norm, -1.0, 1.0);
+  o.bar = o.r - std::sqrt(DBL_EPSILON);
+  const int ex = unitexponent(o.x), ey = unitexponent(o.y);
+  o.xsquare = floatsquare(o.x, n, ex);
+  o.yfloat = floatpairs(o.y, ey);
+  o.floatnorm = std::ldexp(o.norm, -ex - ey);
   return o;
+}
+
+// Whether the permutation g of a batch (its sum of single precision `sum`)
+// has r at least the observed one.
+bool aslargeas(const Observed& o, double sum, const std::uint32_t* orders, std::size_t g, std::vector<std::uint32_t>& order) {
+  const double r = sum / o.floatnorm;
+  if (r >= o.bar + kScreen) return true;
+  if (r < o.bar - kScreen) return false;
+  for (std::size_t j = 0; j < o.strains; ++j) order[j] = orders[j * kBatch + g];
+  return doublesum(o.x, o.y, order.data(), o.strains) / o.norm >= o.bar;
 }
 
 // The permutations whose r is at least the observed one. Batch b holds
@@ -268,9 +286,9 @@ int countaslarge(const Observed& o, const MantelOptions& options) {
           for (std::size_t j = 0; j < n; ++j) orders[j * kBatch + g] = order[j];
         }
         checkinterrupt();
-        permutedsums(o.xsquare, o.y, orders.data(), n, sums);
+        permutedsums(o.xsquare, o.yfloat, orders.data(), n, sums);
         for (std::size_t g = 0; g < kBatch && batch * kBatch + g < count; ++g)
-          if (sums[g] / o.norm >= o.bar) ++mine;
+          if (aslargeas(o, sums[g], orders.data(), g, order)) ++mine;
         finished.fetch_add(1);
         if (thread == 0) progress();
       }
