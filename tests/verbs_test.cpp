@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <set>
 
 #include <sys/stat.h>
 
@@ -199,6 +200,8 @@ TEST(Verbs, UsageErrorsExit64NamingTheOption) {
       {"tree --svg '' t", "--svg '': expected the path of a file"},
       {"tree --support '' t", "--support '': expected the path of a file"},
       {"tree --consensus t", "--consensus needs --support REPLICATES"},
+      {"pcoa --color-by Pop t", "--color-by colours a picture: it needs --svg FILE"},
+      {"tree --groups g.csv t", "--groups colours a picture: it needs --svg FILE"},
       {"pcoa ''", "TABLE '': expected the path of a file"},
       {"pcoa --axes 4 tables/three.csv", "--axes 4: expected a whole number from 1 to 3, the number of strains of"},
   };
@@ -256,6 +259,48 @@ TEST(Verbs, AFailedRunEndsWithStatusOneAndItsMessageInTheReport) {
       "Error: can't open input file " + (f.dir / "missing.txt") + " (readbands): No such file or directory";
   EXPECT_EQ(r.err, message + "\n");
   EXPECT_NE(f.takereports().find("\r\n" + message + "\r\n"), std::string::npos);
+}
+
+// The fill colours of the circles of an SVG file.
+std::set<std::string> circlefills(const std::string& svg) {
+  std::set<std::string> fills;
+  for (std::size_t at = 0; (at = svg.find("<circle", at)) != std::string::npos; ++at) {
+    const std::size_t fill = svg.find("fill=\"", at) + 6;
+    fills.insert(svg.substr(fill, svg.find('"', fill) - fill));
+  }
+  return fills;
+}
+
+TEST(Verbs, PicturesColourTheStrainsByTheGroupsOfALevelWithALegend) {
+  Folder f;
+  writefile(f.dir / "t.csv", ",A,B,C,D,E,F\nA,0,1,4,6,7,5\nB,1,0,3,6,6,5\nC,4,3,0,5,5,4\n"
+                             "D,6,6,5,0,1,3\nE,7,6,5,1,0,3\nF,5,5,4,3,3,0\n");
+  writefile(f.dir / "g.csv", "name,Region,Pop\nA,north,p1\nB,north,p1\nC,north,p2\nD,south,p3\nE,south,p3\nF,south,p4\n");
+  writefile(f.dir / "b.csv", "name,Site\nAlpha,x\nBeta,y\nGamma,x\nDelta,z\nEps,y\n");
+  const struct {
+    std::string args;
+    std::vector<std::string> legend;  // the level, then its groups
+    std::size_t fills;                // of the scatter's points; 0 for a tree
+  } cases[] = {
+      {"pcoa --axes 2 --svg s.svg --groups g.csv --color-by Pop t.csv", {"Pop", "p1", "p2", "p3", "p4"}, 4},
+      {"pcoa --axes 2 --svg s.svg --groups g.csv t.csv", {"Region", "north", "south"}, 2},
+      {"tree --svg s.svg --groups g.csv --color-by Region t.csv", {"Region", "north", "south"}, 0},
+      {"bootstrap-tree --sites 6 --replicates 2 --seed 1 --groups b.csv --color-by Site --svg s.svg 'my bands.txt'",
+       {"Site", "x", "y", "z"}, 0},
+  };
+  for (const auto& c : cases) {
+    const auto r = f.run(c.args);
+    ASSERT_EQ(r.status, 0) << c.args << "\n" << r.err;
+    const std::string svg = readfile(f.dir / "s.svg");
+    const std::string legend = svg.substr(svg.find("<g class=\"groups\">"));
+    for (const std::string& name : c.legend) EXPECT_NE(legend.find(">" + name + "<"), std::string::npos) << c.args << " " << name;
+    if (c.fills) {
+      EXPECT_EQ(circlefills(svg).size(), c.fills) << c.args;
+    }
+  }
+  const auto r = f.run("pcoa --svg s.svg --groups g.csv --color-by Site t.csv");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("give no level \"Site\" (levels: Region, Pop)"), std::string::npos) << r.err;
 }
 
 }  // namespace

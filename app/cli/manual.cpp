@@ -100,7 +100,8 @@ std::string bashcompletion() {
           std::string words;
           for (std::string_view c : p.choices) words.append(words.empty() ? "" : " ").append(c);
           cases += "    " + pattern + ") COMPREPLY=($(compgen -W \"" + words + "\" -- \"$cur\")); return ;;\n";
-        } else if (p.kind != K::Flag && p.kind != K::Path && p.kind != K::Picture) {
+        } else if (p.kind != K::Flag && p.kind != K::Path && p.kind != K::Picture &&
+                   p.kind != K::PictureGroups) {
           numbers += (numbers.empty() ? "" : "|") + pattern;
         }
       }

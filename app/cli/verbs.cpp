@@ -10,9 +10,6 @@
 
 #include "core/interrupt.h"
 #include "core/messages.h"
-#include "drawing/groups.h"
-#include "drawing/scatter.h"
-#include "drawing/scene.h"
 #include "frame/startup.h"
 #include "runs/catalogue.h"
 #include "shards/shards.h"
@@ -160,6 +157,9 @@ std::string answerof(const Parameter& p, const std::string& value, const std::st
       return "1";
     case K::Path:
       return wholepath(p.option, value, startfolder, error);
+    case K::Text:
+      if (value.size() > 255) error = name + ": the value is longer than 255 characters";
+      return value;
     default:
       return {};
   }
@@ -174,6 +174,12 @@ void takeparameter(VerbCall& call, const Parameter& p, const std::string& value,
       break;
     case K::Picture:
       call.picture = wholepath(p.option, value, startfolder, call.error);
+      break;
+    case K::PictureGroups:
+      call.picturegroups = wholepath(p.option, value, startfolder, call.error);
+      break;
+    case K::ColourBy:
+      call.colourby = value;
       break;
     case K::Shard: {
       const auto slash = value.find('/');
@@ -336,6 +342,10 @@ VerbCall parseverb(const Verb& verb, int argc, const char* const* argv, const st
   }
   if (call.error.empty()) takeoperands(call, verb, operands, startfolder);
   if (call.error.empty() && call.shard && !call.picture.empty()) call.error = "--svg and --shard: a shard draws no picture";
+  if (call.error.empty() && call.picture.empty() && !call.colourby.empty())
+    call.error = "--color-by colours a picture: it needs --svg FILE";
+  if (call.error.empty() && call.picture.empty() && !call.picturegroups.empty())
+    call.error = "--groups colours a picture: it needs --svg FILE";
   if (verb.option)
     for (const Parameter& p : verb.option->parameters)
       if (call.error.empty() && p.required && !p.option.empty() && call.answers[static_cast<std::size_t>(p.slot)].empty())
@@ -444,28 +454,6 @@ int runmergeverb(Frame& frame, const VerbCall& call) {
   });
   if (const auto failed = failedstatus(frame)) return *failed;
   return frame.files.reportfailed() ? kExitReportFailed : kExitWorkedThrough;
-}
-
-int writepicture(const VerbCall& call, const RunResult& result) {
-  try {
-    if (result.ordination) {
-      const drawing::Coordinates c = drawing::coordinatesof(result.ordination->names, result.ordination->pcoa);
-      drawing::writesvg(drawing::scatterscene(c, 1, c.axiscount() >= 2 ? 2 : 0), call.picture);
-      return kExitWorkedThrough;
-    }
-    if (!result.tree) return kExitWorkedThrough;
-    // The tree beside the table it was built from, when the run kept one;
-    // the strains coloured by their groups, when the data gave them.
-    drawing::Style style;
-    style.groups = drawing::groupcolours(result.groups, result.strains);
-    const drawing::Scene scene = drawing::layout(result.tree.get(), result.table.get(), style);
-    if (interruptsignal() != 0) return exitinterrupted(interruptsignal());
-    drawing::writesvg(scene, call.picture);
-  } catch (const ErrorStop& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    return kExitRunFailed;
-  }
-  return kExitWorkedThrough;
 }
 
 }  // namespace lorvane

@@ -54,6 +54,8 @@ struct VerbCall {
   std::vector<std::string> operands;  // the whole paths of all of them
   std::optional<ShardPart> shard;     // --shard I/N
   std::string picture;  // --svg: the whole path; empty when not asked
+  std::string picturegroups;  // --groups of a picture: the whole path; empty when not given
+  std::string colourby;       // --color-by: the level; empty: the first level
   std::optional<std::string> seed, threads;
   std::string outputdir;  // the whole path; empty: beside the input
   bool quiet = false;

@@ -57,6 +57,26 @@ void readgroupsfile(BandData& d, const std::string& path) {
   d.groups = readgroups(path, strains);
 }
 
+std::size_t levelindex(const Groups& groups, const std::string& name, const std::string& source) {
+  std::string levels;
+  for (std::size_t l = 0; l < groups.levels.size(); ++l) {
+    if (groups.levels[l] == name) return l;
+    levels += (l ? ", " : "") + groups.levels[l];
+  }
+  errorstop("Error: " + source + (groups.empty() ? " give no groups" : " give no level \"" + name + "\" (levels: " + levels + ")") + " (groups)");
+}
+
+void checknested(const Groups& groups, std::size_t upper, std::size_t lower, const std::string& source) {
+  std::map<std::string, std::string> within;  // a group of `lower` -> its group of `upper`
+  const std::vector<std::string>& low = groups.labels[lower];
+  const std::vector<std::string>& up = groups.labels[upper];
+  for (std::size_t i = 0; i < low.size(); ++i)
+    if (const auto [it, fresh] = within.emplace(low[i], up[i]); !fresh && it->second != up[i])
+      errorstop("Error: " + source + " give the " + groups.levels[lower] + " \"" + low[i] + "\" in two " +
+                groups.levels[upper] + " groups, \"" + it->second + "\" and \"" + up[i] + "\": each " +
+                groups.levels[lower] + " must lie in one " + groups.levels[upper] + " (groups)");
+}
+
 void checkuniquenames(const BandData& d, const std::string& path) {
   std::map<std::string, int> seen;
   for (int i = 1; i <= d.n; ++i)
@@ -101,6 +121,12 @@ std::string bandname(const BandData& d, long long k) {
 }
 
 }  // namespace
+
+void keepstrains(BandData& d, const std::vector<int>& rows) {
+  std::vector<long long> columns(static_cast<std::size_t>(d.m));
+  for (long long k = 0; k < d.m; ++k) columns[static_cast<std::size_t>(k)] = k;
+  keep(d, rows, columns);
+}
 
 std::pair<std::vector<std::string>, std::vector<std::string>> dropmissing(BandData& d, double bands, double strains) {
   std::pair<std::vector<std::string>, std::vector<std::string>> dropped;

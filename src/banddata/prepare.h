@@ -24,6 +24,18 @@ void readgroupsfile(BandData& d, const std::string& path);
 // The same for strains of these names (blanks around them left out).
 Groups readgroups(const std::string& path, const std::vector<std::string>& strains);
 
+// The place of the level named `name` among the groups' levels; error stop
+// naming the levels there are when none has that name. `source` names where
+// the groups came from ("the groups file g.csv", "the data").
+std::size_t levelindex(const Groups& groups, const std::string& name, const std::string& source);
+// Every group of level `lower` lies in one group of level `upper`; error
+// stop naming the first group of `lower` found in two groups of `upper`.
+void checknested(const Groups& groups, std::size_t upper, std::size_t lower, const std::string& source);
+
+// Keeps the strains `rows` (0-based, ascending) of the data, with their
+// groups.
+void keepstrains(BandData& d, const std::vector<int>& rows);
+
 // Two strains of the same name stop the run (error stop naming them).
 void checkuniquenames(const BandData& d, const std::string& path);
 

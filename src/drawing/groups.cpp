@@ -1,6 +1,7 @@
 #include "drawing/groups.h"
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 namespace lorvane::drawing {
@@ -14,7 +15,18 @@ Colour groupcolour(int k) {
       {153, 153, 51},  {221, 204, 119}, {204, 102, 119}, {136, 34, 85},  {170, 68, 153},
   };
   constexpr int count = static_cast<int>(sizeof palette / sizeof palette[0]);
-  return palette[static_cast<std::size_t>(k % count)];
+  if (k < count) return palette[static_cast<std::size_t>(k)];
+  // Beyond the palette, hues a golden angle apart, at three levels of
+  // lightness in turn, so that no two groups share a colour.
+  const double hue = std::fmod(static_cast<double>(k - count) * 137.50776405, 360.0) / 60.0;
+  const double value = 0.85 - 0.2 * ((k - count) % 3), chroma = value * 0.65;
+  const double x = chroma * (1 - std::fabs(std::fmod(hue, 2.0) - 1));
+  const int sector = static_cast<int>(hue) % 6;
+  const double rgb[6][3] = {{chroma, x, 0}, {x, chroma, 0}, {0, chroma, x}, {0, x, chroma}, {x, 0, chroma}, {chroma, 0, x}};
+  auto channel = [&](int c) {
+    return static_cast<unsigned char>(std::lround(255 * (rgb[sector][c] + value - chroma)));
+  };
+  return {channel(0), channel(1), channel(2)};
 }
 
 Colour GroupColours::of(const std::string& name) const {

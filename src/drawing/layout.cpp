@@ -81,6 +81,7 @@ class Builder {
       x = right + 4;
     }
     right = names(x);
+    if (table_ && !style_.groups.empty()) right = groupmargin(right + kGap / 2);
     if (table_) right = heatmap(right + kGap, bottom);
     if (!style_.groups.empty()) right = grouplegend(right + kGap);
     scene_.width = right + kMargin;
@@ -210,6 +211,18 @@ class Builder {
     }
     add(End{});
     return x + widest;
+  }
+
+  // Beside the heat map, a column of the rows' group colours (nothing for
+  // a strain of no group); returns its right end.
+  double groupmargin(double x) {
+    const double width = std::max(3.0, g_.rowheight * 0.6);
+    add(Begin{"groupmargin"});
+    for (std::size_t k = 0; k < g_.tips.size(); ++k)
+      if (const std::string& name = tipname(g_.tips[k]); style_.groups.groupof.count(name))
+        add(Rect{x, g_.top + static_cast<double>(k) * g_.rowheight, width, g_.rowheight, style_.groups.of(name), kNone, 0});
+    add(End{});
+    return x + width;
   }
 
   double value(int row, int column) const {

@@ -30,9 +30,12 @@ enum class ParameterKind {
   Real,     // the leading real number, narrowed to single precision; a verb takes a number of 0 or more
   Choice,   // a whole number naming one of `choices` (the first is `minimum`); a verb takes the word or the number
   Flag,     // a whole number, 1 for yes; a verb's flag gives the answer "1"
+  Text,     // a word such as a level's name: the answer up to 255 characters; a verb's value as given
   // Settings of a verb that are no answer (slot 0):
   Seed,     // the seed of the run's random draws
   Picture,  // an SVG picture of the run's results, drawn after it
+  PictureGroups,  // a groups file whose groups colour the picture's strains
+  ColourBy,       // the level of the groups that colours the picture
   Shard,    // one share of the run's replicates or permutations ("I/N")
 };
 

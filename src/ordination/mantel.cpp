@@ -104,62 +104,90 @@ double centre(Pairs& t) {
   return squares;
 }
 
-// The full symmetric n x n table of the pairs, zeros on the diagonal.
-std::vector<double> square(const Pairs& t, std::size_t n) {
-  std::vector<double> out(n * n, 0.0);
+// The sum over i < j of x(order(i), order(j)) y(i, j) in double precision,
+// x and y pairs, added up row by row, each row as two partial sums of
+// alternate pairs: the exact sum a permutation's r is decided by.
+double doublesum(const Pairs& x, const Pairs& y, const std::uint32_t* order, std::size_t n) {
+  auto at = [&](std::size_t p, std::size_t q) {
+    if (p > q) std::swap(p, q);
+    return x[p * n - p * (p + 1) / 2 + (q - p - 1)];
+  };
+  double total = 0;
+  std::size_t k = 0;
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    const std::size_t length = n - 1 - i, row = order[i];
+    const std::uint32_t* c = order + i + 1;
+    double a = 0, b = 0;
+    std::size_t t = 0;
+    for (; t + 2 <= length; t += 2) {
+      a += y[k + t] * at(row, c[t]);
+      b += y[k + t + 1] * at(row, c[t + 1]);
+    }
+    if (t < length) a += y[k + t] * at(row, c[t]);
+    total += a + b;
+    k += length;
+  }
+  return total;
+}
+
+// The exponent that brings the largest magnitude of t to [0.5, 1).
+int unitexponent(const Pairs& t) {
+  double largest = 0;
+  for (double v : t) largest = std::max(largest, std::abs(v));
+  int exponent = 0;
+  std::frexp(largest, &exponent);
+  return exponent;
+}
+
+// The permutations read the tables in single precision, scaled by powers of
+// two to magnitudes of at most 1: table A as a square of rows, so that each
+// permutation reads the row of a strain at the columns of the others, and
+// table B's pairs once for a whole batch of permutations. A product of two
+// floats is exact in double precision and the sums are added up in double
+// precision, so the r of single precision lies within 2^-23 of the r of
+// double precision (|sum of x y| <= the norm); a permutation whose r of
+// single precision lies within kScreen of the bar is decided by doublesum.
+std::vector<float> floatsquare(const Pairs& t, std::size_t n, int exponent) {
+  std::vector<float> out(n * n, 0.0F);
   std::size_t k = 0;
   for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = i + 1; j < n; ++j, ++k) out[i * n + j] = out[j * n + i] = t[k];
+    for (std::size_t j = i + 1; j < n; ++j, ++k)
+      out[i * n + j] = out[j * n + i] = static_cast<float>(std::ldexp(t[k], -exponent));
+  return out;
+}
+std::vector<float> floatpairs(const Pairs& t, int exponent) {
+  std::vector<float> out(t.size());
+  std::transform(t.begin(), t.end(), out.begin(), [exponent](double v) { return static_cast<float>(std::ldexp(v, -exponent)); });
   return out;
 }
 
-// Permutations are evaluated four at a time: each value of y is read once
-// for all four, and the four sums (two partial sums each) are independent
-// chains of additions.
-constexpr std::size_t kBatch = 4;
+// Permutations are evaluated eight at a time: each value of table B is read
+// once for all eight, and the eight sums are independent chains of
+// additions. The batch's orders are interleaved: strain j of permutation g
+// at orders[j * kBatch + g].
+constexpr std::size_t kBatch = 8;
 
-// sums[g] = the sum over i < j of y(i,j) x(orders[g][i], orders[g][j]), for
-// g < kBatch: y the pairs, x square. Each sum is added up in the same order
-// whatever the other orders of the batch are. A stop asked for (interrupt.h)
-// is an error stop from here, within 64 rows.
-void permutedsums(const std::vector<double>& x, const Pairs& y, const std::uint32_t* const* orders,
+// sums[g] = the sum over i < j of y(i, j) x(order_g(i), order_g(j)), for
+// g < kBatch: y the pairs, x the square table. Each sum is added up in the
+// same order whatever the other orders of the batch are. A stop asked for
+// (interrupt.h) is an error stop from here, within 64 rows.
+void permutedsums(const std::vector<float>& x, const std::vector<float>& y, const std::uint32_t* orders,
                   std::size_t n, double* sums) {
   double total[kBatch] = {};
-  const double* yrow = y.data();
+  const float* yrow = y.data();
   for (std::size_t i = 0; i + 1 < n; ++i) {
     if (i % 64 == 63) checkinterrupt();
     const std::size_t length = n - 1 - i;
-    const double* x0 = x.data() + static_cast<std::size_t>(orders[0][i]) * n;
-    const double* x1 = x.data() + static_cast<std::size_t>(orders[1][i]) * n;
-    const double* x2 = x.data() + static_cast<std::size_t>(orders[2][i]) * n;
-    const double* x3 = x.data() + static_cast<std::size_t>(orders[3][i]) * n;
-    const std::uint32_t* c0 = orders[0] + i + 1;
-    const std::uint32_t* c1 = orders[1] + i + 1;
-    const std::uint32_t* c2 = orders[2] + i + 1;
-    const std::uint32_t* c3 = orders[3] + i + 1;
-    double a0 = 0, a1 = 0, a2 = 0, a3 = 0, b0 = 0, b1 = 0, b2 = 0, b3 = 0;
-    std::size_t t = 0;
-    for (; t + 2 <= length; t += 2) {
-      const double y0 = yrow[t], y1 = yrow[t + 1];
-      a0 += y0 * x0[c0[t]];
-      b0 += y1 * x0[c0[t + 1]];
-      a1 += y0 * x1[c1[t]];
-      b1 += y1 * x1[c1[t + 1]];
-      a2 += y0 * x2[c2[t]];
-      b2 += y1 * x2[c2[t + 1]];
-      a3 += y0 * x3[c3[t]];
-      b3 += y1 * x3[c3[t + 1]];
+    const float* rows[kBatch];
+    for (std::size_t g = 0; g < kBatch; ++g) rows[g] = x.data() + static_cast<std::size_t>(orders[i * kBatch + g]) * n;
+    const std::uint32_t* columns = orders + (i + 1) * kBatch;
+    double sum[kBatch] = {};
+    for (std::size_t t = 0; t < length; ++t) {
+      const double v = yrow[t];
+      const std::uint32_t* c = columns + t * kBatch;
+      for (std::size_t g = 0; g < kBatch; ++g) sum[g] += v * static_cast<double>(rows[g][c[g]]);
     }
-    if (t < length) {
-      a0 += yrow[t] * x0[c0[t]];
-      a1 += yrow[t] * x1[c1[t]];
-      a2 += yrow[t] * x2[c2[t]];
-      a3 += yrow[t] * x3[c3[t]];
-    }
-    total[0] += a0 + b0;
-    total[1] += a1 + b1;
-    total[2] += a2 + b2;
-    total[3] += a3 + b3;
+    for (std::size_t g = 0; g < kBatch; ++g) total[g] += sum[g];
     yrow += length;
   }
   std::copy(total, total + kBatch, sums);
@@ -168,44 +196,60 @@ void permutedsums(const std::vector<double>& x, const Pairs& y, const std::uint3
 // The two tables as the permutations read them, and the observed r.
 struct Observed {
   std::size_t strains = 0;
-  std::vector<double> xsquare;  // table A, centred (ranked first for Spearman), square
-  Pairs y;                      // table B in A's order, centred likewise
-  double norm = 0;              // the square root of the product of their sums of squares
+  Pairs x, y;                  // table A, and B in A's order, centred (ranked first for Spearman)
+  std::vector<float> xsquare;  // table A as a square, scaled, in single precision
+  std::vector<float> yfloat;   // table B's pairs, scaled, in single precision
+  double norm = 0;             // the square root of the product of their sums of squares
+  double floatnorm = 0;        // the same, scaled as the single-precision tables
   double r = 0;
+  double bar = 0;  // a permutation counts when its r is at least this
 };
+
+// A single-precision r this far from the bar at least decides alone.
+constexpr double kScreen = 1e-6;
 
 Observed observe(const TableRef& a, const TableRef& b, const std::vector<std::size_t>& order, Correlation method) {
   const std::size_t n = a.size();
   std::vector<std::size_t> identity(n);
   std::iota(identity.begin(), identity.end(), std::size_t{0});
-  Pairs x = pairs(a.values, n, identity);
   Observed o;
   o.strains = n;
+  o.x = pairs(a.values, n, identity);
   o.y = pairs(b.values, n, order);
-  checkvaried(x, "A");
+  checkvaried(o.x, "A");
   checkvaried(o.y, "B");
   if (method == Correlation::spearman) {
-    torank(x);
+    torank(o.x);
     torank(o.y);
   } else {
-    tounit(x);
+    tounit(o.x);
     tounit(o.y);
   }
-  o.norm = std::sqrt(centre(x) * centre(o.y));
-  o.xsquare = square(x, n);
-  // The observed sum, added up as a permutation's would be.
+  o.norm = std::sqrt(centre(o.x) * centre(o.y));
   std::vector<std::uint32_t> same(n);
   std::iota(same.begin(), same.end(), std::uint32_t{0});
-  const std::uint32_t* identity4[kBatch] = {same.data(), same.data(), same.data(), same.data()};
-  double sums[kBatch];
-  permutedsums(o.xsquare, o.y, identity4, n, sums);
   // Rounding can take |r| a few units past 1 (two proportional tables).
-  o.r = std::clamp(sums[0] / o.norm, -1.0, 1.0);
+  o.r = std::clamp(doublesum(o.x, o.y, same.data(), n) / o.norm, -1.0, 1.0);
+  o.bar = o.r - std::sqrt(DBL_EPSILON);
+  const int ex = unitexponent(o.x), ey = unitexponent(o.y);
+  o.xsquare = floatsquare(o.x, n, ex);
+  o.yfloat = floatpairs(o.y, ey);
+  o.floatnorm = std::ldexp(o.norm, -ex - ey);
   return o;
 }
 
+// Whether the permutation g of a batch (its sum of single precision `sum`)
+// has r at least the observed one.
+bool aslargeas(const Observed& o, double sum, const std::uint32_t* orders, std::size_t g, std::vector<std::uint32_t>& order) {
+  const double r = sum / o.floatnorm;
+  if (r >= o.bar + kScreen) return true;
+  if (r < o.bar - kScreen) return false;
+  for (std::size_t j = 0; j < o.strains; ++j) order[j] = orders[j * kBatch + g];
+  return doublesum(o.x, o.y, order.data(), o.strains) / o.norm >= o.bar;
+}
+
 // The permutations whose r is at least the observed one. Batch b holds
-// permutations 4b + 1 .. 4b + 4; the threads take the next batch as they
+// permutations 8b + 1 .. 8b + 8; the threads take the next batch as they
 // come free. Each r is added up whole by one thread in one order, so the
 // count does not depend on the number of threads; nothing is kept of a
 // permutation but whether it counts. A last, short batch repeats its last
@@ -218,7 +262,6 @@ int countaslarge(const Observed& o, const MantelOptions& options) {
   const auto skipped = static_cast<std::uint32_t>(options.count < 0 ? 0 : options.first - 1);
   const std::size_t batches = (count + kBatch - 1) / kBatch;
   const auto threads = std::min(static_cast<std::size_t>(std::max(options.threads, 1)), std::max<std::size_t>(batches, 1));
-  const double bar = o.r - std::sqrt(DBL_EPSILON);
   std::atomic<std::size_t> next{0}, finished{0};
   std::atomic<long long> aslarge{0};
   std::atomic<bool> stop{false};
@@ -232,21 +275,20 @@ int countaslarge(const Observed& o, const MantelOptions& options) {
     options.progress(static_cast<int>(std::min(done * kBatch, count)), total);
   };
   eachthread(static_cast<int>(threads), [&](int thread) {
-    std::vector<std::uint32_t> permutations(kBatch * n);
-    const std::uint32_t* orders[kBatch];
+    std::vector<std::uint32_t> order(n), orders(kBatch * n);
     double sums[kBatch];
     long long mine = 0;
     try {
       for (std::size_t batch; !stop.load(std::memory_order_relaxed) && (batch = next.fetch_add(1)) < batches;) {
         for (std::size_t g = 0; g < kBatch; ++g) {
           const std::size_t q = std::min(batch * kBatch + g, count - 1);
-          orders[g] = permutations.data() + g * n;
-          mantelpermutation(options.seed, skipped + static_cast<std::uint32_t>(q + 1), permutations.data() + g * n, n);
+          mantelpermutation(options.seed, skipped + static_cast<std::uint32_t>(q + 1), order.data(), n);
+          for (std::size_t j = 0; j < n; ++j) orders[j * kBatch + g] = order[j];
         }
         checkinterrupt();
-        permutedsums(o.xsquare, o.y, orders, n, sums);
+        permutedsums(o.xsquare, o.yfloat, orders.data(), n, sums);
         for (std::size_t g = 0; g < kBatch && batch * kBatch + g < count; ++g)
-          if (sums[g] / o.norm >= bar) ++mine;
+          if (aslargeas(o, sums[g], orders.data(), g, order)) ++mine;
         finished.fetch_add(1);
         if (thread == 0) progress();
       }

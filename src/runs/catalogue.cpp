@@ -1,8 +1,10 @@
-// Options 1 to 7 as the dialogs, the command files and the verbs know them.
+// Options 1 to 12 as the dialogs, the command files and the verbs know them.
 // The answers of options 1 and 2 are converted as they always were (no
 // range is checked: the computations deal with what they receive); the
 // counts of the options after them must lie within their range.
 #include "runs/catalogue.h"
+
+#include "runs/catalogueparts.h"
 
 #include "core/convert.h"
 #include "core/textio.h"
@@ -16,13 +18,10 @@ namespace lorvane {
 namespace {
 
 using K = ParameterKind;
+using namespace catalogueparts;
 
-constexpr long long kMostPermutations = 100000000;
 constexpr long long kMostTreeReplicates = 1000000;
 
-Parameter inputfile(std::string_view operand, std::string_view label = "Input file") {
-  return {.kind = K::Path, .slot = 1, .label = label, .descriptor = "text,,", .metavar = operand, .required = true};
-}
 Parameter sites() {
   return {.kind = K::Integer, .slot = 2, .label = "Length of recognition sites : ", .descriptor = "int,0,",
           .option = "--sites", .metavar = "R", .help = "length of the recognition sites, 1 or more (required)",
@@ -68,23 +67,6 @@ Parameter treemethod(int slot) {
           .choices = {"nj", "upgma"}, .minimum = 1,
           .manual = "Neighbor-joining or UPGMA\n.RB ( tree \", \" bootstrap-tree ).\nDefault: nj."};
 }
-Parameter seed() {
-  return {.kind = K::Seed, .option = "--seed", .metavar = "S",
-          .help = "seed of the random generator, 0 to 4294967295 (default: LORVANE_SEED, else the clock); "
-                  "the report gives the seed used",
-          .manual = "The seed of the bootstrap generator, or of the permutations of\n.BR mantel ,\n"
-                    "0 to 4294967295. The same seed gives the\nsame replicates (permutations) on any machine and "
-                    "with any number of threads."};
-}
-Parameter shard(std::string_view items) {
-  return {.kind = K::Shard, .option = "--shard", .metavar = "I/N", .help = items,
-          .manual = "Share\n.I I\nof\n.I N\n(1 to N) of the replicates of\n.BR bootstrap \" and \" bootstrap-tree ,\n"
-                    "or of the permutations of\n.BR mantel :\nthe run computes only those, as the whole run would, and "
-                    "writes them to\nINPUT.shard-I-of-N.VERB (INPUT the first input file) instead of its outputs.\n"
-                    "Needs the seed\n.RB ( \\-\\-seed\n"
-                    "or LORVANE_SEED) shared by every shard;\n.B merge\n"
-                    "joins the N shards into the whole run's files."};
-}
 Parameter picture(std::string_view help) {
   return {.kind = K::Picture, .option = "--svg", .metavar = "FILE", .help = help,
           .manual = "After the run, an SVG picture in\n.IR FILE :\nfor\n.BR tree ,\nthe tree it wrote, with its "
@@ -94,62 +76,18 @@ Parameter picture(std::string_view help) {
                     "the tree alone; for\n.BR pcoa ,\nthe scatter of the strains on axes 1 and 2. A picture that "
                     "cannot be written ends the\nverb with status 1; the run's outputs stay."};
 }
-
-// How the options on band data read them: verb settings, the same for
-// options 1, 2 and 4 (the dialogs and command files take the defaults: the
-// format found from the content, the groups the file gives, missing scores
-// counted pairwise).
-template <class R>
-std::vector<Binding<R>> bandsettings() {
-  return {
-      bind<R, BandFormat>(
-          {.kind = K::Choice, .setting = 1, .option = "--format", .help = "format of BANDFILE (default: from its content)",
-           .choices = {"auto", "seed", "genalex", "table", "nexus"}, .minimum = 0,
-           .manual = "The format of the band data: the fixed layout of the band-pattern file (seed), GenAlEx binary\n"
-                     "data, a delimited 0/1 table or a NEXUS matrix. Default: auto, found from the first line."},
-          &R::format),
-      bind<R, BandLayout>(
-          {.kind = K::Choice, .setting = 2, .option = "--layout",
-           .help = "a 0/1 table's strains as rows or as columns (default rows)", .choices = {"rows", "columns"},
-           .minimum = 1, .manual = "A delimited 0/1 table's strains as rows (default) or as columns."},
-          &R::layout),
-      bind<R, int>({.kind = K::Integer, .setting = 3, .option = "--group-columns", .metavar = "N",
-                    .help = "a 0/1 table's group columns after the names (default: those headed pop... or group...)",
-                    .minimum = 0, .maximum = 10,
-                    .manual = "The number of group columns after the names of a 0/1 table (group rows after its\n"
-                              "header with strains as columns). Default: the columns whose header starts with\n"
-                              "pop or group."},
-                   &R::groupcolumns),
-      bind<R, std::string>({.kind = K::Path, .setting = 4, .option = "--groups", .metavar = "FILE",
-                            .help = "the strains' groups from FILE (header name,LEVEL1,...)",
-                            .manual = "A groups file: a header name,LEVEL1,LEVEL2,... and a row a strain, matched by\n"
-                                      "name, in place of the groups the data give."},
-                           &R::groups),
-      bind<R, MissingScores>(
-          {.kind = K::Choice, .setting = 5, .option = "--missing",
-           .help = "missing scores counted pairwise or as absent (default pairwise)",
-           .choices = {"pairwise", "absent"}, .minimum = 1,
-           .manual = "How missing scores count: pairwise, over the bands scored in both strains of each pair\n"
-                     "(default), or as absent bands."},
-          &R::missing),
-      bind<R, double>({.kind = K::Real, .setting = 6, .option = "--drop-bands", .metavar = "F",
-                       .help = "leave out the bands with more than the fraction F missing", .minimum = 0,
-                       .maximum = 1, .noun = "the fraction of missing scores of a band",
-                       .manual = "Leave out the bands with more than the fraction F of their scores missing."},
-                      &R::dropbands),
-      bind<R, double>({.kind = K::Real, .setting = 7, .option = "--drop-strains", .metavar = "F",
-                       .help = "leave out the strains with more than the fraction F missing", .minimum = 0,
-                       .maximum = 1, .noun = "the fraction of missing scores of a strain",
-                       .manual = "Leave out the strains with more than the fraction F of their scores missing\n"
-                                 "(after the bands)."},
-                      &R::dropstrains),
-  };
+Parameter colourby() {
+  return {.kind = K::ColourBy, .option = "--color-by", .metavar = "LEVEL",
+          .help = "with --svg, the strains coloured by their group at LEVEL (default: the first level)",
+          .manual = "With\n.BR \\-\\-svg ,\nthe strains of the picture coloured by their group at LEVEL, with a legend of\n"
+                    "the groups (a palette that colour-blind readers tell apart). The groups come from\n"
+                    ".BR \\-\\-groups ,\nor from the band data of\n.BR bootstrap-tree .\nDefault: the first level."};
 }
-
-template <class R>
-std::vector<Binding<R>> with(std::vector<Binding<R>> list, std::vector<Binding<R>> more) {
-  list.insert(list.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
-  return list;
+Parameter picturegroups() {
+  return {.kind = K::PictureGroups, .option = "--groups", .metavar = "FILE",
+          .help = "with --svg, the strains coloured by their groups in FILE (header name,LEVEL1,...)",
+          .manual = "With\n.BR \\-\\-svg\n.RB ( tree \", \" pcoa ):\na groups file, a header name,LEVEL1,LEVEL2,... and a row a "
+                    "strain of the table,\nwhose groups colour the strains of the picture."};
 }
 
 OptionDescription simple() {
@@ -212,6 +150,7 @@ OptionDescription tree() {
                       .manual = "Also the consensus of the replicate trees\n.RB ( tree \" with \" \\-\\-support )."},
             &R::consensus),
        setting<R>(picture("also an SVG picture: the tree beside the heat map of TABLE")),
+       setting<R>(picturegroups()), setting<R>(colourby()),
        bind(inputfile("TABLE", "Distance table"), &R::path)},
       treefromtable);
 }
@@ -233,6 +172,7 @@ OptionDescription boottreeoption() {
                setting<R>(shard("compute only share I of N of the replicate trees, into a shard file for merge")),
                bind(treemethod(7), &R::method),
                setting<R>(picture("also an SVG picture of the tree with its support (no table file, so no heat map)")),
+               setting<R>(colourby()),
                bind(inputfile("BANDFILE"), &R::path)},
               bandsettings<R>()),
       boottree);
@@ -282,6 +222,7 @@ OptionDescription pcoaoption() {
                                 "distances. A table without negative eigenvalues is never corrected.\nDefault: none."},
             &R::correction),
        setting<R>(picture("also an SVG picture: the scatter of the strains on axes 1 and 2")),
+       setting<R>(picturegroups()), setting<R>(colourby()),
        bind(inputfile("TABLE", "Distance table"), &R::path)},
       pcoarun);
 }
@@ -376,7 +317,8 @@ OptionDescription simplewithnote() {
 
 const OptionCatalogue& catalogue() {
   static const OptionCatalogue options({simplewithnote(), bootstrap(), tree(), boottreeoption(), convertoption(),
-                                        pcoaoption(), manteloption(), importoption(), exportoption()});
+                                        pcoaoption(), manteloption(), importoption(), exportoption(),
+                                        genotypesoption(), amovaoption(), phiptoption()});
   return options;
 }
 

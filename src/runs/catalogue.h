@@ -8,7 +8,7 @@ namespace lorvane {
 
 inline constexpr const char* kModuleName = "Lorvane";
 
-// Options 1 to 7, in menu order.
+// Options 1 to 12, in menu order.
 const OptionCatalogue& catalogue();
 
 // Describe the module to the frame: name, report set-up, options, handler.

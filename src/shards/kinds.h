@@ -40,6 +40,7 @@ const ShardKind* findkind(std::string_view name);
 void mergebootstrap(MergeJob& job);
 void mergetrees(MergeJob& job);
 void mergemantel(MergeJob& job);
+void mergeamova(MergeJob& job);
 
 // The header of a shard run's file: the inputs hashed, the seed and range.
 ShardHeader shardheader(const RunContext& ctx, std::string_view kind, const std::vector<std::string>& inputs,

@@ -13,6 +13,7 @@ const std::vector<ShardKind>& shardkinds() {
       {"bootstrap", "replicates", mergebootstrap},
       {"bootstrap-tree", "replicates", mergetrees},
       {"mantel", "permutations", mergemantel},
+      {"amova", "permutations", mergeamova},
   };
   return kinds;
 }

@@ -13,6 +13,7 @@
 #include "core/runcontext.h"
 #include "ordination/mantel.h"
 #include "runs/distanceruns.h"
+#include "runs/populationruns.h"
 #include "runs/runresult.h"
 #include "runs/tableruns.h"
 #include "runs/treeruns.h"
@@ -32,6 +33,11 @@ std::function<std::shared_ptr<RunResult>(const TreeTally&)> boottreeshard(RunCon
                                                                           const BootTreeRequest& request);
 // Option 7: the count of permutations at least as large, and the observed r.
 std::shared_ptr<const RunResult> mantelshard(RunContext& ctx, const MantelRequest& request, const MantelResult& r);
+
+// Option 11: the counts of permutations as extreme as observed, and the
+// table they test.
+std::shared_ptr<const RunResult> amovashard(RunContext& ctx, const AmovaRequest& request, const AmovaTable& table,
+                                            const std::vector<long long>& counts);
 
 // The files of the whole run from all its shards, in any order, written
 // beside the first shard (or in the output folder) under the names the

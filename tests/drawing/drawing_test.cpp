@@ -8,6 +8,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "drawing/groups.h"
 #include "drawing/scatter.h"
@@ -139,7 +140,13 @@ TEST(Layout, GroupsColourTipsAndPointsWithALegend) {
   const std::map<std::string, Colour> want{
       {"A", groupcolour(0)}, {"B", groupcolour(1)}, {"C", groupcolour(0)}, {"D", kBlack}};
   EXPECT_EQ(tips, want);
-  EXPECT_NE(groupcolour(0), groupcolour(1));
+  std::set<std::tuple<int, int, int>> distinct;  // no two of many groups share a colour, none is white
+  for (int k = 0; k < 60; ++k) {
+    const Colour c = groupcolour(k);
+    distinct.emplace(c.r, c.g, c.b);
+    EXPECT_LT(c.r + c.g + c.b, 3 * 240) << k;
+  }
+  EXPECT_EQ(distinct.size(), 60u);
   std::vector<std::string> legend;
   for (const Text* t : itemsof<Text>(s))
     if (t->node < 0) legend.push_back(t->text);
@@ -147,6 +154,17 @@ TEST(Layout, GroupsColourTipsAndPointsWithALegend) {
   EXPECT_EQ(std::vector<std::string>(legend.end() - 3, legend.end()),
             (std::vector<std::string>{"region", "north", "south"}));
   for (const Text* t : itemsof<Text>(s)) EXPECT_LE(t->x + textwidth(t->text, t->size), s.width) << t->text;
+  // Beside a heat map, a margin of the rows' colours in the tips' order (none for D), between the names and the map.
+  const DistanceTable table = smalltable();
+  const Scene m = layout(&tree, &table, style);
+  std::vector<std::pair<double, Colour>> margin;
+  for (const Rect* r : itemsof<Rect>(m))
+    if (r->x < m.geometry.mapx && r->y >= m.geometry.top && r->fill.a) margin.emplace_back(r->y, r->fill);
+  ASSERT_EQ(margin.size(), 3u);
+  for (const auto& [y, fill] : margin) {
+    const auto row = std::lround((y - m.geometry.top) / m.geometry.rowheight);
+    EXPECT_EQ(fill, want.at(tree.names[static_cast<std::size_t>(m.geometry.tips[static_cast<std::size_t>(row)])])) << row;
+  }
 
   ScatterStyle scatter;
   scatter.groups = style.groups;
@@ -154,7 +172,7 @@ TEST(Layout, GroupsColourTipsAndPointsWithALegend) {
   c.names = {"A", "B", "C", "D"};
   c.axes = {{0, 1, 2, 3}, {1, 0, 1, 0}};
   std::vector<Colour> fills;
-  const Scene points = scatterscene(c, 1, 2, scatter);
+  const Scene points = scatterscene(c, 1, 2, scatter);  // kept: the items point into it
   for (const Circle* p : itemsof<Circle>(points)) fills.push_back(p->fill);
   ASSERT_EQ(fills.size(), 4u);
   EXPECT_EQ(fills[0], fills[2]);

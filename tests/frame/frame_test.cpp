@@ -155,17 +155,27 @@ TEST(Answers, RegisteredLayoutsAreTheOptionsOwn) {
       "Distance table A (of a file of several tables, the first)\n[text,,]"
       "Distance table B (of a file of several tables, the first)\n[text,,]"
       "Number of permutations (default = 999) : \n[int,0,]Correlation : Pearson (1) or Spearman (2) ?\n[int,1,2]",
+      "Input file\n[text,,]",
+      "Input file\n[text,,]Levels of the groups, top first (TOP or TOP,LOWER) : \n[text,,]"
+      "Number of permutations (default = 999) : \n[int,0,]Clone correction by level (default = none) : \n[text,,]"
+      "Distance : bands (1) or table (2) ?\n[int,1,2]The table holds squared distances (yes = 1) ? \n[int,0,1]"
+      "Correction : none (0), Lingoes (1), Cailliez (2) or square root (3) ?\n[int,0,3]",
+      "Input file\n[text,,]Level of the groups : \n[text,,]Number of permutations (default = 999) : \n[int,0,]"
+      "Clone correction by level (default = none) : \n[text,,]",
   };
   test::RecordingWindowSystem ws;
   Frame f(ws, "");
   registermodule(f);
   EXPECT_EQ(f.registry.titles,
             "Simple computation\nBootstrap computation\nTree from a distance table\nBootstrap tree\n"
-            "Convert a distance table\nPrincipal coordinates\nMantel test\nImport band data\nExport band data\n");
-  const int counts[] = {6, 6, 4, 7, 2, 3, 4};
-  for (int option = 1; option <= 7; ++option) {
-    EXPECT_EQ(f.registry.layout[static_cast<std::size_t>(option)], layouts[option - 1]) << option;
-    EXPECT_EQ(f.registry.paramcount[static_cast<std::size_t>(option)], counts[option - 1]) << option;
+            "Convert a distance table\nPrincipal coordinates\nMantel test\nImport band data\nExport band data\n"
+            "Multilocus genotypes\nAMOVA\nPairwise PhiPT\n");
+  const int options[] = {1, 2, 3, 4, 5, 6, 7, 10, 11, 12};
+  const int counts[] = {6, 6, 4, 7, 2, 3, 4, 1, 7, 4};
+  for (std::size_t k = 0; k < std::size(options); ++k) {
+    const auto option = static_cast<std::size_t>(options[k]);
+    EXPECT_EQ(f.registry.layout[option], layouts[k]) << option;
+    EXPECT_EQ(f.registry.paramcount[option], counts[k]) << option;
   }
 }
 

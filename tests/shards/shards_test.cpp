@@ -145,6 +145,10 @@ struct ShardFolder {
     test::writefile(dir / "wide.txt", bandfile(3, 33000, 2));
     test::writefile(dir / "a.txt", bandfile(9, 60, 3));
     test::writefile(dir / "b.txt", bandfile(9, 60, 4));
+    std::string groups = "name,Region,Pop\n";
+    for (int i = 1; i <= 12; ++i)
+      groups += "S" + std::to_string(i) + ",R" + std::to_string(i % 2) + ",P" + std::to_string(i % 4) + "\n";
+    test::writefile(dir / "pops.csv", groups);
     EXPECT_EQ(cli("distance --sites 6 a.txt").status, 0);
     EXPECT_EQ(cli("distance --sites 6 b.txt").status, 0);
   }
@@ -181,6 +185,8 @@ TEST(ShardVerbs, MergedShardsAreTheFilesOfTheWholeRunByteForByte) {
       {"mantel", "--permutations 99 --seed 3", "a.txt.matJ b.txt.matJ", {4}, {".mantel.csv"}},
       {"mantel", "--method spearman --permutations 50 --seed 3 --threads 1", "a.txt.matJ b.txt.matJ", {3},
        {".mantel.csv"}},
+      {"amova", "--groups pops.csv --levels Region,Pop --permutations 45 --seed 5", "bands.txt", {2, 4},
+       {".amova.csv"}},
   };
   ShardFolder f;
   for (const auto& c : cases) {

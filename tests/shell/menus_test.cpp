@@ -43,7 +43,8 @@ void MenusTest::menuBarHoldsTheFivePopups() {
   QCOMPARE(items(p.window().popup(2)),
            L({{0, "-"}, {1301, "Simple computation"}, {1302, "Bootstrap computation"},
               {1303, "Tree from a distance table"}, {1304, "Bootstrap tree"}, {1305, "Convert a distance table"},
-              {1306, "Principal coordinates"}, {1307, "Mantel test"}, {1308, "Import band data"}, {1309, "Export band data"}}));
+              {1306, "Principal coordinates"}, {1307, "Mantel test"}, {1308, "Import band data"}, {1309, "Export band data"},
+              {1310, "Multilocus genotypes"}, {1311, "AMOVA"}, {1312, "Pairwise PhiPT"}}));
   QCOMPARE(items(p.window().popup(3)), L({{1501, "&Open results..."}, {1502, "Results of the last &run"}}));
   QCOMPARE(items(p.window().popup(4)), L({{1401, "&Help\tCtrl+?"}, {0, "-"}, {1402, "&About Velko..."}}));
 }
