@@ -118,7 +118,12 @@ TableReader::TextForm TableReader::textform(std::size_t un, long countline, std:
     readrow(l, number, relaxed, width, row);
     return (row.ok() || !exact) && row.values.size() == f.values(i, un);
   };
-  for (bool r : {false, true})
+  // A strict name that ends inside a field of the first row is the less
+  // likely reading when the relaxed one fits as well: a lone strain whose
+  // long name ends in digits would otherwise read as a shorter name and a
+  // diagonal value.
+  const bool cuts = first.size() > width && width > 0 && !blank(first[width - 1]) && !blank(first[width]);
+  for (bool r : {cuts, !cuts})
     for (const TextForm& f : forms)
       if (!found && reads(first, n1, 0, r, f, true) && (!hassecond || reads(second, n2, 1, r, f, true)))
         form = f, form.relaxed = r, found = true;
