@@ -20,11 +20,13 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a
 // A slot of the temporary-file table: free, being filled, or holding a path
 // the handler may read.
 enum SlotState : int { kFree, kFilling, kInUse };
+// Zero-initialised at compile time, so that the table costs no page until a
+// path is written into it.
 struct Slot {
   std::atomic<int> state{kFree};
-  char path[PATH_MAX];
+  char path[PATH_MAX]{};
 };
-std::array<Slot, kTemporarySlots> slots;
+constinit std::array<Slot, kTemporarySlots> slots{};
 // Signal holds alive in any thread.
 std::atomic<int> holds{0};
 
