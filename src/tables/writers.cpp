@@ -48,7 +48,9 @@ namespace {
 
 // Strict names are padded to ten characters, relaxed ones to one more than
 // the longest: a strict reading of a row then either gives the same name
-// and values or fails (a long name's tail is one field too many).
+// and values or fails (a long name's tail is one field too many). A name
+// of ten characters is followed by a blank, so that its first value is a
+// field of its own for every reader.
 std::string phylip(const DistanceTable& t, bool square) {
   const int n = t.size();
   const std::vector<std::string> names = phylipnames(t);
@@ -61,6 +63,7 @@ std::string phylip(const DistanceTable& t, bool square) {
     name.resize(std::max(width, name.size()), ' ');
     out += name;
     const int last = square ? n : i;
+    if (last > 0 && !blank(out.back())) out += ' ';
     for (int j = 0; j < last; ++j) {
       if (j > 0) out += ' ';
       out += shortestnumber(t(i, j), t.single);

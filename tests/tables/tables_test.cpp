@@ -239,13 +239,15 @@ TEST(TableWriters, EveryWriterReadsBackEveryValueAndName) {
   EXPECT_EQ(phylipsquare(two), "2\nA_b          0 0.5\nTwelve-chars 0.5 0\n");
   EXPECT_EQ(phyliplower(two), "2\nA_b          \nTwelve-chars 0.5\n");
   EXPECT_EQ(csvtable(two), ",A b,Twelve-chars\nA b,0,0.5\nTwelve-chars,0.5,0\n");
-  // A lone strain whose long name ends in digits: the name is not cut at
-  // ten characters to make a diagonal value of its tail.
-  DistanceTable lone;
-  lone.names = {"Eleven-ch99"};
-  for (auto writer : {phylipsquare, phyliplower, csvtable}) {
-    writefile(dir / "lone", writer(lone));
-    EXPECT_EQ(readtables(dir / "lone").at(0).names, lone.names) << writer(lone);
+  // A lone strain whose name ends in digits, of ten characters or more: no
+  // reading cuts the name at ten characters to make a value of its tail.
+  for (const char* name : {"Eleven-ch99", "Ten-chars9"}) {
+    DistanceTable lone;
+    lone.names = {name};
+    for (auto writer : {phylipsquare, phyliplower, csvtable}) {
+      writefile(dir / "lone", writer(lone));
+      EXPECT_EQ(readtables(dir / "lone").at(0).names, lone.names) << writer(lone);
+    }
   }
 }
 
