@@ -23,5 +23,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# LAPACK is loaded when first needed, out of the shared-library dependencies' sight.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${LORVANE_LAPACK_PACKAGES}")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -28,5 +28,7 @@ check "$scratch/prefix"
 (cd "$build" && cpack -G DEB -B "$scratch/package" >/dev/null)
 deb=$(ls "$scratch"/package/lorvane_*.deb)
 dpkg -x "$deb" "$scratch/root"
+# LAPACK is loaded when first needed, so the package names it itself.
+dpkg-deb -f "$deb" Depends | grep -q -E 'openblas|lapack' || { echo "the .deb does not depend on LAPACK" >&2; exit 1; }
 check "$scratch/root/usr"
 echo "package-check: $(basename "$deb") installs and runs"

@@ -1,5 +1,4 @@
 #include "ordination/spectrum.h"
-#include "ordination/linalgthreads.h"
 
 #include <Spectra/GenEigsSolver.h>
 #include <Spectra/MatOp/DenseSymMatProd.h>
@@ -13,26 +12,9 @@
 #include "core/interrupt.h"
 #include "core/messages.h"
 #include "ordination/blocked.h"
-
-extern "C" {
-// LAPACK, Fortran calling convention (trailing lengths of the character arguments).
-void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
-             double* work, const int* lwork, int* iwork, const int* liwork, int* info, std::size_t,
-             std::size_t);
-// OpenBLAS's own settings; weak, so that another LAPACK links and runs as well.
-void openblas_set_num_threads(int) __attribute__((weak));
-int blas_thread_shutdown_() __attribute__((weak));
-}
+#include "ordination/lapack.h"
 
 namespace lorvane {
-
-void setlinalgthreads(int n) {
-  if (openblas_set_num_threads) openblas_set_num_threads(n);
-  // OpenBLAS starts its threads when it is loaded, and they spin for a
-  // tenth of a second waiting for work, taking a processor from every run,
-  // eigen solver or not. One thread needs none of them.
-  if (n == 1 && blas_thread_shutdown_) blas_thread_shutdown_();
-}
 
 namespace {
 
@@ -92,12 +74,12 @@ Eigenpairs alleigen(Eigen::Ref<Eigen::MatrixXd> a, bool vectors) {
   const char* jobz = vectors ? "V" : "N";
   int lwork = -1, liwork = -1, info = 0, iworkquery = 0;
   double workquery = 0;
-  dsyevd_(jobz, "L", &n, a.data(), &lda, w.data(), &workquery, &lwork, &iworkquery, &liwork, &info, 1, 1);
+  lapack().dsyevd(jobz, "L", &n, a.data(), &lda, w.data(), &workquery, &lwork, &iworkquery, &liwork, &info, 1, 1);
   lwork = static_cast<int>(workquery);
   liwork = iworkquery;
   std::vector<double> work(static_cast<std::size_t>(std::max(lwork, 1)));
   std::vector<int> iwork(static_cast<std::size_t>(std::max(liwork, 1)));
-  dsyevd_(jobz, "L", &n, a.data(), &lda, w.data(), work.data(), &lwork, iwork.data(), &liwork, &info, 1, 1);
+  lapack().dsyevd(jobz, "L", &n, a.data(), &lda, w.data(), work.data(), &lwork, iwork.data(), &liwork, &info, 1, 1);
   if (info != 0) solverfailed("dsyevd " + std::to_string(info));
   Eigenpairs out;
   out.values = w.reverse();
