@@ -17,16 +17,13 @@ namespace {
 std::atomic<int> requested{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
-// A slot of the temporary-file table: free, being filled, or holding a path
-// the handler may read.
+// The temporary-file table: each slot free, being filled, or holding a path
+// the handler may read. The states lie together and the paths apart, and
+// both are zero-initialised at compile time, so that a look at the table
+// touches one page and a path written one more.
 enum SlotState : int { kFree, kFilling, kInUse };
-// Zero-initialised at compile time, so that the table costs no page until a
-// path is written into it.
-struct Slot {
-  std::atomic<int> state{kFree};
-  char path[PATH_MAX]{};
-};
-constinit std::array<Slot, kTemporarySlots> slots{};
+constinit std::array<std::atomic<int>, kTemporarySlots> states{};
+constinit std::array<std::array<char, PATH_MAX>, kTemporarySlots> paths{};
 // Signal holds alive in any thread.
 std::atomic<int> holds{0};
 
@@ -47,8 +44,8 @@ extern "C" void onsignal(int signal) {
   // The second: end now, once files being moved in another thread are in place.
   while (holds.load() > 0) {
   }
-  for (Slot& s : slots)
-    if (s.state.load() == kInUse) ::unlink(s.path);
+  for (int k = 0; k < kTemporarySlots; ++k)
+    if (states[k].load() == kInUse) ::unlink(paths[k].data());
   ::_exit(128 + signal);
 }
 }  // namespace
@@ -80,29 +77,29 @@ void setinterrupt(int signal) { requested.store(signal, std::memory_order_relaxe
 void registertemporary(const std::string& path) {
   const std::string full = absolute(path);
   if (full.empty() || full.size() >= PATH_MAX) return;
-  for (const Slot& s : slots)
-    if (s.state.load() == kInUse && full == s.path) return;  // a file opened again
-  for (Slot& s : slots) {
+  for (int k = 0; k < kTemporarySlots; ++k)
+    if (states[k].load() == kInUse && full == paths[k].data()) return;  // a file opened again
+  for (int k = 0; k < kTemporarySlots; ++k) {
     int expected = kFree;
-    if (!s.state.compare_exchange_strong(expected, kFilling)) continue;
-    std::memcpy(s.path, full.c_str(), full.size() + 1);
-    s.state.store(kInUse);
+    if (!states[k].compare_exchange_strong(expected, kFilling)) continue;
+    std::memcpy(paths[k].data(), full.c_str(), full.size() + 1);
+    states[k].store(kInUse);
     return;
   }
 }
 
 void forgettemporary(const std::string& path) {
   const std::string full = absolute(path);
-  for (Slot& s : slots)
-    if (s.state.load() == kInUse && full == s.path) {
-      s.state.store(kFree);
+  for (int k = 0; k < kTemporarySlots; ++k)
+    if (states[k].load() == kInUse && full == paths[k].data()) {
+      states[k].store(kFree);
       return;
     }
 }
 
 int registeredtemporaries() {
   int count = 0;
-  for (const Slot& s : slots) count += s.state.load() == kInUse;
+  for (const std::atomic<int>& state : states) count += state.load() == kInUse;
   return count;
 }
 
