@@ -57,19 +57,31 @@ bool headercounts(const std::string& header, int& n, int& m) {
   return true;
 }
 
+// The rows of band values the scratch file is written and read back in:
+// two chunks of a quarter of a megabyte (or of one row), used in turn, are
+// all the memory the copy touches however large the file.
+struct Chunks {
+  std::size_t rowbytes, rows;
+  std::unique_ptr<char[]> data[2];
+  Chunks(int n, int m)
+      : rowbytes(static_cast<std::size_t>(m) * 4),
+        rows(std::min(std::max<std::size_t>(1, (std::size_t{1} << 18) / rowbytes), static_cast<std::size_t>(n))) {
+    for (auto& d : data) d = std::make_unique_for_overwrite<char[]>(rows * rowbytes);
+  }
+};
+
 // Read the body of the scratch file back as presence bits (value above 0).
-void readpresencebits(BitMatrix& bits, int n, int m, const std::string& path) {
+void readpresencebits(BitMatrix& bits, int n, int m, const std::string& path, Chunks& chunks) {
   CFile in = ouvlec(path, 'b');
-  const std::size_t rowbytes = static_cast<std::size_t>(m) * 4;
-  const std::size_t chunkrows = std::max<std::size_t>(1, (std::size_t{1} << 20) / rowbytes);
-  auto chunk = std::make_unique_for_overwrite<char[]>(chunkrows * rowbytes);
+  const std::size_t rowbytes = chunks.rowbytes, chunkrows = chunks.rows;
+  char* const chunk = chunks.data[0].get();
   for (int i0 = 0; i0 < n; i0 += static_cast<int>(chunkrows)) {
     const int rows = std::min(n - i0, static_cast<int>(chunkrows));
     const std::size_t bytes = static_cast<std::size_t>(rows) * rowbytes;
-    if (std::fread(chunk.get(), 1, bytes, in.get()) != bytes)
+    if (std::fread(chunk, 1, bytes, in.get()) != bytes)
       errorstop(filefault("Error: can't read matrix (lecmat)", path, std::ferror(in.get()) ? errno : 0));
     for (int r = 0; r < rows; ++r) {
-      const char* values = chunk.get() + static_cast<std::size_t>(r) * rowbytes;
+      const char* values = chunk + static_cast<std::size_t>(r) * rowbytes;
       std::uint64_t* row = bits.row(i0 + r);
       for (int k = 0; k < m; k += 64)
         row[k / 64] = bandcodes::presenceword(values + 4 * static_cast<std::size_t>(k), std::min(64, m - k));
@@ -80,15 +92,13 @@ void readpresencebits(BitMatrix& bits, int n, int m, const std::string& path) {
 // The strain lines: names, told to the run as they come, and the band values
 // into the scratch file, written by a second thread a chunk of rows at a
 // time while the next lines are read.
-void readstrains(LineReader& reader, std::string& line, BandData& d, BandEvents& events, OutputFile& scratch) {
+void readstrains(LineReader& reader, std::string& line, BandData& d, BandEvents& events, OutputFile& scratch,
+                 Chunks& store) {
   const int n = d.n, m = d.m;
   // Line capacity: m codes, a name, up to 8 further characters and the line end.
   const std::size_t capacity = static_cast<std::size_t>(m) + 20;
-  const std::size_t rowbytes = static_cast<std::size_t>(m) * 4;
-  const std::size_t chunkrows = std::max<std::size_t>(1, (std::size_t{4} << 20) / rowbytes);
-  std::unique_ptr<char[]> chunks[2];
-  for (auto& c : chunks)
-    c = std::make_unique_for_overwrite<char[]>(std::min(chunkrows, static_cast<std::size_t>(n)) * rowbytes);
+  const std::size_t rowbytes = store.rowbytes, chunkrows = store.rows;
+  std::unique_ptr<char[]>(&chunks)[2] = store.data;
   std::size_t filled = 0;
   int set = 0;
   std::future<bool> writing;
@@ -210,13 +220,14 @@ BandData readbands(const std::string& path, FilePtr in, LineReader& reader, cons
   events.counts(n, m);
   if (mode == ReadMode::Bootstrap) openscratch();
 
-  readstrains(reader, line, d, events, scratch);
+  Chunks chunks(n, m);
+  readstrains(reader, line, d, events, scratch, chunks);
   in.reset();
   int error = 0;
   if (OutputFile::commitset({&scratch}, &error) >= 0)
     errorstop(filefault("Error: can't write scalar (writescal)", scratchpath, error));
   writedims(scratchpath, n, m);
-  readpresencebits(d.bits, n, m, scratchpath);
+  readpresencebits(d.bits, n, m, scratchpath, chunks);
   if (mode == ReadMode::Bootstrap) d.scratch.remove();
   return d;
 }

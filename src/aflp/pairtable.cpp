@@ -360,12 +360,21 @@ std::pair<int, int> HalfTable::firstmissing() const {
 // The figure by (a, b + c), as PairTable's memo keeps it: the bits of the
 // value inverted, so that the zero bytes of calloc read as "not worked out"
 // (no figure has all bits set). Threads that race store the same bits.
+// Its entries lie in tiles of 16 a by 32 sums, a page each: the pairs of a
+// table and of its replicates meet a few tiles, not a page for each a, and a
+// run that makes few tables touches few pages.
 struct FigureTable::Memo {
   struct Free {
     void operator()(void* p) const noexcept { std::free(p); }
   };
-  long long rows = 0, cols = 0;
-  std::unique_ptr<std::uint64_t[], Free> entries;
+  static constexpr long long kTileRows = 16, kTileCols = 32;
+  long long rows = 0, cols = 0, tiles = 0;  // tiles: along a row of tiles
+  std::unique_ptr<std::uint64_t[], Free> block;
+  std::uint64_t* entries = nullptr;  // the block's first page boundary
+  std::size_t at(long long a, long long sum) const {
+    const long long tile = (a / kTileRows) * tiles + sum / kTileCols;
+    return static_cast<std::size_t>(tile * kTileRows * kTileCols + (a % kTileRows) * kTileCols + sum % kTileCols);
+  }
 };
 
 FigureTable::FigureTable(const DistanceOptions& options, Figure figure, long long ceiling, const char* operation,
@@ -377,8 +386,15 @@ FigureTable::FigureTable(const DistanceOptions& options, Figure figure, long lon
   auto memo = std::make_shared<Memo>();
   memo->rows = rows;
   memo->cols = cols;
-  memo->entries.reset(static_cast<std::uint64_t*>(std::calloc(static_cast<std::size_t>(rows * cols), 8)));
-  if (memo->entries) memo_ = std::move(memo);  // otherwise each pair is worked out anew
+  memo->tiles = (cols + Memo::kTileCols - 1) / Memo::kTileCols;
+  const long long tilerows = (rows + Memo::kTileRows - 1) / Memo::kTileRows;
+  const auto count = static_cast<std::size_t>(tilerows * memo->tiles * Memo::kTileRows * Memo::kTileCols);
+  constexpr std::size_t kPage = Memo::kTileRows * Memo::kTileCols;
+  memo->block.reset(static_cast<std::uint64_t*>(std::calloc(count + kPage, 8)));
+  if (!memo->block) return;  // each pair is worked out anew
+  const auto address = reinterpret_cast<std::uintptr_t>(memo->block.get());
+  memo->entries = memo->block.get() + (kPage - address / 8 % kPage) % kPage;
+  memo_ = std::move(memo);
 }
 
 double FigureTable::figure(std::int64_t shared, long long b, long long c) const {
@@ -406,7 +422,7 @@ double FigureTable::figure(std::int64_t shared, long long b, long long c) const 
       cell = pairwise ? figure(shared, sum, 0) : figure(shared, bj, bi);
       continue;
     }
-    std::atomic_ref<std::uint64_t> entry(memo->entries[static_cast<std::size_t>(a * memo->cols + sum)]);
+    std::atomic_ref<std::uint64_t> entry(memo->entries[memo->at(a, sum)]);
     std::uint64_t bits = entry.load(std::memory_order_relaxed);
     if (bits == 0) {
       bits = ~std::bit_cast<std::uint64_t>(pairwise ? figure(shared, sum, 0) : figure(shared, bj, bi));
