@@ -16,7 +16,7 @@ for byte (cmp), on simulated band patterns (scripts/makebands.py):
 Cost: bootstrap-tree as above (of --strains strains), the single run (every processor; and one
 thread) against its 8 shards (one thread each, one after the other, as jobs
 of a cluster would run them) and their merge, in turn, --pairs times. The
-processor time (user + system, /usr/bin/time) of each; the medians of the
+processor time (user + system, from wait4) of each; the medians of the
 ratios pair by pair.
 """
 import argparse
@@ -33,13 +33,16 @@ MANTEL = ["mantel", "--permutations", "999", "--seed", "2026"]
 
 
 def run(cli, args, env):
-    """The processor time of one lorvane-cli run (user + system), in seconds."""
-    proc = subprocess.run(["/usr/bin/time", "-f", "TIMED %U %S", cli] + args, env=env,
-                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    """The processor time of one lorvane-cli run (user + system, to the
+    microsecond, as wait4 gives it), in seconds."""
+    proc = subprocess.Popen([cli] + args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    stderr = proc.stderr.read()
+    _, status, usage = os.wait4(proc.pid, 0)
+    proc.stderr.close()
+    proc.returncode = os.waitstatus_to_exitcode(status)
     if proc.returncode != 0:
-        sys.exit("failed: lorvane-cli " + " ".join(args) + "\n" + proc.stderr)
-    user, system = proc.stderr.strip().splitlines()[-1].split()[1:3]
-    return float(user) + float(system)
+        sys.exit("failed: lorvane-cli " + " ".join(args) + "\n" + stderr)
+    return usage.ru_utime + usage.ru_stime
 
 
 def fresh(path):
@@ -88,7 +91,7 @@ def cost(cli, work, env, bands, pairs):
         if p > 0:
             rows.append((whole, one, sum(times), merge))
             print(f"pair {p}: single {whole:.3f} s, single on one thread {one:.3f} s, "
-                  f"8 shards {sum(times):.3f} s ({' '.join(f'{t:.2f}' for t in times)}), merge {merge:.3f} s", flush=True)
+                  f"8 shards {sum(times):.3f} s ({' '.join(f'{t:.3f}' for t in times)}), merge {merge:.4f} s", flush=True)
     med = lambda xs: statistics.median(xs)
     print(f"medians: single {med([r[0] for r in rows]):.3f} s, one thread {med([r[1] for r in rows]):.3f} s, "
           f"8 shards {med([r[2] for r in rows]):.3f} s, merge {med([r[3] for r in rows]):.3f} s")

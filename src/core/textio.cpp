@@ -73,6 +73,43 @@ void CFile::gather(iovec* pieces, std::size_t count) {
   }
 }
 
+std::uint64_t CFile::copyfrom(int fd, std::uint64_t offset, std::uint64_t size) {
+  if (!file_ || size == 0) return 0;
+  if (std::fflush(file_.get()) != 0) {
+    fail();
+    return 0;
+  }
+  auto from = static_cast<off_t>(offset);
+  std::uint64_t left = size;
+  while (left > 0) {
+    const ssize_t n = ::copy_file_range(fd, &from, ::fileno(file_.get()), nullptr, left, 0);
+    if (n > 0) {
+      left -= static_cast<std::uint64_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) return size - left;  // the input's end
+    // Not between these files (other file systems, kernels without it):
+    // through memory. Another error is the output's.
+    if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL && errno != EBADF) {
+      fail();
+      return size - left;
+    }
+    break;
+  }
+  constexpr std::size_t kPiece = std::size_t{1} << 16;
+  std::vector<char> piece(left > 0 ? kPiece : 0);
+  while (left > 0) {
+    const ssize_t n = ::pread(fd, piece.data(), static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, left)), from);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    bytes(piece.data(), static_cast<std::size_t>(n));
+    from += n;
+    left -= static_cast<std::uint64_t>(n);
+  }
+  return size - left;
+}
+
 void CFile::text(std::string_view s) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < s.size(); ++i) {

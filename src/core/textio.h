@@ -37,6 +37,10 @@ class CFile {
   // kGatherDirect bytes in all go through the stream's buffer instead.
   void gather(iovec* pieces, std::size_t count);
   static constexpr std::size_t kGatherDirect = std::size_t{1} << 16;
+  // `size` bytes of the file open as `fd`, from `offset` on, after everything
+  // written before: copied by the system where it can, through memory
+  // otherwise. The count copied: less when the input ends first.
+  std::uint64_t copyfrom(int fd, std::uint64_t offset, std::uint64_t size);
   bool failed() const { return failed_; }
   // The system's reason for the first failed write or close (errno), 0 when
   // none is known.

@@ -15,7 +15,6 @@ namespace lorvane {
 namespace {
 
 constexpr std::string_view kMagic = "Lorvane shard 1";
-constexpr std::size_t kPiece = std::size_t{1} << 16;
 constexpr std::size_t kMostHeader = std::size_t{1} << 20;
 
 std::string headertext(const ShardHeader& h) {
@@ -78,21 +77,14 @@ void ShardWriter::commit(const std::string& path, const char* operation) {
   std::string text = headertext(header_);
   for (const Block& b : blocks_) text += "block: " + b.name + " " + std::to_string(b.size) + "\n";
   out.text(text + "\n");
-  std::vector<char> piece(kPiece);
   for (const Block& b : blocks_) {
     if (!b.output) {
       out.bytes(b.bytes.data(), b.bytes.size());
       continue;
     }
-    const int fd = ::fileno(b.output->get());
-    for (std::uint64_t at = 0; at < b.size;) {
-      const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, b.size - at));
-      const ssize_t got = ::pread(fd, piece.data(), want, static_cast<off_t>(at));
-      if (got <= 0 || b.output->failed())
-        errorstop(filefault("Error: can't write output file " + path + " (" + operation + ")", path, errno));
-      out.bytes(piece.data(), static_cast<std::size_t>(got));
-      at += static_cast<std::uint64_t>(got);
-    }
+    if (b.output->failed() || out.copyfrom(::fileno(b.output->get()), 0, b.size) != b.size)
+      errorstop(filefault("Error: can't write output file " + path + " (" + operation + ")", path,
+                          b.output->failed() ? b.output->error() : EIO));
   }
   commitall({&out}, operation);
 }
@@ -188,14 +180,7 @@ std::string ShardReader::block(std::string_view name) const {
 
 void ShardReader::copy(std::string_view name, CFile& out) const {
   const Block& b = find(name);
-  if (::fseeko(file_.get(), static_cast<off_t>(b.offset), SEEK_SET) != 0) damaged();
-  std::vector<char> piece(kPiece);
-  for (std::uint64_t left = b.size; left > 0;) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, left));
-    if (std::fread(piece.data(), 1, want, file_.get()) != want) damaged();
-    out.bytes(piece.data(), want);
-    left -= want;
-  }
+  if (out.copyfrom(::fileno(file_.get()), b.offset, b.size) != b.size && !out.failed()) damaged();
 }
 
 void Packer::u64(std::uint64_t v) {

@@ -12,6 +12,7 @@
 #include "aflp/tablewriters.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 #include <stdio.h>
 
 #include <cerrno>
@@ -232,6 +233,36 @@ TEST(OutputFile, GatheredRowsFollowBufferedTextWithTheirGapsOfBlanks) {
   out.bytes("end", 3);
   ASSERT_TRUE(out.commit());
   EXPECT_EQ(readfile(dir / "rows.txt"), expected + "end");
+}
+
+// A range of one file after buffered text of another: copied by the system
+// into a file, through memory into a pipe (which the system copy refuses),
+// and counted short when the input ends first.
+TEST(OutputFile, CopiedRangesFollowBufferedTextIntoFilesAndPipes) {
+  TempDir dir;
+  std::string source;
+  for (int i = 0; i < 30000; ++i) source += static_cast<char>('a' + i % 26);
+  writefile(dir / "source", source);
+  const int in = ::open((dir / "source").c_str(), O_RDONLY);
+  ASSERT_GE(in, 0);
+  CFile file(std::fopen((dir / "copy").c_str(), "wb"));
+  file.bytes("head", 4);
+  EXPECT_EQ(file.copyfrom(in, 100, 20000), 20000u);
+  EXPECT_EQ(file.copyfrom(in, 29990, 50), 10u);
+  file.bytes("tail", 4);
+  ASSERT_TRUE(file.close());
+  EXPECT_EQ(readfile(dir / "copy"), "head" + source.substr(100, 20000) + source.substr(29990) + "tail");
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  CFile pipe(::fdopen(ends[1], "wb"));
+  pipe.bytes("head", 4);
+  EXPECT_EQ(pipe.copyfrom(in, 5, 9000), 9000u);
+  ASSERT_TRUE(pipe.close());
+  std::string got(9100, '\0');
+  got.resize(static_cast<std::size_t>(::read(ends[0], got.data(), got.size())));
+  EXPECT_EQ(got, "head" + source.substr(5, 9000));
+  ::close(ends[0]);
+  ::close(in);
 }
 
 TEST(LineReader, TakesCrLfAsOneLineEndAndCutsLongLinesIntoPieces) {
