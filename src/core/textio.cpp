@@ -89,13 +89,11 @@ std::uint64_t CFile::copyfrom(int fd, std::uint64_t offset, std::uint64_t size) 
     }
     if (n < 0 && errno == EINTR) continue;
     if (n == 0) return size - left;  // the input's end
-    // Not between these files (other file systems, kernels without it):
-    // through memory. Another error is the output's.
-    if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL && errno != EBADF) {
-      fail();
-      return size - left;
-    }
-    break;
+    // Not between these files (other file systems, a pipe, kernels without
+    // it): through memory. Another error is the output's.
+    if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL || errno == EBADF) break;
+    fail();
+    return size - left;
   }
   constexpr std::size_t kPiece = std::size_t{1} << 16;
   std::vector<char> piece(left > 0 ? kPiece : 0);
