@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <vector>
 
 #include <sys/mman.h>
 
@@ -362,14 +363,17 @@ std::pair<int, int> HalfTable::firstmissing() const {
 // The figure by (a, b + c), as PairTable's memo keeps it: the bits of the
 // value inverted, so that the zero bytes of calloc read as "not worked out"
 // (no figure has all bits set). Threads that race store the same bits.
-// Its entries lie in tiles of 16 a by 32 sums, a page each, in memory the
-// system maps zeroed and, where it offers them, in huge pages: the pairs of
-// a table and of its replicates meet a few tiles, touched in a few page
-// faults, and the memo's random look-ups miss the address cache less.
+// Its entries lie in tiles of 16 a by 32 sums, a page each, and the tiles
+// in Z order (the bits of a tile's row and column interleaved), so that the
+// pairs of a table and of its replicates, whose counts lie close together,
+// meet tiles that lie close together too. The memory is mapped zeroed by the
+// system and in huge pages where offered: a few page faults, and random
+// look-ups that miss the address cache less.
 struct FigureTable::Memo {
-  static constexpr long long kTileRows = 16, kTileCols = 32;
+  static constexpr std::uint32_t kTileRows = 16, kTileCols = 32;
   static constexpr std::size_t kHuge = std::size_t{2} << 20;
-  long long rows = 0, cols = 0, tiles = 0;  // tiles: along a row of tiles
+  long long rows = 0, cols = 0;
+  std::vector<std::uint32_t> rowat, colat;  // an entry's index: rowat[a] + colat[sum]
   void* mapped = MAP_FAILED;
   std::size_t length = 0;
   std::uint64_t* entries = nullptr;  // from the mapping's first huge-page boundary
@@ -379,18 +383,35 @@ struct FigureTable::Memo {
   ~Memo() {
     if (mapped != MAP_FAILED) ::munmap(mapped, length);
   }
-  bool map(std::size_t count) {
-    length = count * 8 + kHuge;
+  // Bits 0, 1, 2, ... of x to bits `first`, first + 2, first + 4, ...
+  static std::uint32_t spread(std::uint32_t x, int first) {
+    std::uint32_t out = 0;
+    for (int bit = 0; x != 0; ++bit, x >>= 1) out |= (x & 1u) << (2 * bit + first);
+    return out;
+  }
+  bool map(long long r, long long c) {
+    rows = r;
+    cols = c;
+    const auto side = static_cast<std::uint32_t>(
+        std::max((rows + kTileRows - 1) / kTileRows, (cols + kTileCols - 1) / kTileCols));
+    const std::size_t tiles = std::size_t{1} << (2 * std::bit_width(side - 1));
+    rowat.resize(static_cast<std::size_t>(rows));
+    colat.resize(static_cast<std::size_t>(cols));
+    for (std::uint32_t a = 0; a < rowat.size(); ++a)
+      rowat[a] = spread(a / kTileRows, 1) * kTileRows * kTileCols + a % kTileRows * kTileCols;
+    for (std::uint32_t sum = 0; sum < colat.size(); ++sum)
+      colat[sum] = spread(sum / kTileCols, 0) * kTileRows * kTileCols + sum % kTileCols;
+    const std::size_t bytes = tiles * kTileRows * kTileCols * 8;
+    length = bytes + kHuge;
     mapped = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) return false;
     const auto address = reinterpret_cast<std::uintptr_t>(mapped);
     entries = reinterpret_cast<std::uint64_t*>((address + kHuge - 1) / kHuge * kHuge);
-    ::madvise(entries, count * 8, MADV_HUGEPAGE);
+    ::madvise(entries, bytes, MADV_HUGEPAGE);
     return true;
   }
   std::size_t at(long long a, long long sum) const {
-    const long long tile = (a / kTileRows) * tiles + sum / kTileCols;
-    return static_cast<std::size_t>(tile * kTileRows * kTileCols + (a % kTileRows) * kTileCols + sum % kTileCols);
+    return std::size_t{rowat[static_cast<std::size_t>(a)]} + colat[static_cast<std::size_t>(sum)];
   }
 };
 
@@ -401,12 +422,7 @@ FigureTable::FigureTable(const DistanceOptions& options, Figure figure, long lon
   const long long most = pairs >= (1LL << 23) ? (1LL << 22) : (1LL << 20);
   if (ceiling < 0 || ceiling >= most || rows * cols > most) return;
   auto memo = std::make_shared<Memo>();
-  memo->rows = rows;
-  memo->cols = cols;
-  memo->tiles = (cols + Memo::kTileCols - 1) / Memo::kTileCols;
-  const long long tilerows = (rows + Memo::kTileRows - 1) / Memo::kTileRows;
-  if (memo->map(static_cast<std::size_t>(tilerows * memo->tiles * Memo::kTileRows * Memo::kTileCols)))
-    memo_ = std::move(memo);  // otherwise each pair is worked out anew
+  if (memo->map(rows, cols)) memo_ = std::move(memo);  // otherwise each pair is worked out anew
 }
 
 double FigureTable::figure(std::int64_t shared, long long b, long long c) const {
