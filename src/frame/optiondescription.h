@@ -121,7 +121,9 @@ struct OptionDescription {
 template <class Request>
 struct Binding {
   Parameter parameter;
-  std::function<void(Request&, const std::string& answer, std::string_view operation)> store = {};
+  // Converts an answer of `parameter` into its member (no state of its own
+  // but the member, so that a catalogue of options is cheap to make).
+  std::function<void(Request&, const Parameter&, const std::string& answer, std::string_view operation)> store = {};
 };
 
 // A verb's setting that no answer holds.
@@ -135,23 +137,23 @@ long long checkedcount(const Parameter& p, const std::string& answer, std::strin
 
 template <class Request, class Member>
 Binding<Request> bind(Parameter p, Member Request::*member) {
-  auto store = [member, p](Request& r, const std::string& a, std::string_view operation) {
+  auto store = [member](Request& r, const Parameter& q, const std::string& a, std::string_view operation) {
     Member& m = r.*member;
     if constexpr (std::is_same_v<Member, std::string>) {
       m = answerpath(a);
     } else if constexpr (std::is_same_v<Member, float>) {
       m = answerreal(a);
     } else if constexpr (std::is_same_v<Member, double>) {
-      m = answerfraction(a, p, operation);
+      m = answerfraction(a, q, operation);
     } else if constexpr (std::is_same_v<Member, bool>) {
       m = answerflag(a);
     } else if constexpr (std::is_same_v<Member, std::optional<int>>) {
-      m = p.kind == ParameterKind::Count ? static_cast<int>(checkedcount(p, a, operation)) : answerinteger(a);
+      m = q.kind == ParameterKind::Count ? static_cast<int>(checkedcount(q, a, operation)) : answerinteger(a);
     } else if constexpr (std::is_enum_v<Member>) {
       m = static_cast<Member>(answerinteger(a));
     } else {
       static_assert(std::is_same_v<Member, int>, "a request member is a path, a number, a flag or a choice");
-      m = p.kind == ParameterKind::Count ? static_cast<int>(checkedcount(p, a, operation)) : answerinteger(a);
+      m = q.kind == ParameterKind::Count ? static_cast<int>(checkedcount(q, a, operation)) : answerinteger(a);
     }
   };
   return Binding<Request>{std::move(p), std::move(store)};
@@ -176,7 +178,7 @@ OptionDescription describe(OptionDescription d, std::vector<Binding<Request>> bi
       if (b.store && b.parameter.required && text(b.parameter).empty()) return nullptr;
     Request request;
     for (const Binding<Request>& b : bindings)
-      if (b.store && !text(b.parameter).empty()) b.store(request, text(b.parameter), operation);
+      if (b.store && !text(b.parameter).empty()) b.store(request, b.parameter, text(b.parameter), operation);
     return run(ctx, request);
   };
   return d;
