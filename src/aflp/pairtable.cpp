@@ -361,7 +361,7 @@ std::pair<int, int> HalfTable::firstmissing() const {
 }
 
 // The figure by (a, b + c), as PairTable's memo keeps it: the bits of the
-// value inverted, so that the zero bytes of calloc read as "not worked out"
+// value inverted, so that the zero bytes of fresh memory read as "not worked out"
 // (no figure has all bits set). Threads that race store the same bits.
 // Its entries lie in tiles of 16 a by 32 sums, a page each, and the tiles
 // in Z order (the bits of a tile's row and column interleaved), so that the
