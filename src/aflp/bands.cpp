@@ -98,7 +98,7 @@ void readstrains(LineReader& reader, std::string& line, BandData& d, BandEvents&
   // Line capacity: m codes, a name, up to 8 further characters and the line end.
   const std::size_t capacity = static_cast<std::size_t>(m) + 20;
   const std::size_t rowbytes = store.rowbytes, chunkrows = store.rows;
-  std::unique_ptr<char[]>(&chunks)[2] = store.data;
+  auto& chunks = store.data;
   std::size_t filled = 0;
   int set = 0;
   std::future<bool> writing;

@@ -41,8 +41,8 @@ struct Library {
       void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
       if (!handle) {
         const char* why = ::dlerror();
-        errorstop("Error: the linear algebra library " + name + " cannot be loaded (" + (why ? why : "no reason given") +
-                  ")");
+        errorstop("Error: the linear algebra library " + name + " cannot be loaded (" +
+                  (why ? why : "no reason given") + ")");
       }
       handles.push_back(handle);
     }
@@ -90,25 +90,22 @@ struct Library {
   }
 };
 
+std::atomic<bool> loaded{false};
+
 // Loaded once; a load that failed is tried again by the next run.
 const Library& library() {
-  static const Library loaded = [] {
+  static const Library once = [] {
     Library l;
     l.applythreads();
+    loaded.store(true);
     return l;
   }();
-  return loaded;
+  return once;
 }
-
-std::atomic<bool> loaded{false};
 
 }  // namespace
 
-const Lapack& lapack() {
-  const Lapack& r = library().routines;
-  loaded.store(true);
-  return r;
-}
+const Lapack& lapack() { return library().routines; }
 
 void setlinalgthreads(int n) {
   wanted.store(n);
