@@ -89,30 +89,29 @@ void readpresencebits(BitMatrix& bits, int n, int m, const std::string& path, Ch
   }
 }
 
-// The strain lines: names, told to the run as they come, and the band values
-// into the scratch file, written by a second thread a chunk of rows at a
-// time while the next lines are read.
-void readstrains(LineReader& reader, std::string& line, BandData& d, BandEvents& events, OutputFile& scratch,
-                 Chunks& store) {
+// The strain lines: names, told to the run as they come, and the band
+// values. With a scratch file they go into it, written by a second thread a
+// chunk of rows at a time while the next lines are read; without one,
+// straight into the presence bits.
+void readstrains(LineReader& reader, std::string& line, BandData& d, BandEvents& events, OutputFile* scratch,
+                 Chunks* store) {
   const int n = d.n, m = d.m;
   // Line capacity: m codes, a name, up to 8 further characters and the line end.
   const std::size_t capacity = static_cast<std::size_t>(m) + 20;
-  const std::size_t rowbytes = store.rowbytes, chunkrows = store.rows;
-  auto& chunks = store.data;
   std::size_t filled = 0;
   int set = 0;
   std::future<bool> writing;
   auto waitwritten = [&] {
     if (writing.valid() && !writing.get())
-      errorstop(filefault("Error: can't write scalar (writescal)", scratch.path(), scratch.error()));
+      errorstop(filefault("Error: can't write scalar (writescal)", scratch->path(), scratch->error()));
   };
   auto flush = [&] {
     waitwritten();
-    const char* data = chunks[set].get();
-    const std::size_t bytes = filled * rowbytes;
-    writing = std::async(std::launch::async, [&scratch, data, bytes] {
-      scratch.bytes(data, bytes);
-      return !scratch.failed();
+    const char* data = store->data[set].get();
+    const std::size_t bytes = filled * store->rowbytes;
+    writing = std::async(std::launch::async, [scratch, data, bytes] {
+      scratch->bytes(data, bytes);
+      return !scratch->failed();
     });
     set ^= 1;
     filled = 0;
@@ -132,10 +131,14 @@ void readstrains(LineReader& reader, std::string& line, BandData& d, BandEvents&
     // Codes present on the line, then absent ones for a short line.
     const std::size_t given = length > 10 ? std::min(length - 10, static_cast<std::size_t>(m)) : 0;
     const char* codes = line.data() + 10;
-    char* to = chunks[set].get() + filled * rowbytes;
+    if (!scratch) {
+      bandcodes::presencebits(codes, given, d.bits.row(i - 1));
+      continue;
+    }
+    char* to = store->data[set].get() + filled * store->rowbytes;
     bandcodes::codevalues(codes, given, to);
     std::memset(to + 4 * given, 0, 4 * (static_cast<std::size_t>(m) - given));
-    if (++filled == chunkrows) flush();
+    if (++filled == store->rows) flush();
   }
   if (filled > 0) flush();
   waitwritten();
@@ -158,7 +161,7 @@ void checkroom(const std::string& path, std::FILE* in, int n, int m) {
 
 }  // namespace
 
-BandData readbands(const std::string& path, ReadMode mode, BandEvents& events) {
+BandData readbands(const std::string& path, ReadMode mode, BandEvents& events, const std::string& scratchfolder) {
   // The input is opened first, so that a path that names no file (or a
   // folder) is reported as such and not as a scratch file that cannot be made.
   FilePtr in = openinput(path);
@@ -166,21 +169,22 @@ BandData readbands(const std::string& path, ReadMode mode, BandEvents& events) {
   if (!in || ::fstat(::fileno(in.get()), &st) != 0 || S_ISDIR(st.st_mode))
     errorstop(filefault("Error: can't open input file " + path + " (readbands)", path, in ? EISDIR : errno));
   LineReader reader(in.get());
-  return readbands(path, std::move(in), reader, nullptr, mode, events);
+  return readbands(path, std::move(in), reader, nullptr, mode, events, scratchfolder);
 }
 
 BandData readbands(const std::string& path, FilePtr in, LineReader& reader, const std::string* header, ReadMode mode,
-                   BandEvents& events) {
+                   BandEvents& events, const std::string& scratchfolder) {
   BandData d;
 
   OutputFile scratch;
   std::string scratchpath;
-  // A name of this run's own, made exclusively in the input's folder (never
-  // a user's file or another run's scratch); the file is written under a
-  // temporary name, then moved onto it.
+  // A name of this run's own, made exclusively in the folder the run writes
+  // in (never a user's file or another run's scratch); the file is written
+  // under a temporary name, then moved onto it.
   auto openscratch = [&] {
-    const int fd = maketemp(folderof(path), scratchpath);
-    if (fd < 0) errorstop(filefault("Error: can't open binary output file (ouvecr)", folderof(path), errno));
+    const std::string folder = scratchfolder.empty() ? folderof(path) : scratchfolder;
+    const int fd = maketemp(folder, scratchpath);
+    if (fd < 0) errorstop(filefault("Error: can't open binary output file (ouvecr)", folder, errno));
     ::close(fd);
     d.scratch = ScratchFile(scratchpath);
     scratch = ouvecr(scratchpath, 'b');
@@ -218,17 +222,18 @@ BandData readbands(const std::string& path, FilePtr in, LineReader& reader, cons
   d.names = tabcaralloc(n, 11);
 
   events.counts(n, m);
-  if (mode == ReadMode::Bootstrap) openscratch();
-
+  if (mode == ReadMode::Bootstrap) {
+    readstrains(reader, line, d, events, nullptr, nullptr);
+    return d;
+  }
   Chunks chunks(n, m);
-  readstrains(reader, line, d, events, scratch, chunks);
+  readstrains(reader, line, d, events, &scratch, &chunks);
   in.reset();
   int error = 0;
   if (OutputFile::commitset({&scratch}, &error) >= 0)
     errorstop(filefault("Error: can't write scalar (writescal)", scratchpath, error));
   writedims(scratchpath, n, m);
   readpresencebits(d.bits, n, m, scratchpath, chunks);
-  if (mode == ReadMode::Bootstrap) d.scratch.remove();
   return d;
 }
 

@@ -12,7 +12,7 @@
 namespace lorvane {
 
 // The scratch binary copy of the presence table, a file of a unique name
-// (".lv<pid>-XXXXXX") in the input's folder.
+// (".lv<pid>-XXXXXX") in the folder the run writes its outputs in.
 // It is removed when this object goes, on every way out of a run.
 class ScratchFile {
  public:
@@ -57,7 +57,7 @@ struct BandData {
 
 enum class ReadMode {
   Simple,     // scratch opened before the header, kept to the end of the run
-  Bootstrap,  // scratch opened after the header, removed once read back
+  Bootstrap,  // no scratch: the codes go straight into the presence bits
 };
 
 // The value of one band code: its digit, 0 for every other character.
@@ -72,13 +72,14 @@ class BandEvents {
   virtual void strain(int i, const std::string& name) = 0;
 };
 
-// Read a band-pattern file (error stop on any fault). The scratch file is
-// read back as the presence of each band, as bits. The scratch file is made
-// before the header is read in ReadMode::Simple, after it otherwise.
-BandData readbands(const std::string& path, ReadMode mode, BandEvents& events);
+// Read a band-pattern file (error stop on any fault) as the presence of
+// each band, as bits. In ReadMode::Simple the values go through the scratch
+// file, made in `scratchfolder` (the input's folder when empty) before the
+// header is read, and read back from it.
+BandData readbands(const std::string& path, ReadMode mode, BandEvents& events, const std::string& scratchfolder = {});
 // The same from an input opened already, its first line (the header) read
 // already when `header` is given.
 BandData readbands(const std::string& path, FilePtr in, LineReader& reader, const std::string* header, ReadMode mode,
-                   BandEvents& events);
+                   BandEvents& events, const std::string& scratchfolder = {});
 
 }  // namespace lorvane

@@ -76,7 +76,7 @@ BandFormat detectbandformat(const std::string& path) {
 BandData readbanddata(const std::string& path, const BandReadOptions& options, ReadMode mode, BandEvents& events,
                       BandFormat* read) {
   if (read) *read = BandFormat::Seed;
-  if (options.format == BandFormat::Seed) return readbands(path, mode, events);
+  if (options.format == BandFormat::Seed) return readbands(path, mode, events, options.scratchfolder);
   // One open of the input, whatever it is (a pipe is read once): its first
   // line tells the format, then goes back to the format's reader.
   banddata::Lines in(path);
@@ -87,9 +87,10 @@ BandData readbanddata(const std::string& path, const BandReadOptions& options, R
   if (format == BandFormat::Seed) {
     if (in.size() >= 0) {
       in.file().reset();  // a file: read again from its start, as it always was
-      return readbands(path, mode, events);
+      return readbands(path, mode, events, options.scratchfolder);
     }
-    return readbands(path, std::move(in.file()), in.reader(), any ? &first : nullptr, mode, events);
+    return readbands(path, std::move(in.file()), in.reader(), any ? &first : nullptr, mode, events,
+                     options.scratchfolder);
   }
   if (any) in.putback(first);
   banddata::ScoreGrid grid;

@@ -20,6 +20,8 @@ struct BandReadOptions {
   // the header, for strains as columns); 0: those whose header starts with
   // "pop" or "group".
   int groupcolumns = 0;
+  // Where the fixed layout's scratch copy is made (the input's folder when empty).
+  std::string scratchfolder;
 };
 
 // The format of a file from its first line: two counts separated by blanks

@@ -55,8 +55,10 @@ BandData readinput(RunContext& ctx, const std::string& path, const BandInput& in
                    bool strainlines) {
   ReportedBands bandlines(ctx.report, path, strainlines);
   BandFormat format = BandFormat::Seed;
-  BandData d = readbanddata(path, BandReadOptions{input.format, input.layout, input.groupcolumns}, mode, bandlines,
-                            &format);
+  BandData d = readbanddata(path,
+                            BandReadOptions{input.format, input.layout, input.groupcolumns,
+                                            folderof(outputstem(ctx, path))},
+                            mode, bandlines, &format);
   if (format != BandFormat::Seed) {
     ctx.report.print("--- Format: %s\n", bandformatname(format));
     checkuniquenames(d, path);

@@ -1,7 +1,7 @@
 #pragma once
 // The conversions of the band reader, with SSE2 where the processor has it
-// (every x86-64 one): band codes to the 4-byte reals of the scratch file, and
-// those reals back to presence bits.
+// (every x86-64 one): band codes to the 4-byte reals of the scratch file,
+// those reals back to presence bits, and codes straight to presence bits.
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -71,6 +71,32 @@ inline void codevalues(const char* codes, std::size_t count, char* to) {
   for (; k < count; ++k) {
     const std::uint32_t v = kCodeBytes[static_cast<unsigned char>(codes[k])];
     std::memcpy(to + 4 * k, &v, 4);
+  }
+}
+
+// Bits of the codes "1" to "9" (the values above 0) among `count` codes,
+// into words(count) words; the bits past `count` in its last word are 0.
+inline void presencebits(const char* codes, std::size_t count, std::uint64_t* words) {
+  std::size_t k = 0;
+  for (; k + 64 <= count; k += 64) {
+    std::uint64_t word = 0;
+    int b = 0;
+#if defined(__SSE2__)
+    // Sixteen at a time: a code is present when code - '1' is at most 8.
+    const __m128i one = _mm_set1_epi8('1'), eight = _mm_set1_epi8(8);
+    for (; b < 64; b += 16) {
+      const __m128i v = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(codes + k + b)), one);
+      const __m128i in = _mm_cmpeq_epi8(_mm_min_epu8(v, eight), v);
+      word |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(in))) << b;
+    }
+#endif
+    for (; b < 64; ++b) word |= static_cast<std::uint64_t>(bandvalue(codes[k + static_cast<std::size_t>(b)]) > 0) << b;
+    words[k / 64] = word;
+  }
+  if (k < count) {
+    std::uint64_t word = 0;
+    for (std::size_t b = 0; k + b < count; ++b) word |= static_cast<std::uint64_t>(bandvalue(codes[k + b]) > 0) << b;
+    words[k / 64] = word;
   }
 }
 
