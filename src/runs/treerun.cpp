@@ -113,17 +113,17 @@ void TreeRun::make(std::vector<std::string> names, LowerHalf* lower, int k, Made
   one.threads = 1;
   one.progress = [](int, int) { checkinterrupt(); };
   checkrange(*lower, names.size(), k, operation_);
-  made.tree = upgma_ ? upgma(std::move(names), lower, one) : neighborjoining(std::move(names), lower, one);
-  checklengths(made.tree, k, operation_);
-  made.edges = splits(made.tree);
-  made.line = newick(made.tree);
+  const Tree tree = upgma_ ? upgma(std::move(names), lower, one) : neighborjoining(std::move(names), lower, one);
+  checklengths(tree, k, operation_);
+  made.edges = splits(tree);
+  made.line = newick(tree);
 }
 
 // Counted and written in replicate order.
 void TreeRun::take(Made& made, int k, int total) {
   progress_.step(k, total);
   support_->add(made.edges);
-  if (cons_) consensus_.add(made.tree, std::move(made.edges));
+  if (cons_) consensus_.add(names_, upgma_, std::move(made.edges));
   reps_.text(made.line);
   ++count_;
   if (reps_.failed())

@@ -56,9 +56,9 @@ class TreeRun {
   void toshard(std::function<std::shared_ptr<RunResult>(const TreeTally&)> write) { toshard_ = std::move(write); }
 
  private:
-  // A replicate's tree, its splits and its Newick line, made on a worker thread.
+  // What a replicate's tree, made on a worker thread, is kept as until it is
+  // taken: its splits and its Newick line (a batch holds many of them).
   struct Made {
-    Tree tree;
     std::vector<Split> edges;
     std::string line;
   };

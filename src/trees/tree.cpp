@@ -150,12 +150,12 @@ void Consensus::add(const Tree& like, const std::vector<Tally>& tallies, int tre
   }
 }
 
-void Consensus::add(const Tree& replicate) { add(replicate, splits(replicate)); }
+void Consensus::add(const Tree& replicate) { add(replicate.names, replicate.rooted, splits(replicate)); }
 
-void Consensus::add(const Tree& replicate, std::vector<Split>&& edges) {
+void Consensus::add(const std::vector<std::string>& names, bool rooted, std::vector<Split>&& edges) {
   if (trees_ == 0) {
-    names_ = replicate.names;
-    rooted_ = replicate.rooted;
+    names_ = names;
+    rooted_ = rooted;
   }
   ++trees_;
   for (Split& s : edges) {

@@ -106,8 +106,9 @@ class SupportCounter {
 class Consensus {
  public:
   void add(const Tree& replicate);
-  // The same with the replicate's splits already taken (splits(replicate)).
-  void add(const Tree& replicate, std::vector<Split>&& edges);
+  // The same with the replicate's splits already taken (splits(replicate)),
+  // and its strains and kind (rooted or not).
+  void add(const std::vector<std::string>& names, bool rooted, std::vector<Split>&& edges);
   Tree build() const;
 
   // What the consensus is built from: each split seen with its count, in
