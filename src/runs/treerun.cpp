@@ -115,15 +115,15 @@ void TreeRun::make(std::vector<std::string> names, LowerHalf* lower, int k, Made
   checkrange(*lower, names.size(), k, operation_);
   const Tree tree = upgma_ ? upgma(std::move(names), lower, one) : neighborjoining(std::move(names), lower, one);
   checklengths(tree, k, operation_);
-  made.edges = splits(tree);
-  made.line = newick(tree);
+  edgesplits(tree, made.edges);
+  made.line.assign(newick(tree));  // into the storage of the slot's earlier line
 }
 
 // Counted and written in replicate order.
 void TreeRun::take(Made& made, int k, int total) {
   progress_.step(k, total);
   support_->add(made.edges);
-  if (cons_) consensus_.add(names_, upgma_, std::move(made.edges));
+  if (cons_) consensus_.add(names_, upgma_, made.edges);
   reps_.text(made.line);
   ++count_;
   if (reps_.failed())

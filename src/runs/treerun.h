@@ -59,7 +59,7 @@ class TreeRun {
   // What a replicate's tree, made on a worker thread, is kept as until it is
   // taken: its splits and its Newick line (a batch holds many of them).
   struct Made {
-    std::vector<Split> edges;
+    EdgeSplits edges;
     std::string line;
   };
   Tree build(DistanceTable&& t, const TreeSettings& s) const;

@@ -9,6 +9,8 @@ SlotTable::SlotTable(std::vector<std::string>&& names, LowerHalf&& lower, const 
   slots_ = static_cast<int>(names.size());
   live_ = slots_;
   tree_.names = std::move(names);
+  // The leaves, then room for every join, taken at once.
+  tree_.nodes.reserve(2 * static_cast<std::size_t>(slots_));
   tree_.nodes.resize(static_cast<std::size_t>(slots_));
   node_.resize(static_cast<std::size_t>(slots_));
   for (int i = 0; i < slots_; ++i) node_[static_cast<std::size_t>(i)] = i;

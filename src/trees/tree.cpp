@@ -16,7 +16,7 @@ int Tree::add(int parent) {
   return v;
 }
 
-std::size_t SplitHash::operator()(const Split& s) const noexcept {
+std::size_t SplitHash::operator()(SplitView s) const noexcept {
   std::uint64_t h = 0x9e3779b97f4a7c15ull;
   for (std::uint64_t w : s) {
     h ^= w + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
@@ -59,57 +59,56 @@ int popcount(const Split& s) {
 
 }  // namespace
 
-std::vector<Split> splits(const Tree& t) {
+void edgesplits(const Tree& t, EdgeSplits& out) {
   const int n = t.leaves();
   const std::size_t words = (static_cast<std::size_t>(n) + 63) / 64;
-  std::vector<Split> under(t.nodes.size());
-  std::vector<Split> out(t.nodes.size());
-  std::vector<int> leaves(t.nodes.size(), 0);  // under each node, then on the side each split keeps
+  // The leaves under each node, as bits and counted.
+  std::vector<std::uint64_t> under(t.nodes.size() * words, 0);
+  std::vector<int> leaves(t.nodes.size(), 0);
   for (int v : postorder(t)) {
-    const auto& node = t.nodes[static_cast<std::size_t>(v)];
-    Split& s = under[static_cast<std::size_t>(v)];
-    s.assign(words, 0);
+    std::uint64_t* s = under.data() + static_cast<std::size_t>(v) * words;
     int& count = leaves[static_cast<std::size_t>(v)];
     if (v < n) s[static_cast<std::size_t>(v) / 64] |= std::uint64_t{1} << (v % 64), count = 1;
-    for (int c : node.children) {
-      Split& cs = under[static_cast<std::size_t>(c)];
+    for (int c : t.nodes[static_cast<std::size_t>(v)].children) {
+      const std::uint64_t* cs = under.data() + static_cast<std::size_t>(c) * words;
       for (std::size_t k = 0; k < words; ++k) s[k] |= cs[k];
       count += leaves[static_cast<std::size_t>(c)];
-      if (c >= n) out[static_cast<std::size_t>(c)] = std::move(cs);
-      cs = Split{};
     }
   }
-  if (!t.rooted) {
-    // The side without leaf 0.
-    for (std::size_t v = 0; v < out.size(); ++v) {
-      Split& s = out[v];
-      if (s.empty() || !(s[0] & 1)) continue;
-      for (std::size_t k = 0; k < words; ++k) s[k] = ~s[k];
-      if (n % 64) s[words - 1] &= (std::uint64_t{1} << (n % 64)) - 1;
-      leaves[v] = n - leaves[v];
-    }
+  out.words = words;
+  out.bits.clear();
+  out.nodes.clear();
+  for (int v = n; v < static_cast<int>(t.nodes.size()); ++v) {
+    if (t.nodes[static_cast<std::size_t>(v)].parent < 0) continue;  // the root
+    const std::uint64_t* s = under.data() + static_cast<std::size_t>(v) * words;
+    int count = leaves[static_cast<std::size_t>(v)];
+    // An unrooted tree's split is the side without leaf 0.
+    const bool flip = !t.rooted && (s[0] & 1);
+    if (flip) count = n - count;
+    // An edge whose side holds one leaf (or all but one) splits nothing.
+    if (count <= 1 || count >= n - (t.rooted ? 0 : 1)) continue;
+    out.nodes.push_back(v);
+    for (std::size_t k = 0; k < words; ++k) out.bits.push_back(flip ? ~s[k] : s[k]);
+    if (flip && n % 64) out.bits.back() &= (std::uint64_t{1} << (n % 64)) - 1;
   }
-  // An edge whose side holds one leaf (or all but one) splits nothing.
-  for (std::size_t v = 0; v < out.size(); ++v) {
-    const int c = out[v].empty() ? 0 : leaves[v];
-    if (c <= 1 || c >= n - (t.rooted ? 0 : 1)) out[v].clear();
-  }
-  return out;
 }
 
 SupportCounter::SupportCounter(const Tree& reference) : counts_(reference.nodes.size(), 0) {
-  std::vector<Split> s = splits(reference);
-  for (std::size_t v = 0; v < s.size(); ++v)
-    if (!s[v].empty()) edges_.emplace(std::move(s[v]), static_cast<int>(v));
+  EdgeSplits s;
+  edgesplits(reference, s);
+  for (std::size_t k = 0; k < s.size(); ++k) edges_.emplace(Split(s[k].begin(), s[k].end()), s.nodes[k]);
 }
 
-void SupportCounter::add(const Tree& replicate) { add(splits(replicate)); }
+void SupportCounter::add(const Tree& replicate) {
+  EdgeSplits s;
+  edgesplits(replicate, s);
+  add(s);
+}
 
-void SupportCounter::add(const std::vector<Split>& replicate) {
+void SupportCounter::add(const EdgeSplits& replicate) {
   ++trees_;
-  for (const Split& s : replicate) {
-    if (s.empty()) continue;
-    auto it = edges_.find(s);
+  for (std::size_t k = 0; k < replicate.size(); ++k) {
+    auto it = edges_.find(replicate[k]);
     if (it != edges_.end()) ++counts_[static_cast<std::size_t>(it->second)];
   }
 }
@@ -150,18 +149,21 @@ void Consensus::add(const Tree& like, const std::vector<Tally>& tallies, int tre
   }
 }
 
-void Consensus::add(const Tree& replicate) { add(replicate.names, replicate.rooted, splits(replicate)); }
+void Consensus::add(const Tree& replicate) {
+  EdgeSplits s;
+  edgesplits(replicate, s);
+  add(replicate.names, replicate.rooted, s);
+}
 
-void Consensus::add(const std::vector<std::string>& names, bool rooted, std::vector<Split>&& edges) {
+void Consensus::add(const std::vector<std::string>& names, bool rooted, const EdgeSplits& edges) {
   if (trees_ == 0) {
     names_ = names;
     rooted_ = rooted;
   }
   ++trees_;
-  for (Split& s : edges) {
-    if (s.empty()) continue;
-    auto [it, fresh] = seen_.try_emplace(std::move(s));
-    if (fresh) it->second.first = order_++;
+  for (std::size_t k = 0; k < edges.size(); ++k) {
+    auto it = seen_.find(edges[k]);
+    if (it == seen_.end()) it = seen_.emplace(Split(edges[k].begin(), edges[k].end()), Entry{0, order_++}).first;
     ++it->second.count;
   }
 }

@@ -2,9 +2,11 @@
 // Trees from distance tables: neighbor-joining and UPGMA, the support of
 // their edges from replicate trees, the extended majority-rule consensus,
 // and Newick text.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -71,20 +73,36 @@ Tree upgma(std::vector<std::string> names, LowerHalf* work, const TreeSettings& 
 // Leaf sets as bits. The split of an edge of an unrooted tree is the side
 // without leaf 0; a clade of a rooted tree is the leaves under the node.
 using Split = std::vector<std::uint64_t>;
+using SplitView = std::span<const std::uint64_t>;
+// Splits are looked up by their words wherever they lie.
 struct SplitHash {
-  std::size_t operator()(const Split& s) const noexcept;
+  using is_transparent = void;
+  std::size_t operator()(SplitView s) const noexcept;
 };
-// The split (or clade) of every node's edge, by node; empty for the root
-// and the leaves.
-std::vector<Split> splits(const Tree& t);
+struct SplitEqual {
+  using is_transparent = void;
+  bool operator()(SplitView a, SplitView b) const noexcept { return std::ranges::equal(a, b); }
+};
+// The splits (or clades) of a tree's edges that split something (neither
+// the root nor the leaves have one), in the order of their nodes, `words`
+// words each, one after another.
+struct EdgeSplits {
+  std::size_t words = 0;
+  std::vector<std::uint64_t> bits;
+  std::vector<int> nodes;  // the node of each
+  std::size_t size() const { return nodes.size(); }
+  SplitView operator[](std::size_t k) const { return {bits.data() + k * words, words}; }
+};
+// Into `out`, whose storage is used again.
+void edgesplits(const Tree& t, EdgeSplits& out);
 
 // Counts the replicate trees that hold each internal edge of a reference.
 class SupportCounter {
  public:
   explicit SupportCounter(const Tree& reference);
   void add(const Tree& replicate);
-  // The same from the replicate's splits, as splits() gives them.
-  void add(const std::vector<Split>& replicate);
+  // The same from the replicate's splits.
+  void add(const EdgeSplits& replicate);
   // Label the reference's internal edges with their percentages.
   void label(Tree& reference) const;
   int count(int node) const { return counts_[static_cast<std::size_t>(node)]; }
@@ -95,7 +113,7 @@ class SupportCounter {
   void add(const std::vector<int>& counts, int trees);
 
  private:
-  std::unordered_map<Split, int, SplitHash> edges_;  // split -> node
+  std::unordered_map<Split, int, SplitHash, SplitEqual> edges_;  // split -> node
   std::vector<int> counts_;
   int trees_ = 0;
 };
@@ -106,9 +124,8 @@ class SupportCounter {
 class Consensus {
  public:
   void add(const Tree& replicate);
-  // The same with the replicate's splits already taken (splits(replicate)),
-  // and its strains and kind (rooted or not).
-  void add(const std::vector<std::string>& names, bool rooted, std::vector<Split>&& edges);
+  // The same from the replicate's splits, strains and kind (rooted or not).
+  void add(const std::vector<std::string>& names, bool rooted, const EdgeSplits& edges);
   Tree build() const;
 
   // What the consensus is built from: each split seen with its count, in
@@ -128,7 +145,7 @@ class Consensus {
     int count = 0;
     long long first = 0;
   };
-  std::unordered_map<Split, Entry, SplitHash> seen_;
+  std::unordered_map<Split, Entry, SplitHash, SplitEqual> seen_;
   std::vector<std::string> names_;
   bool rooted_ = false;
   int trees_ = 0;
