@@ -187,8 +187,10 @@ void bootstraptables(const ComputeSettings& settings, const BandData& d, const D
   PairSource source(d.bits, settings, threads, d.scoredbits());
   HalfTable t;
   const TableShape shape{RowSpan::Upper, threads, settings.rowsperblock(d.n)};
-  FigureTable(options, figure, source.ceiling(), "bootstraptables").run(source, shape, t);
-  each(0, t);
+  if (share.reference) {
+    FigureTable(options, figure, source.ceiling(), "bootstraptables").run(source, shape, t);
+    each(0, t);
+  }
   if (repetitions <= 0) return;
   ReplicateTables replicates(settings, d, options, figure, repetitions, share);
   const FigureTable& table = replicates.table;

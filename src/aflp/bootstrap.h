@@ -39,10 +39,11 @@ using ReplicateTableFunction = std::function<void(int k, HalfTable& table)>;
 
 // Where the replicates of a call lie in their run: from replicate `first`
 // on, of `total` in all (0: as many as the call makes), which sizes the
-// figures' memo as the whole run's.
+// figures' memo as the whole run's; and whether it makes the reference table.
 struct ReplicateShare {
   int first = 1;
   int total = 0;
+  bool reference = true;
 };
 
 // The bootstrap in memory, in double precision: first (k = 0) the table of
@@ -52,7 +53,8 @@ struct ReplicateShare {
 // replicate k of writereplicates with the same seed (settings) and options
 // (DistanceOptions::bootstrap). A pair without a finite value is NaN in its
 // table (HalfTable::firstmissing finds it). No report line, no progress.
-// Of a share, the replicates are first .. first + R - 1 (k their numbers).
+// Of a share, the replicates are first .. first + R - 1 (k their numbers),
+// and the reference table is made only when the share asks for it.
 void bootstraptables(const ComputeSettings& settings, const BandData& bands, const DistanceOptions& options,
                      Figure figure, int repetitions, const ReplicateTableFunction& each,
                      const ReplicateShare& share = {});

@@ -47,19 +47,23 @@ TreeRun::TreeRun(RunContext& ctx, const std::string& stem, TreeMethod method, bo
   if (replicates && consensus) cons_ = openoutput(stem + ".cons.nwk", operation);
 }
 
-void TreeRun::reference(DistanceTable&& t, bool keeptable) {
+void TreeRun::strains(const std::vector<std::string>& names) {
   std::unordered_set<std::string_view> seen;
-  for (const std::string& name : t.names)
+  for (const std::string& name : names)
     if (!seen.insert(name).second)
       errorstop("Error: two strains have the name " + name + ": every leaf of a tree needs a name of its own (" +
                 operation_ + ")");
+  names_ = names;
+  ctx_.report.print("Lorvane: Building tree\n");
+  ctx_.report.print(upgma_ ? "Method = UPGMA\n" : "Method = neighbor-joining\n");
+}
+
+void TreeRun::reference(DistanceTable&& t, bool keeptable) {
+  strains(t.names);
   checkrange(t.lower, t.names.size(), 0, operation_);
-  names_ = t.names;
   if (keeptable) table_ = std::make_shared<const DistanceTable>(t);
   TreeSettings s = settings_;
   s.progress = [this](int done, int total) { progress_.step(done, total); };
-  ctx_.report.print("Lorvane: Building tree\n");
-  ctx_.report.print(upgma_ ? "Method = UPGMA\n" : "Method = neighbor-joining\n");
   reference_ = build(std::move(t), s);
   checklengths(reference_, 0, operation_);
   support_.emplace(reference_);
@@ -82,7 +86,7 @@ void TreeRun::replicate(DistanceTable&& t, int k, int total) {
 
 std::shared_ptr<RunResult> TreeRun::finish() {
   flush();
-  if (toshard_) return toshard_(TreeTally{reference_, *support_, consensus_, reps_});
+  if (toshard_) return toshard_(TreeTally{support_ ? &reference_ : nullptr, consensus_, reps_});
   if (count_ > 0) support_->label(reference_);
   const std::string text = newick(reference_);
   tree_.text(text);
@@ -122,7 +126,7 @@ void TreeRun::make(std::vector<std::string> names, LowerHalf* lower, int k, Made
 // Counted and written in replicate order.
 void TreeRun::take(Made& made, int k, int total) {
   progress_.step(k, total);
-  support_->add(made.edges);
+  if (support_) support_->add(made.edges);
   if (cons_) consensus_.add(names_, upgma_, made.edges);
   reps_.text(made.line);
   ++count_;

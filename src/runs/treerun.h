@@ -22,8 +22,7 @@ enum class TreeMethod : int { NeighborJoining = 1, Upgma = 2 };
 
 // What the replicates of a run came to, before its files are written.
 struct TreeTally {
-  const Tree& reference;  // without its support
-  const SupportCounter& support;
+  const Tree* reference;  // without its support; none when not made (strains() instead)
   const Consensus& consensus;
   CFile& replicates;  // their Newick lines, not committed
 };
@@ -39,6 +38,9 @@ class TreeRun {
   // The reference table's tree (kept in the result when the caller draws
   // it, with the table when `keeptable`).
   void reference(DistanceTable&& t, bool keeptable);
+  // Instead, only the strains of the replicates (a shard whose reference
+  // tree another shard makes).
+  void strains(const std::vector<std::string>& names);
   // Replicate k; total is the count expected (an estimate while reading).
   // Replicates are built a batch at a time, one per thread.
   void replicate(DistanceTable&& t, int k, int total);

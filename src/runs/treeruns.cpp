@@ -29,15 +29,19 @@ std::uint32_t boottables(RunContext& ctx, const BootTreeRequest& request, const 
   const int batch = slots ? fixed.replicatesperbatch(static_cast<long long>(d.n) * (d.n - 1) / 2) : 1;
   const bool sidebyside = batch > 1 && request.replicates > 1;
   const ItemRange part = shareof(ctx, request.replicates);
+  const ReplicateShare share{part.first, request.replicates, makesreference(ctx)};
+  if (!share.reference) {
+    t.names = names;
+    each(0, t);
+  }
   bootstraptables(fixed, d, o, figure, sidebyside ? 0 : part.count, [&](int k, HalfTable& half) {
     t.names = names;
     t.lower = std::move(half.lower);
     each(k, t);
-  }, {part.first, request.replicates});
+  }, share);
   if (sidebyside) {
     slots->begin(batch);
-    bootstrapbatches(fixed, d, o, figure, part.count, batch, slots->build, slots->take,
-                     {part.first, request.replicates});
+    bootstrapbatches(fixed, d, o, figure, part.count, batch, slots->build, slots->take, share);
   }
   return *fixed.seed;
 }
@@ -98,6 +102,7 @@ std::shared_ptr<const RunResult> boottree(RunContext& ctx, const BootTreeRequest
   const std::uint32_t seed = boottables(
       ctx, rq,
       [&](int k, DistanceTable& t) {
+        if (k == 0 && !makesreference(ctx)) return run.strains(t.names);
         checkfinite(t.lower, t.names, k);
         // Its tables stay in memory: a picture of it is the tree alone.
         if (k == 0)

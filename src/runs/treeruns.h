@@ -37,7 +37,9 @@ std::shared_ptr<const RunResult> treefromtable(RunContext& ctx, const TreeReques
 std::shared_ptr<const RunResult> boottree(RunContext& ctx, const BootTreeRequest& request);
 
 // What option 4 needs from the distance computations: for the band file,
-// the reference table (all bands, k = 0) and then, one at a time, the
+// the reference table (all bands, k = 0; in a shard after the first, a
+// table of the names only: the first shard's tree is the reference of all
+// of them) and then, one at a time, the
 // replicate tables (k = 1..replicates, in order), replicate k drawing the
 // columns of replicate k of the bootstrap computation with the same seed;
 // all in double precision and in memory, the distance of the index (the
@@ -54,6 +56,9 @@ struct ReplicateSlots {
   std::function<void(int k, HalfTable& table, int slot)> build;
   std::function<void(int k, int slot)> take;
 };
+// Whether a run makes the reference table and tree: every run but a shard
+// after the first.
+inline bool makesreference(const RunContext& ctx) { return !ctx.shard || ctx.shard->index == 1; }
 // Returns the seed of the draws.
 // `groups`, when given, receives the strains' groups and names.
 std::uint32_t boottables(RunContext& ctx, const BootTreeRequest& request, const ReplicateTable& table,

@@ -14,7 +14,9 @@ namespace lorvane {
 
 namespace {
 
-constexpr std::string_view kMagic = "Lorvane shard 1";
+// The first line, with the version of the layout of the blocks.
+constexpr std::string_view kMagic = "Lorvane shard 2";
+constexpr std::string_view kAnyVersion = "Lorvane shard ";
 constexpr std::size_t kMostHeader = std::size_t{1} << 20;
 
 std::string headertext(const ShardHeader& h) {
@@ -101,7 +103,12 @@ ShardReader::ShardReader(const std::string& path) : path_(path), file_(openinput
       continue;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (lines.empty() && line != kMagic) break;
+    if (lines.empty() && line != kMagic) {
+      if (line.starts_with(kAnyVersion))
+        errorstop("Error: " + path + " was written by another version of this program (" + line +
+                  "): make its shards again (merge)");
+      break;
+    }
     ended = line.empty();
     if (!ended) lines.push_back(std::move(line));
     line.clear();

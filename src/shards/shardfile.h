@@ -3,7 +3,7 @@
 // run it belongs to. Header lines (text, CR LF), an empty line, then the
 // bytes of its blocks one after the other:
 //
-//   Lorvane shard 1
+//   Lorvane shard 2                      the layout's version
 //   kind: bootstrap-tree                 the verb that wrote it
 //   input: SHA-256 NAME                  one line per input file, NAME its file name
 //   parameters: index=3 sites=6 ...      the answers the files depend on

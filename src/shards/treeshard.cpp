@@ -1,8 +1,8 @@
-// Option 4 in shards: each shard holds the reference tree (before its
-// support is known), how many of its replicate trees hold each edge, the
-// splits its trees gave the consensus with their counts, and its
-// replicate trees' Newick lines. The merge adds the counts up and writes
-// the three files of the whole run.
+// Option 4 in shards: the first shard holds the reference tree (before its
+// support is known); each shard the splits of its replicate trees with
+// their counts, and its replicate trees' Newick lines. The merge adds the
+// counts up, takes the support of the reference's edges from them, and
+// writes the three files of the whole run.
 #include <cmath>
 #include <cstdio>
 
@@ -54,11 +54,9 @@ Tree unpacktree(const std::string& bytes, const std::string& where) {
   return t;
 }
 
-std::string packtallies(const SupportCounter& support, const Consensus& consensus) {
+std::string packtallies(const Consensus& consensus) {
   Packer p;
-  p.u64(static_cast<std::uint64_t>(support.trees()));
-  p.u64(support.counts().size());
-  for (int c : support.counts()) p.u64(static_cast<std::uint64_t>(c));
+  p.u64(static_cast<std::uint64_t>(consensus.trees()));
   const std::vector<Consensus::Tally> tallies = consensus.tallies();
   p.u64(tallies.size());
   for (const Consensus::Tally& t : tallies) {
@@ -74,17 +72,16 @@ int addtallies(const ShardReader& shard, const Tree& reference, SupportCounter& 
   const std::string bytes = shard.block("tallies");
   Unpacker u(bytes, shard.path());
   const auto trees = static_cast<int>(u.u64());
-  std::vector<int> counts(u.count(8));
-  if (counts.size() != reference.nodes.size()) damagedshard(shard.path());
-  for (int& c : counts) c = static_cast<int>(u.u64());
   std::vector<Consensus::Tally> tallies(u.count(16));
+  const std::size_t words = (reference.names.size() + 63) / 64;
   for (Consensus::Tally& t : tallies) {
     t.count = static_cast<int>(u.u64());
     t.split.resize(u.count(8));
+    if (t.split.size() != words) damagedshard(shard.path());
     for (std::uint64_t& word : t.split) word = u.u64();
   }
   if (!u.done() || trees < 0) damagedshard(shard.path());
-  support.add(counts, trees);
+  support.add(tallies, trees);
   consensus.add(reference, tallies, trees);
   return trees;
 }
@@ -100,25 +97,20 @@ std::function<std::shared_ptr<RunResult>(const TreeTally&)> boottreeshard(RunCon
   return [&ctx, rq, parameters = std::string(parameters) + settingstext(rq)](const TreeTally& tally) {
     const ShardHeader header = shardheader(ctx, "bootstrap-tree", {rq.path}, parameters, rq.replicates);
     ShardWriter writer(header);
-    writer.add("reference", packtree(tally.reference));
-    writer.add("tallies", packtallies(tally.support, tally.consensus));
+    if (tally.reference) writer.add("reference", packtree(*tally.reference));
+    writer.add("tallies", packtallies(tally.consensus));
     writer.add(".reps.nwk", tally.replicates);
     return commitshard(ctx, writer, header, rq.path, "boottree");
   };
 }
 
 void mergetrees(MergeJob& job) {
-  const ShardReader& first = job.shards.front();
-  const std::string reference = first.block("reference");
-  Tree tree = unpacktree(reference, first.path());
+  const ShardReader& first = job.shards.front();  // shard 1
+  Tree tree = unpacktree(first.block("reference"), first.path());
   SupportCounter support(tree);
   Consensus consensus;
   int count = 0;
-  for (const ShardReader& s : job.shards) {
-    // The same input and answers give every shard the same reference tree.
-    if (s.block("reference") != reference) damagedshard(s.path());
-    count += addtallies(s, tree, support, consensus);
-  }
+  for (const ShardReader& s : job.shards) count += addtallies(s, tree, support, consensus);
   if (count > 0) support.label(tree);
   job.open(".nwk").text(newick(tree));
   job.open(".cons.nwk").text(newick(consensus.build(), false));

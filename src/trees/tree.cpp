@@ -119,8 +119,9 @@ void SupportCounter::label(Tree& reference) const {
     reference.nodes[static_cast<std::size_t>(v)].support = 100.0 * counts_[static_cast<std::size_t>(v)] / trees_;
 }
 
-void SupportCounter::add(const std::vector<int>& counts, int trees) {
-  for (std::size_t v = 0; v < counts.size() && v < counts_.size(); ++v) counts_[v] += counts[v];
+void SupportCounter::add(const std::vector<SplitTally>& tallies, int trees) {
+  for (const SplitTally& t : tallies)
+    if (auto it = edges_.find(t.split); it != edges_.end()) counts_[static_cast<std::size_t>(it->second)] += t.count;
   trees_ += trees;
 }
 

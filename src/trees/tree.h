@@ -95,6 +95,11 @@ struct EdgeSplits {
 };
 // Into `out`, whose storage is used again.
 void edgesplits(const Tree& t, EdgeSplits& out);
+// A split and the number of trees that hold it.
+struct SplitTally {
+  Split split;
+  int count = 0;
+};
 
 // Counts the replicate trees that hold each internal edge of a reference.
 class SupportCounter {
@@ -106,11 +111,9 @@ class SupportCounter {
   // Label the reference's internal edges with their percentages.
   void label(Tree& reference) const;
   int count(int node) const { return counts_[static_cast<std::size_t>(node)]; }
-  // The counts by node and the trees counted, and the same of other
-  // replicate trees of the same reference added to them.
-  const std::vector<int>& counts() const { return counts_; }
-  int trees() const { return trees_; }
-  void add(const std::vector<int>& counts, int trees);
+  // The splits of `trees` further replicate trees, with their counts
+  // (Consensus::tallies), as if those trees were added now.
+  void add(const std::vector<SplitTally>& tallies, int trees);
 
  private:
   std::unordered_map<Split, int, SplitHash, SplitEqual> edges_;  // split -> node
@@ -130,10 +133,7 @@ class Consensus {
 
   // What the consensus is built from: each split seen with its count, in
   // the order the splits first appeared, and the trees added.
-  struct Tally {
-    Split split;
-    int count = 0;
-  };
+  using Tally = SplitTally;
   std::vector<Tally> tallies() const;
   int trees() const { return trees_; }
   // The tallies of `trees` further replicate trees of the strains and kind

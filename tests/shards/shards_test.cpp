@@ -106,6 +106,7 @@ TEST(Shards, AShardFileReadsBackAsWrittenAndItsFaultsAreNamed) {
     std::string content, error;
   } faults[] = {
       {"5 12\nA         1100\n", dir / "f is not a shard file"},
+      {"Lorvane shard 1\r\n" + whole.substr(whole.find('\n') + 1), dir / "f was written by another version"},
       {whole + "x", dir / "f is damaged"},
       {whole.substr(0, whole.size() - 1), dir / "f is damaged"},
       {head.substr(0, head.size() - 2), dir / "f is damaged"},
