@@ -28,7 +28,16 @@ using test::writefile;
 struct Cli {
   TempDir dir;
   std::string bands = dir / "my bands.txt";
+  std::vector<int> started;
   Cli() { writefile(bands, "3 6\nAlpha     110100\nBeta      110110\nGamma     001011\n"); }
+  // A program a failed test left running does not outlive it.
+  ~Cli() {
+    for (const int pid : started)
+      if (::waitpid(pid, nullptr, WNOHANG) == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+      }
+  }
   test::Run run(const std::string& args) { return test::runprogram(std::string(LORVANE_CLI) + " " + args, dir.path()); }
   std::string data() { return dir / "xdg/lorvane"; }
   // lorvane-cli started in the background, its standard output and error
@@ -38,6 +47,7 @@ struct Cli {
     const int o = ::open((dir / "out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int e = err >= 0 ? err : ::open((dir / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int pid = test::startprogram(args, dir.path(), o, e);
+    started.push_back(pid);
     ::close(o);
     if (err < 0) ::close(e);
     return pid;
