@@ -107,6 +107,19 @@ std::shared_ptr<RunResult> TreeRun::finish() {
   return result;
 }
 
+void TreeRun::beginslots(int slots) {
+  slots_.resize(static_cast<std::size_t>(slots));
+  // Each slot's storage taken once, large enough for most trees: a tree of
+  // n strains has fewer than n splits, and its Newick line seldom more than
+  // 40 characters a strain.
+  const std::size_t n = names_.size(), words = (n + 63) / 64;
+  for (Made& m : slots_) {
+    m.edges.bits.reserve(n * words);
+    m.edges.nodes.reserve(n);
+    m.line.reserve(40 * n);
+  }
+}
+
 Tree TreeRun::build(DistanceTable&& t, const TreeSettings& s) const {
   return upgma_ ? upgma(std::move(t.names), std::move(t.lower), s)
                 : neighborjoining(std::move(t.names), std::move(t.lower), s);

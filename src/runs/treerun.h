@@ -48,7 +48,7 @@ class TreeRun {
   // Replicates whose tables are made on the worker threads too: `slots`
   // trees under way at once, made(table, slot) there, taken(k, ...) in order.
   const std::vector<std::string>& names() const { return names_; }
-  void beginslots(int slots) { slots_.resize(static_cast<std::size_t>(slots)); }
+  void beginslots(int slots);
   void made(HalfTable& table, int k, int slot) { make(names_, &table.lower, k, slots_[static_cast<std::size_t>(slot)]); }
   void taken(int k, int total, int slot) { take(slots_[static_cast<std::size_t>(slot)], k, total); }
 

@@ -62,9 +62,12 @@ int popcount(const Split& s) {
 void edgesplits(const Tree& t, EdgeSplits& out) {
   const int n = t.leaves();
   const std::size_t words = (static_cast<std::size_t>(n) + 63) / 64;
-  // The leaves under each node, as bits and counted.
-  std::vector<std::uint64_t> under(t.nodes.size() * words, 0);
-  std::vector<int> leaves(t.nodes.size(), 0);
+  // The leaves under each node, as bits and counted, in storage each
+  // thread keeps from one tree to the next.
+  thread_local std::vector<std::uint64_t> under;
+  thread_local std::vector<int> leaves;
+  under.assign(t.nodes.size() * words, 0);
+  leaves.assign(t.nodes.size(), 0);
   for (int v : postorder(t)) {
     std::uint64_t* s = under.data() + static_cast<std::size_t>(v) * words;
     int& count = leaves[static_cast<std::size_t>(v)];
