@@ -84,10 +84,12 @@ def identity(cli, work, env, bands, tables):
 def cost(cli, work, env, bands, pairs):
     rows = []
     for p in range(pairs + 1):  # the first round warms up and is not counted
-        out = fresh(os.path.join(work, "cost"))
-        whole = run(cli, TREE + ["--quiet", "--output-dir", out, bands], env)
-        one = run(cli, TREE + ["--quiet", "--threads", "1", "--output-dir", out, bands], env)
-        times, merge = shards(cli, TREE, [bands], 8, out, env, threads=1)
+        # Each writes into an empty folder: replacing another's files would
+        # add the cost of freeing them to its time.
+        whole = run(cli, TREE + ["--quiet", "--output-dir", fresh(os.path.join(work, "cost-single")), bands], env)
+        one = run(cli, TREE + ["--quiet", "--threads", "1", "--output-dir", fresh(os.path.join(work, "cost-one")),
+                               bands], env)
+        times, merge = shards(cli, TREE, [bands], 8, fresh(os.path.join(work, "cost-shards")), env, threads=1)
         if p > 0:
             rows.append((whole, one, sum(times), merge))
             print(f"pair {p}: single {whole:.3f} s, single on one thread {one:.3f} s, "

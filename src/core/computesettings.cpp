@@ -29,7 +29,9 @@ int ComputeSettings::rowsperblock(int n) const {
 
 int ComputeSettings::replicatesperbatch(long long cells) const {
   if (replicatebatch > 0) return replicatebatch;
-  return static_cast<int>(std::clamp((1LL << 19) / std::max(cells, 1LL), 1LL, 64LL));
+  // At most 8 for each thread: a batch's trees wait in memory for their turn.
+  const long long most = std::min(64LL, 8LL * std::max(threadcount(), 1));
+  return static_cast<int>(std::clamp((1LL << 19) / std::max(cells, 1LL), 1LL, most));
 }
 
 std::string seedproblem(const char* seed) {

@@ -23,7 +23,7 @@ struct ComputeSettings {
   // or about a quarter million cells (4 to 1024 rows).
   int rowsperblock(int n) const;
   // Replicates computed side by side when one has `cells` pairs: up to 64
-  // small ones, 1 when they are large.
+  // small ones (8 for each thread at most), 1 when they are large.
   int replicatesperbatch(long long cells) const;
 };
 

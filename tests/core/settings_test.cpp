@@ -29,7 +29,12 @@ TEST(ComputeSettings, TextsThatAreNotNumbersLeaveTheDefaults) {
   blocks.rowblock = 5;
   EXPECT_EQ(blocks.rowsperblock(100), 8);  // a multiple of 4
   EXPECT_EQ(ComputeSettings().rowsperblock(5000), 52);
-  EXPECT_EQ(ComputeSettings().replicatesperbatch(19900), 26);
+  // Replicates of 200 strains side by side: 26, and 8 for each thread at most.
+  for (const auto& [threads, batch] : {std::pair{4, 26}, std::pair{1, 8}}) {
+    ComputeSettings side;
+    side.threads = threads;
+    EXPECT_EQ(side.replicatesperbatch(19900), batch) << threads << " threads";
+  }
 }
 
 }  // namespace
