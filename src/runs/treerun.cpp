@@ -66,7 +66,8 @@ void TreeRun::reference(DistanceTable&& t, bool keeptable) {
   s.progress = [this](int done, int total) { progress_.step(done, total); };
   reference_ = build(std::move(t), s);
   checklengths(reference_, 0, operation_);
-  support_.emplace(reference_);
+  // A shard's merge takes the support from the counts of every split.
+  if (!toshard_) support_.emplace(reference_);
 }
 
 void TreeRun::replicate(DistanceTable&& t, int k, int total) {
@@ -86,7 +87,7 @@ void TreeRun::replicate(DistanceTable&& t, int k, int total) {
 
 std::shared_ptr<RunResult> TreeRun::finish() {
   flush();
-  if (toshard_) return toshard_(TreeTally{support_ ? &reference_ : nullptr, consensus_, reps_});
+  if (toshard_) return toshard_(TreeTally{reference_.nodes.empty() ? nullptr : &reference_, consensus_, reps_});
   if (count_ > 0) support_->label(reference_);
   const std::string text = newick(reference_);
   tree_.text(text);

@@ -54,7 +54,8 @@ class TreeRun {
 
   // Labels the support, writes and commits the files, reports them.
   std::shared_ptr<RunResult> finish();
-  // Instead, finish() hands the tally to `write` (a shard of the run).
+  // Instead, finish() hands the tally to `write` (a shard of the run). Given
+  // before reference(), which then counts no support: the merge does.
   void toshard(std::function<std::shared_ptr<RunResult>(const TreeTally&)> write) { toshard_ = std::move(write); }
 
  private:
